@@ -1,0 +1,139 @@
+#include "formats/jpeg.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "carve/output_file.h"
+#include "carve/shared_checks.h"
+#include "carve/signature_registry.h"
+#include "formats/register.h"
+#include "formats/search.h"
+#include "media/bytes.h"
+
+namespace salvora {
+
+namespace {
+
+const uint8_t kApp0[] = {0xFF, 0xD8, 0xFF, 0xE0};
+const uint8_t kApp1[] = {0xFF, 0xD8, 0xFF, 0xE1};
+const uint8_t kComment[] = {0xFF, 0xD8, 0xFF, 0xFE};
+// Start of image and an APP0 segment "AVI1": a motion-JPEG frame inside an AVI.
+const uint8_t kMotionJpegPrefix[20] = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 0x41, 0x56, 0x49, 0x31};
+const uint8_t kEndOfImage[] = {0xFF, 0xD9};
+
+constexpr uint32_t kHeaderScanLimit = 3072;
+constexpr uint64_t kMinSizeAtOtherMarker = 288;
+constexpr uint64_t kStructureLimit = 327680;
+
+constexpr uint8_t kApp0Code = 0xE0;
+constexpr uint8_t kApp1Code = 0xE1;
+constexpr uint8_t kCommentCode = 0xFE;
+constexpr uint8_t kQuantisationCode = 0xDB;
+constexpr uint8_t kStartOfScan = 0xDA;
+
+bool isHeaderSegment(uint8_t code) {
+    return code == kApp0Code || code == kApp1Code || code == kCommentCode || code == kQuantisationCode;
+}
+
+// The header segments of the Exif thumbnail inside the APP1 segment at `at`.
+uint64_t checkThumbnail(const Bytes& file, uint64_t at) {
+    const uint64_t length = file.be16(at + 2);
+    if (at + 10 >= file.size() || length + 2 <= 10) return 0;
+    const uint64_t tiffStart = at + 10;
+    const uint64_t tiffLength = std::min<uint64_t>(length - 8, file.size() - tiffStart);
+    const uint8_t* tiff = file.data() + tiffStart;
+    const std::optional<uint64_t> offset = findTiffTag(tiff, tiffLength, 0x0201);
+    if (!offset) return 0;
+    const std::optional<uint64_t> size = findTiffTag(tiff, tiffLength, 0x0202);
+    if (!size) return 0;
+    const uint64_t thumbnail = tiffStart + *offset;
+    if (thumbnail + *size >= kStructureLimit) return 0;
+    bool startOfScan = false;
+    for (uint64_t j = thumbnail + 2; j + 4 < kStructureLimit && file.has(j, 4) && !startOfScan;
+         j += 2 + file.be16(j + 2)) {
+        if (file.u8(j) != 0xFF) return j;
+        if (file.u8(j + 1) == kStartOfScan) startOfScan = true;
+    }
+    return 0;
+}
+
+}  // namespace
+
+void registerJpeg(FamilyTally& tally) {
+    registerSignature(0, kApp0, 4, recogniseJpeg, tally);
+    registerSignature(0, kApp1, 4, recogniseJpeg, tally);
+    registerSignature(0, kComment, 4, recogniseJpeg, tally);
+}
+
+uint32_t recogniseJpeg(const uint8_t* window, uint32_t windowLength, uint32_t, const CarveCandidate& current,
+                       CarveCandidate& fresh) {
+    const Bytes bytes(window, windowLength);
+    if (isFamily(current, "indd")) return 0;
+    if (isFamily(current, "riff") && bytes.equals(0, kMotionJpegPrefix, sizeof kMotionJpegPrefix)) return 0;
+    if (!bytes.equals(0, kApp0, 4) && !bytes.equals(0, kApp1, 4) && !bytes.equals(0, kComment, 4)) return 0;
+    uint64_t i = 2;
+    uint64_t minSize = 0;
+    while (true) {
+        if (i >= kHeaderScanLimit || i + 4 >= windowLength) {
+            minSize = i;
+            break;
+        }
+        if (bytes.u8(i) != 0xFF) return 0;
+        if (!isHeaderSegment(bytes.u8(i + 1))) {
+            minSize = kMinSizeAtOtherMarker;
+            break;
+        }
+        i += 2 + bytes.be16(i + 2);
+    }
+    resetCandidate(fresh);
+    fresh.extension = "jpg";
+    fresh.minSize = minSize;
+    fresh.expectedSize = 2;
+    fresh.blockCheck = blockCheckJpeg;
+    fresh.endCheck = endCheckJpeg;
+    return 1;
+}
+
+uint32_t blockCheckJpeg(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
+    const Bytes bytes(window, windowLength);
+    const uint64_t half = windowLength / 2;
+    while (candidate.expectedSize + half >= candidate.size && candidate.expectedSize + 4 < candidate.size + half) {
+        const uint64_t j = candidate.expectedSize - candidate.size + half;
+        if (bytes.u8(j) != 0xFF) return 2;
+        candidate.expectedSize += bytes.be16(j + 2) + 2;
+        if (bytes.u8(j + 1) == kStartOfScan) {
+            // The entropy-coded data follows; the file runs on unchecked.
+            candidate.expectedSize = 0;
+            candidate.blockCheck = nullptr;
+            return 1;
+        }
+    }
+    return 1;
+}
+
+void endCheckJpeg(CarveCandidate& candidate) {
+    candidate.size = 0;
+    if (!candidate.output) return;
+    const int64_t written = tellOutput(candidate.output);
+    if (checkJpegStructure(candidate) != 0) return;
+    if (written <= 0) return;
+    candidate.size = static_cast<uint64_t>(written);
+    endCheckFindLastFooter(candidate, kEndOfImage, 2);
+}
+
+uint64_t checkJpegStructure(CarveCandidate& candidate) {
+    if (!candidate.output || !seekOutput(candidate.output, 0)) return 0;
+    std::vector<uint8_t> head(kStructureLimit);
+    const size_t n = std::fread(head.data(), 1, head.size(), candidate.output);
+    if (n == 0) return 0;
+    const Bytes file(head.data(), n);
+    for (uint64_t i = 2; file.has(i, 4); i += 2 + file.be16(i + 2)) {
+        if (file.u8(i) != 0xFF) return i;
+        const uint8_t code = file.u8(i + 1);
+        if (code == kStartOfScan) return 0;
+        if (code == kApp1Code) return checkThumbnail(file, i);
+    }
+    return 0;
+}
+
+}  // namespace salvora

@@ -1,0 +1,8 @@
+#include "formats/register.h"
+
+namespace salvora {
+
+// Registers nothing yet: the recogniser of this family is still to come.
+void registerTiff(FamilyTally&) {}
+
+}  // namespace salvora

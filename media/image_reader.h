@@ -1,0 +1,18 @@
+// Disk images as media: a file holding the bytes of a card or a disk.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "media/media_reader.h"
+
+namespace salvora {
+
+// Opens the image file at `path` read-only. The reader has sector size 512,
+// flat geometry (cylinders = size / 512, one head, one sector) and no identity
+// texts; its devicePath is `path`. On failure returns nothing and puts a
+// sentence a user can act on into `whyNot` (missing file, a directory, an
+// empty file, no permission).
+std::unique_ptr<MediaReader> openImage(const std::string& path, std::string& whyNot);
+
+}  // namespace salvora

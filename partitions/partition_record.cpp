@@ -1,0 +1,1 @@
+#include "partitions/partition_record.h"

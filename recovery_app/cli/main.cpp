@@ -1,0 +1,44 @@
+// salvora: recovers lost files from memory cards, disks and disk images.
+#include <cstdio>
+#include <cstring>
+
+#include "recovery_app/cli/exit_codes.h"
+#include "recovery_app/cli/recover_command.h"
+
+namespace {
+
+const char* kUsage =
+    "Usage: salvora COMMAND [OPTIONS]\n"
+    "\n"
+    "Salvora finds lost photographs, raw images, music, videos and documents on a\n"
+    "memory card or disk without the help of its file system, and writes every file\n"
+    "it finds into a folder of your choice. The card or disk is only ever read.\n"
+    "\n"
+    "Commands:\n"
+    "  recover    recover files from a disk image (salvora recover --help)\n"
+    "\n"
+    "Options:\n"
+    "  --help     show this text\n"
+    "  --version  show the version\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace salvora::cli;
+    if (argc < 2) {
+        std::fputs(kUsage, stderr);
+        return kExitUsage;
+    }
+    const char* command = argv[1];
+    if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0 || std::strcmp(command, "help") == 0) {
+        std::fputs(kUsage, stdout);
+        return kExitSuccess;
+    }
+    if (std::strcmp(command, "--version") == 0) {
+        std::puts("Salvora 1.4.0.0");
+        return kExitSuccess;
+    }
+    if (std::strcmp(command, "recover") == 0) return recoverCommand(argc, argv, 2);
+    std::fprintf(stderr, "salvora: unknown command \"%s\".\n\n%s", command, kUsage);
+    return kExitUsage;
+}

@@ -1,0 +1,44 @@
+// Shows a running recovery on standard error: one line redrawn in place on a
+// terminal (at most ten times a second), or one line per ten percent when
+// standard error is not a terminal.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+
+#include "carve/scan.h"
+
+namespace salvora::cli {
+
+class ProgressLine : public ScanObserver {
+public:
+    // `stop` is polled once per block; `quiet` prints nothing.
+    ProgressLine(std::FILE* out, bool terminal, bool quiet, const std::atomic<bool>& stop);
+
+    void progressStarted() override;
+    void progress(int percent, uint64_t offset) override;
+    void fileSaved(uint32_t keptCount, const SavedFile& file) override;
+    bool stopRequested() override { return stop_.load(std::memory_order_relaxed); }
+
+    // Ends the redrawn line so that later output starts on a line of its own.
+    void finish();
+    uint32_t elapsedSeconds() const;
+
+private:
+    void draw(int percent);
+
+    std::FILE* out_;
+    bool terminal_;
+    bool quiet_;
+    const std::atomic<bool>& stop_;
+    std::chrono::steady_clock::time_point started_;
+    std::chrono::steady_clock::time_point lastDraw_{};
+    int lastPercent_ = -1;
+    int lastTenth_ = -1;
+    uint32_t files_ = 0;
+    bool drawn_ = false;
+};
+
+}  // namespace salvora::cli
