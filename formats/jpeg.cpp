@@ -111,22 +111,18 @@ uint32_t blockCheckJpeg(const uint8_t* window, uint32_t windowLength, CarveCandi
     return 1;
 }
 
-void endCheckJpeg(CarveCandidate& candidate) {
-    candidate.size = 0;
-    if (!candidate.output) return;
-    const int64_t written = tellOutput(candidate.output);
-    if (checkJpegStructure(candidate) != 0) return;
-    if (written <= 0) return;
-    candidate.size = static_cast<uint64_t>(written);
-    endCheckFindLastFooter(candidate, kEndOfImage, 2);
+namespace {
+
+// The first bytes of the written file, as much as the structure check looks at.
+std::vector<uint8_t> readHead(CarveCandidate& candidate) {
+    std::vector<uint8_t> head;
+    if (!candidate.output || !seekOutput(candidate.output, 0)) return head;
+    head.resize(kStructureLimit);
+    head.resize(std::fread(head.data(), 1, head.size(), candidate.output));
+    return head;
 }
 
-uint64_t checkJpegStructure(CarveCandidate& candidate) {
-    if (!candidate.output || !seekOutput(candidate.output, 0)) return 0;
-    std::vector<uint8_t> head(kStructureLimit);
-    const size_t n = std::fread(head.data(), 1, head.size(), candidate.output);
-    if (n == 0) return 0;
-    const Bytes file(head.data(), n);
+uint64_t structureError(const Bytes& file) {
     for (uint64_t i = 2; file.has(i, 4); i += 2 + file.be16(i + 2)) {
         if (file.u8(i) != 0xFF) return i;
         const uint8_t code = file.u8(i + 1);
@@ -134,6 +130,38 @@ uint64_t checkJpegStructure(CarveCandidate& candidate) {
         if (code == kApp1Code) return checkThumbnail(file, i);
     }
     return 0;
+}
+
+// Offset of the main image's start-of-scan segment, 0 when the header
+// segments do not lead to one within the bytes read.
+uint64_t mainScanStart(const Bytes& file) {
+    for (uint64_t i = 2; file.has(i, 4) && file.u8(i) == 0xFF; i += 2 + file.be16(i + 2)) {
+        if (file.u8(i + 1) == kStartOfScan) return i;
+    }
+    return 0;
+}
+
+}  // namespace
+
+void endCheckJpeg(CarveCandidate& candidate) {
+    candidate.size = 0;
+    if (!candidate.output) return;
+    const int64_t written = tellOutput(candidate.output);
+    const std::vector<uint8_t> head = readHead(candidate);
+    const Bytes file(head.data(), head.size());
+    if (structureError(file) != 0) return;
+    if (written <= 0) return;
+    candidate.size = static_cast<uint64_t>(written);
+    endCheckFindLastFooter(candidate, kEndOfImage, 2);
+    // An end marker before the main image's scan data is the Exif
+    // thumbnail's: the photo itself was cut short.
+    const uint64_t scanStart = mainScanStart(file);
+    if (scanStart != 0 && candidate.size <= scanStart) candidate.size = 0;
+}
+
+uint64_t checkJpegStructure(CarveCandidate& candidate) {
+    const std::vector<uint8_t> head = readHead(candidate);
+    return structureError(Bytes(head.data(), head.size()));
 }
 
 }  // namespace salvora

@@ -46,7 +46,7 @@ bool Arguments::parse(int argc, char** argv, int first, const std::vector<Option
             continue;
         }
         if (!inlineValue) {
-            if (i + 1 >= argc) {
+            if (i + 1 >= argc || std::string(argv[i + 1]).rfind("--", 0) == 0) {
                 error = "The option --" + name + " needs a value.";
                 return false;
             }
