@@ -1,5 +1,6 @@
 #include "carve/recovered_output.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -56,8 +57,21 @@ bool outputPath(const std::string& folder, uint32_t number, const char* extensio
 }
 
 std::optional<RangeRef> closeCandidate(CarveCandidate& file, uint32_t& savedCounter, uint32_t blockSize,
-                                       SearchSpace& space, const MediaReader& medium, SavedFile* saved) {
+                                       SearchSpace& space, const MediaReader& medium, SavedFile* saved,
+                                       int* writeError) {
     if (file.output) {
+        // Everything must be on disk before the end check judges the file.
+        errno = 0;
+        if (std::fflush(file.output) != 0) {
+            const int error = errno ? errno : EIO;
+            if (writeError) *writeError = error;
+            if (error != EFBIG) {
+                abandonCandidate(file);
+                file.size = 0;
+                return std::nullopt;
+            }
+            std::clearerr(file.output);
+        }
         if (file.tally && file.endCheck) file.endCheck(file);
         if (file.size > medium.size) file.size = medium.size;
         if (file.tally && file.size > 0 && file.size < file.minSize) file.size = 0;

@@ -38,8 +38,12 @@ struct SavedFile {
 // keeps it (afterSave, savedCounter + 1, `saved` filled) or deletes it.
 // Returns the range at which the scan may go on (possibly space.head()) when
 // the file was kept, nothing otherwise. The caller resets the record.
+// When the data still buffered for the file cannot be written, `writeError`
+// receives the error number: on EFBIG the file is judged on what reached the
+// disk; on any other error it is deleted and nothing is returned.
 std::optional<RangeRef> closeCandidate(CarveCandidate& file, uint32_t& savedCounter, uint32_t blockSize,
-                                       SearchSpace& space, const MediaReader& medium, SavedFile* saved = nullptr);
+                                       SearchSpace& space, const MediaReader& medium, SavedFile* saved = nullptr,
+                                       int* writeError = nullptr);
 
 // Closes and deletes the output of a file that was never finished (the scan
 // stopped inside it). Nothing happens when it has no output.

@@ -206,6 +206,7 @@ void CarvingPass::lookForHeader() {
     fresh_.startRange = range_;
     fresh_.startOffset = offset_;
     closeCurrent();
+    if (result_ != kScanFinished) return;
     // When a file was just saved the scan goes back and meets this header again.
     if (moved_) current_ = fresh_;
 }
@@ -266,8 +267,13 @@ void CarvingPass::moveOn() {
 
 void CarvingPass::closeCurrent() {
     SavedFile saved;
+    int writeError = 0;
     const std::optional<RangeRef> next =
-        closeCandidate(current_, savedCounter_, blockSize_, space_, medium_, &saved);
+        closeCandidate(current_, savedCounter_, blockSize_, space_, medium_, &saved, &writeError);
+    if (writeError != 0) {
+        setLastErrorText(std::strerror(writeError));
+        if (writeError != EFBIG) result_ = kScanWriteFailed;
+    }
     if (next) {
         range_ = *next;
         if (range_ != space_.head()) offset_ = range_->start;
