@@ -41,3 +41,25 @@ build_preset() {
 
 # Number of parallel jobs for builds and tests.
 jobs() { nproc 2>/dev/null || echo 2; }
+
+# Seeds the corpus of each fuzz target from the real files under tests/data
+# and runs every target for the given number of seconds. Fails on a crash.
+run_fuzz_targets() {
+  local seconds=$1 target name corpus crashes
+  crashes="$ROOT/build/fuzz/crashes"
+  mkdir -p "$crashes"
+  for target in "$ROOT"/build/fuzz/fuzz/fuzz_*; do
+    [[ -x "$target" ]] || continue
+    name=$(basename "$target")
+    corpus="$ROOT/build/fuzz/corpus/$name"
+    if [[ ! -d "$corpus" ]]; then
+      mkdir -p "$corpus"
+      "$ROOT/scripts/fuzz_seeds.sh" "$name" "$corpus"
+    fi
+    log "Fuzzing $name for $seconds s"
+    ASAN_OPTIONS=detect_leaks=1 "$target" "$corpus" -max_total_time="$seconds" -max_len=70000 \
+      -timeout=10 -rss_limit_mb=2048 -artifact_prefix="$crashes/$name-" -print_final_stats=1 \
+      >"$ROOT/build/fuzz/$name.log" 2>&1 || { tail -40 "$ROOT/build/fuzz/$name.log"; return 1; }
+    grep -E '^stat::number_of_executed_units|^stat::peak_rss_mb|cov:' "$ROOT/build/fuzz/$name.log" | tail -3
+  done
+}
