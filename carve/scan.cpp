@@ -158,7 +158,7 @@ int32_t CarvingPass::run() {
     extentEnd_ = space_.ranges.back().end;
     offset_ = range_->start;
     buffer_.refill(medium_, offset_);
-    observer_.progressStarted();
+    observer_.progressStarted(extentStart_, extentEnd_);
     while (range_ != space_.head()) {
         if (observer_.stopRequested()) {
             abandonCandidate(current_);

@@ -27,8 +27,12 @@ enum ScanResult : int32_t {
 class ScanObserver {
 public:
     virtual ~ScanObserver() = default;
-    // Once, when the carving pass starts: positions will run from 0 to 100.
-    virtual void progressStarted() {}
+    // Once, when the carving pass starts: positions will run from 0 to 100 as
+    // the scan moves from the first byte to the last byte it will examine.
+    virtual void progressStarted(uint64_t firstOffset, uint64_t lastOffset) {
+        (void)firstOffset;
+        (void)lastOffset;
+    }
     // After every block step: percent of the scanned extent, and the medium
     // offset of the block just examined.
     virtual void progress(int percent, uint64_t offset) {

@@ -11,16 +11,25 @@ constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
 ProgressLine::ProgressLine(std::FILE* out, bool terminal, bool quiet, const std::atomic<bool>& stop)
     : out_(out), terminal_(terminal), quiet_(quiet), stop_(stop), started_(std::chrono::steady_clock::now()) {}
 
-void ProgressLine::progressStarted() { draw(0); }
+void ProgressLine::progressStarted(uint64_t firstOffset, uint64_t lastOffset) {
+    estimate_.start(firstOffset, lastOffset);
+    draw(0);
+}
 
-void ProgressLine::progress(int percent, uint64_t) {
+void ProgressLine::progress(int percent, uint64_t offset) {
     if (quiet_) return;
     if (terminal_) {
         const auto now = std::chrono::steady_clock::now();
-        if (now - lastDraw_ >= kRedrawInterval || (percent == 100 && lastPercent_ != 100)) draw(percent);
+        if (now - lastDraw_ >= kRedrawInterval || (percent == 100 && lastPercent_ != 100)) {
+            estimate_.update(offset, secondsRunning());
+            draw(percent);
+        }
         return;
     }
-    if (percent / 10 != lastTenth_) draw(percent);
+    if (percent / 10 != lastTenth_) {
+        estimate_.update(offset, secondsRunning());
+        draw(percent);
+    }
 }
 
 void ProgressLine::fileSaved(uint32_t keptCount, const SavedFile&) { files_ = keptCount; }
@@ -31,10 +40,19 @@ void ProgressLine::draw(int percent) {
     lastPercent_ = percent;
     lastTenth_ = percent / 10;
     const std::string elapsed = elapsedTimeText(elapsedSeconds());
+    std::string line = std::to_string(percent) + "%  " + byteText(estimate_.scanned()) + " of " +
+                       byteText(estimate_.total());
+    if (const double rate = estimate_.bytesPerSecond(); rate > 0) {
+        line += "  " + byteText(static_cast<uint64_t>(rate)) + "/s";
+    }
+    if (const double left = estimate_.secondsLeft(); left >= 0) {
+        line += "  about " + elapsedTimeText(static_cast<uint32_t>(left + 0.5)) + " left";
+    }
+    line += "  " + std::to_string(files_) + " files recovered  elapsed " + elapsed;
     if (terminal_) {
-        std::fprintf(out_, "\r%3d%%  %u files recovered  %s   ", percent, files_, elapsed.c_str());
+        std::fprintf(out_, "\r%s\033[K", line.c_str());
     } else {
-        std::fprintf(out_, "%3d%%  %u files recovered  %s\n", percent, files_, elapsed.c_str());
+        std::fprintf(out_, "%s\n", line.c_str());
     }
     std::fflush(out_);
     drawn_ = true;
@@ -47,6 +65,10 @@ void ProgressLine::finish() {
         std::fputc('\n', out_);
     }
     std::fflush(out_);
+}
+
+double ProgressLine::secondsRunning() const {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
 }
 
 uint32_t ProgressLine::elapsedSeconds() const {

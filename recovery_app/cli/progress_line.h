@@ -1,6 +1,7 @@
-// Shows a running recovery on standard error: one line redrawn in place on a
-// terminal (at most ten times a second), or one line per ten percent when
-// standard error is not a terminal.
+// Shows a running recovery on standard error: percent, bytes scanned of the
+// total, read rate, time left once it can be estimated, files recovered and
+// elapsed time. One line redrawn in place on a terminal (at most ten times a
+// second), or one line per ten percent when standard error is not a terminal.
 #pragma once
 
 #include <atomic>
@@ -9,6 +10,7 @@
 #include <cstdio>
 
 #include "carve/scan.h"
+#include "recovery_app/core/progress_estimate.h"
 
 namespace salvora::cli {
 
@@ -17,7 +19,7 @@ public:
     // `stop` is polled once per block; `quiet` prints nothing.
     ProgressLine(std::FILE* out, bool terminal, bool quiet, const std::atomic<bool>& stop);
 
-    void progressStarted() override;
+    void progressStarted(uint64_t firstOffset, uint64_t lastOffset) override;
     void progress(int percent, uint64_t offset) override;
     void fileSaved(uint32_t keptCount, const SavedFile& file) override;
     bool stopRequested() override { return stop_.load(std::memory_order_relaxed); }
@@ -28,6 +30,7 @@ public:
 
 private:
     void draw(int percent);
+    double secondsRunning() const;
 
     std::FILE* out_;
     bool terminal_;
@@ -38,6 +41,7 @@ private:
     int lastPercent_ = -1;
     int lastTenth_ = -1;
     uint32_t files_ = 0;
+    ProgressEstimate estimate_;
     bool drawn_ = false;
 };
 

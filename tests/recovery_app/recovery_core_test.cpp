@@ -5,6 +5,7 @@
 #include "recovery_app/core/destination.h"
 #include "recovery_app/core/elapsed_time.h"
 #include "recovery_app/core/file_types.h"
+#include "recovery_app/core/progress_estimate.h"
 #include "support/test_files.h"
 
 namespace salvora {
@@ -65,6 +66,30 @@ TEST(Destination, FileInTheWayOrUncreatableFolderIsRefused) {
     EXPECT_NE(why.find("not a folder"), std::string::npos);
     EXPECT_FALSE(prepareDestination((dir.path() / "file" / "sub").string(), prepared, why));
     EXPECT_NE(why.find("Cannot create"), std::string::npos);
+}
+
+TEST(ProgressEstimate, RateAndTimeLeftOnlyOnceTheyAreMeaningful) {
+    ProgressEstimate estimate;
+    estimate.start(1000, 1000 + 100'000'000 - 1);
+    EXPECT_EQ(estimate.total(), 100'000'000u);
+    estimate.update(1000, 0.0);
+    EXPECT_LT(estimate.secondsLeft(), 0);
+    estimate.update(1000 + 10'000'000, 1.0);
+    EXPECT_DOUBLE_EQ(estimate.bytesPerSecond(), 10'000'000.0);
+    EXPECT_LT(estimate.secondsLeft(), 0);  // too early to say
+    estimate.update(1000 + 40'000'000, 4.0);
+    EXPECT_EQ(estimate.scanned(), 40'000'000u);
+    EXPECT_NEAR(estimate.secondsLeft(), 6.0, 0.01);
+    // The rate follows the last seconds, not the whole run.
+    for (int second = 5; second <= 12; ++second) estimate.update(1000 + 40'000'000 + (second - 4) * 1'000'000, second);
+    EXPECT_NEAR(estimate.bytesPerSecond(), 1'000'000.0, 1.0);
+}
+
+TEST(ProgressEstimate, ByteTexts) {
+    EXPECT_EQ(byteText(512), "512 bytes");
+    EXPECT_EQ(byteText(1536), "1.5 KB");
+    EXPECT_EQ(byteText(5u << 20), "5.0 MB");
+    EXPECT_EQ(byteText(3ull << 30), "3.00 GB");
 }
 
 }  // namespace
