@@ -13,6 +13,7 @@ ProgressLine::ProgressLine(std::FILE* out, bool terminal, bool quiet, const std:
 
 void ProgressLine::progressStarted(uint64_t firstOffset, uint64_t lastOffset) {
     estimate_.start(firstOffset, lastOffset);
+    lastOffset_ = lastOffset + 1;
     draw(0);
 }
 
@@ -58,12 +59,15 @@ void ProgressLine::draw(int percent) {
     drawn_ = true;
 }
 
-void ProgressLine::finish() {
+void ProgressLine::finish(bool reachedEnd) {
     if (quiet_ || !drawn_) return;
-    if (terminal_) {
+    if (reachedEnd) {
+        estimate_.update(lastOffset_, secondsRunning());
+        if (terminal_ || lastPercent_ != 100) draw(100);
+    } else if (terminal_) {
         draw(lastPercent_ < 0 ? 0 : lastPercent_);
-        std::fputc('\n', out_);
     }
+    if (terminal_) std::fputc('\n', out_);
     std::fflush(out_);
 }
 

@@ -24,8 +24,9 @@ public:
     void fileSaved(uint32_t keptCount, const SavedFile& file) override;
     bool stopRequested() override { return stop_.load(std::memory_order_relaxed); }
 
-    // Ends the redrawn line so that later output starts on a line of its own.
-    void finish();
+    // Ends the redrawn line so that later output starts on a line of its own;
+    // `reachedEnd` shows the scan as complete.
+    void finish(bool reachedEnd);
     uint32_t elapsedSeconds() const;
 
 private:
@@ -41,6 +42,7 @@ private:
     int lastPercent_ = -1;
     int lastTenth_ = -1;
     uint32_t files_ = 0;
+    uint64_t lastOffset_ = 0;
     ProgressEstimate estimate_;
     bool drawn_ = false;
 };

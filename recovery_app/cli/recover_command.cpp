@@ -119,7 +119,7 @@ int recoverCommand(int argc, char** argv, int first) {
     uint32_t saved = 0;
     clearLastErrorText();
     const int32_t result = runScan(*medium, destination, families, space, 0, progress, saved);
-    progress.finish();
+    progress.finish(result == kScanFinished);
 
     if (result == kScanFinished || result == kScanStopped) {
         if (result == kScanStopped) std::fputs("Recovery interrupted.\n", stdout);
