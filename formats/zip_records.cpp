@@ -42,6 +42,12 @@ public:
         into.resize(count);
         return read(into.data(), count);
     }
+    // Reads without moving.
+    bool peek(void* into, size_t count) {
+        if (!read(into, count)) return false;
+        offset_ -= count;
+        return seekOutputBy(file_, -static_cast<int64_t>(count));
+    }
     bool skip(uint64_t count) {
         if (count > remaining()) return false;
         if (count > 0 && !seekOutputBy(file_, static_cast<int64_t>(count))) return false;
@@ -156,9 +162,28 @@ private:
         if (!in_.skip(zip64.compressed.value_or(compressed))) return Step::Failed;
         expectedDescriptor_ = 0;
         if (!hasSearchedDescriptor(flags, method)) return Step::Next;
-        const int64_t distance = in_.find(kDescriptorSignature, sizeof kDescriptorSignature);
-        if (distance < 0) return Step::Failed;  // the member never ends
-        expectedDescriptor_ = static_cast<uint64_t>(distance);
+        return findDescriptor();
+    }
+
+    // Moves to the data descriptor that ends the member whose data starts
+    // here. The descriptor signature may also occur inside compressed data;
+    // such an occurrence is passed over when the compressed size after it is
+    // not the distance measured.
+    Step findDescriptor() {
+        uint64_t measured = 0;
+        while (true) {
+            const int64_t distance = in_.find(kDescriptorSignature, sizeof kDescriptorSignature);
+            if (distance < 0) return Step::Failed;  // the member never ends
+            measured += static_cast<uint64_t>(distance);
+            uint8_t fields[16];
+            const size_t length = zip64Descriptor_ ? 16 : 12;
+            if (!in_.peek(fields, length)) return Step::Failed;
+            const Bytes f(fields, length);
+            if ((zip64Descriptor_ ? f.le64(8) : f.le32(8)) == measured) break;
+            if (!in_.skip(1)) return Step::Failed;
+            measured += 1;
+        }
+        expectedDescriptor_ = measured;
         return Step::Next;
     }
 

@@ -62,6 +62,7 @@ TEST(ZipRecovery, InfoZipArchivesComeBackByteIdentical) {
                      {"zip/deflated.zip", "zip"},
                      {"zip/descriptors.zip", "zip"},
                      {"zip/commented.zip", "zip"},
+                     {"zip/descriptor_lookalike.zip", "zip"},
                      {"samples/ZIP.zip", "zip"}});
 }
 

@@ -43,7 +43,7 @@ size_t endRecordAt(const std::vector<uint8_t>& archive) {
 TEST(ZipWalk, RealArchivesEndRightAfterTheirEndRecord) {
     for (const std::string path :
          {"zip/stored.zip", "zip/deflated.zip", "zip/descriptors.zip", "zip/stdin.zip", "zip/stdin_piped.zip",
-          "zip/commented.zip", "zip/member_at_4096.zip", "zip/descriptor_member_at_4096.zip", "samples/ZIP.zip",
+          "zip/commented.zip", "zip/descriptor_lookalike.zip", "zip/member_at_4096.zip", "zip/descriptor_member_at_4096.zip", "samples/ZIP.zip",
           "office/letter.odt", "office/sheet.ods", "office/slides.odp"}) {
         const std::vector<uint8_t> archive = readFile(dataPath(path));
         EXPECT_EQ(walk(archive).size, archive.size()) << path;
@@ -123,6 +123,15 @@ TEST(ZipWalk, MemberWhoseDescriptorNeverComesIsDropped) {
         if (archive[i] == 'P' && archive[i + 1] == 'K' && archive[i + 2] == 7 && archive[i + 3] == 8) archive[i + 3] = 9;
     }
     EXPECT_EQ(walk(archive).size, 0u);
+}
+
+// Regression: the descriptor signature inside a member's compressed data
+// (here in a stored deflate block) was taken for its descriptor, and the
+// archive was dropped.
+TEST(ZipWalk, DescriptorSignatureInsideTheDataIsPassedOver) {
+    const std::vector<uint8_t> archive = readFile(dataPath("zip/descriptor_lookalike.zip"));
+    ASSERT_EQ(std::search(archive.begin(), archive.end(), "PK\7\10", "PK\7\10" + 4) - archive.begin(), 1048);
+    EXPECT_EQ(walk(archive).size, archive.size());
 }
 
 TEST(ZipWalk, DescriptorThatDisagreesWithTheMeasuredLengthIsDropped) {
