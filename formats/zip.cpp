@@ -217,7 +217,6 @@ uint32_t recogniseZip(const uint8_t* window, uint32_t windowLength, uint32_t, co
     fresh.minSize = kZipMinSize;
     fresh.endCheck = endCheckZip;
     fresh.extension = extensionFromFirstMember(bytes);
-    fresh.expectedSize = 0;
     fresh.blockCheck = blockCheckZip;
     return 1;
 }
