@@ -23,7 +23,7 @@ struct Expected {
 
 std::string name(size_t number, const std::string& extension) {
     char text[32];
-    std::snprintf(text, sizeof text, "KV%05zu.", number);
+    std::snprintf(text, sizeof text, "KV%05u.", static_cast<unsigned>(number));
     return text + extension;
 }
 

@@ -12,24 +12,35 @@
 #include <vector>
 
 #include "carve/family.h"
+#include "support/test_files.h"
 
 namespace salvora::test {
 
-// A candidate whose output file holds `bytes`, positioned after them as the
-// carve loop leaves it. The file is closed with the object.
+// A candidate whose output file holds `bytes`, opened as the carve loop opens
+// it ("w+b") and positioned after them as it leaves it. The file is closed
+// and deleted with the object.
 class WrittenCandidate {
 public:
     explicit WrittenCandidate(const std::vector<uint8_t>& bytes) {
-        candidate.output = std::tmpfile();
-        if (!candidate.output) throw std::runtime_error("no temporary file");
+        static TempDir folder;
+        static unsigned number = 0;
+        path_ = folder.folder() + "written-" + std::to_string(++number);
+        candidate.output = std::fopen(path_.c_str(), "w+b");
+        if (!candidate.output) throw std::runtime_error("cannot create " + path_);
         if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), candidate.output);
         candidate.size = bytes.size();
     }
-    ~WrittenCandidate() { std::fclose(candidate.output); }
+    ~WrittenCandidate() {
+        std::fclose(candidate.output);
+        std::remove(path_.c_str());
+    }
     WrittenCandidate(const WrittenCandidate&) = delete;
     WrittenCandidate& operator=(const WrittenCandidate&) = delete;
 
     CarveCandidate candidate;
+
+private:
+    std::string path_;
 };
 
 // A window of exactly `length` bytes (an over-read shows under ASan) holding
