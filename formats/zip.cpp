@@ -137,7 +137,8 @@ bool followDescriptor(const FileWindow& w, CarveCandidate& candidate) {
     }
     while (true) {
         const uint64_t j = w.index(from);
-        const std::optional<size_t> hit = findBytes(w.bytes.data() + j, w.bytes.size() - j, kDescriptorSignature, 4);
+        const std::optional<size_t> hit =
+            findBytes(w.bytes.data() + j, w.bytes.size() - j, kDescriptorSignature, 4);
         if (!hit) {
             // A signature across the window's end is found by the next check.
             candidate.expectedSize = std::max(from, w.end() - 3);

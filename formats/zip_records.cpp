@@ -156,7 +156,8 @@ private:
         std::vector<uint8_t> name;
         std::vector<uint8_t> extra;
         if (!in_.read(name, h.le16(22)) || !in_.read(extra, h.le16(24))) return Step::Failed;
-        lastName_.assign(name.begin(), name.begin() + static_cast<ptrdiff_t>(std::min(name.size(), kNameKept)));
+        lastName_.assign(name.begin(),
+                         name.begin() + static_cast<ptrdiff_t>(std::min(name.size(), kNameKept)));
         const Zip64Sizes zip64 = zip64Sizes(extra, compressed, h.le32(18));
         zip64Descriptor_ = zip64.present;
         if (!in_.skip(zip64.compressed.value_or(compressed))) return Step::Failed;
@@ -190,7 +191,8 @@ private:
     Step centralDirectoryHeader() {
         uint8_t fixed[26];
         uint8_t rest[14];
-        if (!in_.skip(2) || !in_.read(fixed, sizeof fixed) || !in_.read(rest, sizeof rest)) return Step::Failed;
+        if (!in_.skip(2) || !in_.read(fixed, sizeof fixed) || !in_.read(rest, sizeof rest))
+            return Step::Failed;
         const Bytes f(fixed, sizeof fixed);
         const uint64_t variable = uint64_t{f.le16(22)} + f.le16(24) + Bytes(rest, sizeof rest).le16(0);
         return result(in_.skip(variable));

@@ -73,7 +73,8 @@ TEST(ZipRecovery, ArchivesWithZip64FieldsFromAPipeComeBack) {
 }
 
 TEST(ZipRecovery, OpenDocumentFilesComeBackNamedByTheirMimetype) {
-    expectRecovered({{"office/letter.odt", "odt"}, {"office/sheet.ods", "ods"}, {"office/slides.odp", "odp"}});
+    expectRecovered(
+        {{"office/letter.odt", "odt"}, {"office/sheet.ods", "ods"}, {"office/slides.odp", "odp"}});
 }
 
 // LibreOffice writes "[Content_Types].xml" last: the name comes from the

@@ -45,7 +45,8 @@ struct Recognised {
 Recognised recognise(const std::vector<uint8_t>& start, const CarveCandidate& current = {}) {
     const std::vector<uint8_t> window = windowWith(start);
     Recognised result;
-    result.accepted = recogniseMov(window.data(), static_cast<uint32_t>(window.size()), 0, current, result.fresh) != 0;
+    result.accepted =
+        recogniseMov(window.data(), static_cast<uint32_t>(window.size()), 0, current, result.fresh) != 0;
     return result;
 }
 
@@ -103,7 +104,8 @@ TEST(MovBrands, CompatibleBrandsDecideInTableOrderWhenTheMajorBrandIsUnknown) {
 }
 
 TEST(MovBrands, FtypWithoutAKnownBrandLetsTheNextAtomDecide) {
-    const auto r = recognise(concat({ftyp(std::string("abcd\0\0\0\0", 8)), atom("free", 4), atom("mdat", 100)}));
+    const auto r =
+        recognise(concat({ftyp(std::string("abcd\0\0\0\0", 8)), atom("free", 4), atom("mdat", 100)}));
     ASSERT_TRUE(r.accepted);
     EXPECT_STREQ(r.fresh.extension, "mov");
     EXPECT_EQ(r.fresh.expectedSize, 16u + 12u + 108u);
@@ -211,8 +213,8 @@ CarveCandidate carve(const std::vector<uint8_t>& file, uint32_t blockSize) {
 }
 
 TEST(MovCarving, RealMoviesAreFollowedToTheirLastAtomAtEveryBlockSize) {
-    for (const std::string path : {"movie/clip.mp4", "movie/clip.mov", "movie/clip.3gp", "movie/faststart.mp4",
-                                   "samples/QuickTime.mov"}) {
+    for (const std::string path : {"movie/clip.mp4", "movie/clip.mov", "movie/clip.3gp",
+                                   "movie/faststart.mp4", "samples/QuickTime.mov"}) {
         const std::vector<uint8_t> movie = readFile(dataPath(path));
         for (const uint32_t blockSize : {512u, 1024u, 4096u, 32768u}) {
             std::vector<uint8_t> file = movie;

@@ -44,8 +44,8 @@ public:
                     const size_t length = std::min<size_t>(random_() % 64, bytes.size() - at);
                     std::vector<uint8_t> piece(bytes.begin() + static_cast<ptrdiff_t>(at),
                                                bytes.begin() + static_cast<ptrdiff_t>(at + length));
-                    bytes.insert(bytes.begin() + static_cast<ptrdiff_t>(random_() % bytes.size()), piece.begin(),
-                                 piece.end());
+                    bytes.insert(bytes.begin() + static_cast<ptrdiff_t>(random_() % bytes.size()),
+                                 piece.begin(), piece.end());
                     break;
                 }
             }
@@ -110,8 +110,8 @@ TEST(ZipMutations, DamagedArchivesAreWalkedSafely) {
 // The movie end check keeps expectedSize, which only the engine clamps to
 // what was written; it must still never hang or read outside a window.
 TEST(MovMutations, DamagedMoviesAreFollowedSafely) {
-    mutateAll({"movie/clip.mp4", "movie/faststart.mp4", "movie/clip.3gp", "movie/clip.mov", "movie/picture.jp2",
-               "samples/QuickTime.mov"},
+    mutateAll({"movie/clip.mp4", "movie/faststart.mp4", "movie/clip.3gp", "movie/clip.mov",
+               "movie/picture.jp2", "samples/QuickTime.mov"},
               recogniseMov, 700, 8122026, true);
 }
 

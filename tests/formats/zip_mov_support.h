@@ -45,7 +45,8 @@ private:
 
 // A window of exactly `length` bytes (an over-read shows under ASan) holding
 // `bytes` at `at`, zeros elsewhere.
-inline std::vector<uint8_t> windowWith(const std::vector<uint8_t>& bytes, size_t length = 65536, size_t at = 0) {
+inline std::vector<uint8_t> windowWith(const std::vector<uint8_t>& bytes, size_t length = 65536,
+                                       size_t at = 0) {
     std::vector<uint8_t> window(length, 0);
     const size_t count = at < length ? std::min(bytes.size(), length - at) : 0;
     if (count > 0) std::memcpy(window.data() + at, bytes.data(), count);
@@ -83,7 +84,9 @@ inline void putLe16(std::vector<uint8_t>& bytes, size_t at, uint16_t value) {
 inline void putLe32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
     for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
 }
-inline void append(std::vector<uint8_t>& bytes, const std::string& text) { bytes.insert(bytes.end(), text.begin(), text.end()); }
+inline void append(std::vector<uint8_t>& bytes, const std::string& text) {
+    bytes.insert(bytes.end(), text.begin(), text.end());
+}
 inline void append(std::vector<uint8_t>& bytes, const std::vector<uint8_t>& more) {
     bytes.insert(bytes.end(), more.begin(), more.end());
 }

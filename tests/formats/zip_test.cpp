@@ -38,7 +38,8 @@ struct Recognised {
 Recognised recognise(const std::vector<uint8_t>& start, const CarveCandidate& current = {}) {
     const std::vector<uint8_t> window = windowWith(start);
     Recognised result;
-    result.accepted = recogniseZip(window.data(), static_cast<uint32_t>(window.size()), 0, current, result.fresh) != 0;
+    result.accepted =
+        recogniseZip(window.data(), static_cast<uint32_t>(window.size()), 0, current, result.fresh) != 0;
     return result;
 }
 
@@ -180,7 +181,8 @@ TEST(ZipMembers, EveryMemberOnABlockBoundaryIsKnownAsTheNextMember) {
                                           std::to_string(blockSize);
                 EXPECT_EQ(candidate.blockCheck, blockCheckZip) << where;
                 EXPECT_EQ(candidate.expectedSize, offset) << where;
-                const std::vector<uint8_t> rest(archive.begin() + static_cast<ptrdiff_t>(offset), archive.end());
+                const std::vector<uint8_t> rest(archive.begin() + static_cast<ptrdiff_t>(offset),
+                                                archive.end());
                 FamilyTally tally{familyByExtension("zip"), nullptr};
                 candidate.tally = &tally;
                 EXPECT_FALSE(recognise(rest, candidate).accepted) << where;

@@ -33,7 +33,8 @@ std::vector<uint8_t> withTail(std::vector<uint8_t> bytes, size_t count, uint8_t 
 
 size_t endRecordAt(const std::vector<uint8_t>& archive) {
     for (size_t i = archive.size() - 22 + 1; i-- > 0;) {
-        if (archive[i] == 'P' && archive[i + 1] == 'K' && archive[i + 2] == 5 && archive[i + 3] == 6) return i;
+        if (archive[i] == 'P' && archive[i + 1] == 'K' && archive[i + 2] == 5 && archive[i + 3] == 6)
+            return i;
     }
     return 0;
 }
@@ -43,8 +44,9 @@ size_t endRecordAt(const std::vector<uint8_t>& archive) {
 TEST(ZipWalk, RealArchivesEndRightAfterTheirEndRecord) {
     for (const std::string path :
          {"zip/stored.zip", "zip/deflated.zip", "zip/descriptors.zip", "zip/stdin.zip", "zip/stdin_piped.zip",
-          "zip/commented.zip", "zip/descriptor_lookalike.zip", "zip/member_at_4096.zip", "zip/descriptor_member_at_4096.zip", "samples/ZIP.zip",
-          "office/letter.odt", "office/sheet.ods", "office/slides.odp"}) {
+          "zip/commented.zip", "zip/descriptor_lookalike.zip", "zip/member_at_4096.zip",
+          "zip/descriptor_member_at_4096.zip", "samples/ZIP.zip", "office/letter.odt", "office/sheet.ods",
+          "office/slides.odp"}) {
         const std::vector<uint8_t> archive = readFile(dataPath(path));
         EXPECT_EQ(walk(archive).size, archive.size()) << path;
         // What the carve loop wrote after it (the rest of the last block) is cut.
@@ -120,7 +122,8 @@ TEST(ZipWalk, CommentLengthPastTheWrittenDataIsClampedToTheData) {
 TEST(ZipWalk, MemberWhoseDescriptorNeverComesIsDropped) {
     std::vector<uint8_t> archive = readFile(dataPath("zip/descriptors.zip"));
     for (size_t i = 0; i + 4 <= archive.size(); ++i) {
-        if (archive[i] == 'P' && archive[i + 1] == 'K' && archive[i + 2] == 7 && archive[i + 3] == 8) archive[i + 3] = 9;
+        if (archive[i] == 'P' && archive[i + 1] == 'K' && archive[i + 2] == 7 && archive[i + 3] == 8)
+            archive[i + 3] = 9;
     }
     EXPECT_EQ(walk(archive).size, 0u);
 }
@@ -136,8 +139,8 @@ TEST(ZipWalk, DescriptorSignatureInsideTheDataIsPassedOver) {
 
 TEST(ZipWalk, DescriptorThatDisagreesWithTheMeasuredLengthIsDropped) {
     std::vector<uint8_t> archive = readFile(dataPath("zip/descriptors.zip"));
-    const size_t first = static_cast<size_t>(std::search(archive.begin(), archive.end(), "PK\7\10", "PK\7\10" + 4) -
-                                             archive.begin());
+    const size_t first = static_cast<size_t>(
+        std::search(archive.begin(), archive.end(), "PK\7\10", "PK\7\10" + 4) - archive.begin());
     ASSERT_LT(first, archive.size());
     archive[first + 8] ^= 1;  // the compressed size field
     EXPECT_EQ(walk(archive).size, 0u);
@@ -161,7 +164,8 @@ TEST(ZipWalk, UnknownRecordIsDropped) {
 // --- The rarer records ----------------------------------------------------------
 
 // Inserts `record` before the end-of-central-directory record.
-std::vector<uint8_t> withRecordBeforeEnd(const std::vector<uint8_t>& archive, const std::vector<uint8_t>& record) {
+std::vector<uint8_t> withRecordBeforeEnd(const std::vector<uint8_t>& archive,
+                                         const std::vector<uint8_t>& record) {
     std::vector<uint8_t> bytes = archive;
     bytes.insert(bytes.begin() + static_cast<ptrdiff_t>(endRecordAt(archive)), record.begin(), record.end());
     return bytes;
@@ -187,7 +191,8 @@ TEST(ZipWalk, DigitalSignatureAndZip64RecordsAreSkipped) {
 // (a backward seek, or a size that overflows).
 TEST(ZipWalk, Zip64EndRecordSizesThatOverflowAreDropped) {
     const std::vector<uint8_t> archive = readFile(dataPath("zip/stored.zip"));
-    for (const uint64_t recordSize : {~uint64_t{0}, uint64_t{1} << 63, (uint64_t{1} << 63) + 44, uint64_t{100000}}) {
+    for (const uint64_t recordSize :
+         {~uint64_t{0}, uint64_t{1} << 63, (uint64_t{1} << 63) + 44, uint64_t{100000}}) {
         std::vector<uint8_t> zip64(56, 0);
         test::putLe32(zip64, 0, 0x06064B50);
         test::putLe32(zip64, 4, static_cast<uint32_t>(recordSize));
@@ -212,7 +217,8 @@ struct Found {
 Found find(const std::vector<uint8_t>& bytes, uint64_t from, const std::vector<uint8_t>& pattern) {
     WrittenCandidate file(bytes);
     std::fseek(file.candidate.output, static_cast<long>(from), SEEK_SET);
-    const int64_t distance = findForward(file.candidate.output, pattern.data(), static_cast<uint32_t>(pattern.size()));
+    const int64_t distance =
+        findForward(file.candidate.output, pattern.data(), static_cast<uint32_t>(pattern.size()));
     return {distance, std::ftell(file.candidate.output)};
 }
 
