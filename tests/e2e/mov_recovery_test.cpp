@@ -1,0 +1,91 @@
+// Movies and JPEG 2000 pictures laid in a card image come back through a
+// whole recovery, cut at the end of their last top-level atom.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "support/recovery_harness.h"
+
+namespace salvora {
+namespace {
+
+using test::dataPath;
+using test::ImageBuilder;
+using test::readFile;
+using test::recoverImage;
+
+constexpr size_t kCluster = 4096;
+
+struct Expected {
+    std::string path;       // under tests/data
+    std::string extension;  // of the recovered file
+    size_t length;          // bytes that come back; 0 = the whole file
+};
+
+std::string name(size_t number, const std::string& extension) {
+    char text[32];
+    std::snprintf(text, sizeof text, "KV%05u.", static_cast<unsigned>(number));
+    return text + extension;
+}
+
+size_t roundUp(size_t n) { return (n + kCluster - 1) / kCluster * kCluster; }
+
+std::vector<uint8_t> head(const std::vector<uint8_t>& bytes, size_t length) {
+    return {bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(length == 0 ? bytes.size() : length)};
+}
+
+// Lays the files one after the other on cluster boundaries (zeros in the
+// slack after each, as on a freshly formatted card) and checks each in order.
+void expectRecovered(const std::vector<Expected>& files) {
+    std::vector<std::vector<uint8_t>> contents;
+    size_t total = 3 * kCluster;
+    for (const Expected& file : files) {
+        contents.push_back(readFile(dataPath(file.path)));
+        total += roundUp(contents.back().size()) + kCluster;
+    }
+    ImageBuilder image(total + 4 * kCluster);
+    size_t offset = 3 * kCluster;
+    for (size_t i = 0; i < files.size(); ++i) {
+        image.place(offset, contents[i]);
+        offset += roundUp(contents[i].size()) + kCluster;
+    }
+    const auto recovery = recoverImage(image.bytes(), test::onlyFamilies({"mov"}));
+    ASSERT_EQ(recovery.result, kScanFinished);
+    EXPECT_EQ(recovery.savedCounter, files.size());
+    ASSERT_EQ(recovery.files.size(), files.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+        const std::string expected = name(i, files[i].extension);
+        ASSERT_TRUE(recovery.files.count(expected)) << files[i].path << " not saved as " << expected;
+        EXPECT_EQ(recovery.files.at(expected), head(contents[i], files[i].length)) << files[i].path;
+    }
+}
+
+TEST(MovRecovery, FfmpegMoviesComeBackByteIdenticalWithTheirExtension) {
+    expectRecovered({{"movie/clip.mp4", "mp4", 0},
+                     {"movie/clip.mov", "mov", 0},
+                     {"movie/clip.3gp", "3gp", 0},
+                     {"movie/faststart.mp4", "mp4", 0},
+                     {"samples/QuickTime.mov", "mov", 0}});
+}
+
+// The codestream box is not followed: a picture ends with the box before it
+// (opj_compress: jP 12 + ftyp 20 + jp2h 45 bytes; the sample also has a
+// 324-byte uuid box before its codestream).
+TEST(MovRecovery, Jpeg2000PicturesEndBeforeTheirCodestream) {
+    expectRecovered({{"movie/picture.jp2", "jp2", 77}, {"samples/Jpeg2000.jp2", "jp2", 401}});
+}
+
+// Noise after the movie: the first atom header after it is not of a known
+// type, so the movie ends where its last atom ends.
+TEST(MovRecovery, MovieFollowedByOtherDataIsCutAtItsLastAtom) {
+    const std::vector<uint8_t> movie = readFile(dataPath("movie/clip.mp4"));
+    ImageBuilder image(32 * kCluster);
+    image.place(3 * kCluster, movie);
+    image.noise(3 * kCluster + movie.size(), 12 * kCluster, 7);
+    const auto recovery = recoverImage(image.bytes(), test::onlyFamilies({"mov"}));
+    ASSERT_EQ(recovery.files.size(), 1u);
+    EXPECT_EQ(recovery.files.at("KV00000.mp4"), movie);
+}
+
+}  // namespace
+}  // namespace salvora

@@ -1,0 +1,94 @@
+// Helpers for the ZIP and movie recogniser tests: an output file holding
+// written bytes, windows of exact length, and a feeder that hands a file to a
+// block check block by block the way the carve loop does.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "carve/family.h"
+#include "support/test_files.h"
+
+namespace salvora::test {
+
+// A candidate whose output file holds `bytes`, opened as the carve loop opens
+// it ("w+b") and positioned after them as it leaves it. The file is closed
+// and deleted with the object.
+class WrittenCandidate {
+public:
+    explicit WrittenCandidate(const std::vector<uint8_t>& bytes) {
+        static TempDir folder;
+        static unsigned number = 0;
+        path_ = folder.folder() + "written-" + std::to_string(++number);
+        candidate.output = std::fopen(path_.c_str(), "w+b");
+        if (!candidate.output) throw std::runtime_error("cannot create " + path_);
+        if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), candidate.output);
+        candidate.size = bytes.size();
+    }
+    ~WrittenCandidate() {
+        std::fclose(candidate.output);
+        std::remove(path_.c_str());
+    }
+    WrittenCandidate(const WrittenCandidate&) = delete;
+    WrittenCandidate& operator=(const WrittenCandidate&) = delete;
+
+    CarveCandidate candidate;
+
+private:
+    std::string path_;
+};
+
+// A window of exactly `length` bytes (an over-read shows under ASan) holding
+// `bytes` at `at`, zeros elsewhere.
+inline std::vector<uint8_t> windowWith(const std::vector<uint8_t>& bytes, size_t length = 65536,
+                                       size_t at = 0) {
+    std::vector<uint8_t> window(length, 0);
+    const size_t count = at < length ? std::min(bytes.size(), length - at) : 0;
+    if (count > 0) std::memcpy(window.data() + at, bytes.data(), count);
+    return window;
+}
+
+// Hands `file` (padded with zeros to whole blocks) to the candidate's block
+// check as the carve loop does: the window is the previous block followed by
+// the current one, and size grows by a block after each check. Stops after a
+// check returns 2 or when the data ends. Returns the number of blocks handed.
+inline size_t feedBlocks(const std::vector<uint8_t>& file, uint32_t blockSize, CarveCandidate& candidate) {
+    std::vector<uint8_t> padded = file;
+    padded.resize((file.size() + blockSize - 1) / blockSize * blockSize, 0);
+    std::vector<uint8_t> window(2 * size_t{blockSize}, 0);
+    size_t blocks = 0;
+    for (size_t at = 0; at < padded.size(); at += blockSize) {
+        std::memmove(window.data(), window.data() + blockSize, blockSize);
+        std::memcpy(window.data() + blockSize, padded.data() + at, blockSize);
+        ++blocks;
+        uint32_t status = 1;
+        if (candidate.blockCheck) status = candidate.blockCheck(window.data(), 2 * blockSize, candidate);
+        candidate.size += blockSize;
+        if (status == 2) break;
+    }
+    return blocks;
+}
+
+inline void putBe32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(value >> (24 - 8 * i));
+}
+inline void putLe16(std::vector<uint8_t>& bytes, size_t at, uint16_t value) {
+    bytes[at] = static_cast<uint8_t>(value);
+    bytes[at + 1] = static_cast<uint8_t>(value >> 8);
+}
+inline void putLe32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+inline void append(std::vector<uint8_t>& bytes, const std::string& text) {
+    bytes.insert(bytes.end(), text.begin(), text.end());
+}
+inline void append(std::vector<uint8_t>& bytes, const std::vector<uint8_t>& more) {
+    bytes.insert(bytes.end(), more.begin(), more.end());
+}
+
+}  // namespace salvora::test
