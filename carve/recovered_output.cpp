@@ -73,7 +73,10 @@ std::optional<RangeRef> closeCandidate(CarveCandidate& file, uint32_t& savedCoun
             std::clearerr(file.output);
         }
         if (file.tally && file.endCheck) file.endCheck(file);
-        if (file.size > medium.size) file.size = medium.size;
+        // A file holds at most the bytes from its start to the end of the
+        // medium; the rest of a last block that runs past the end is padding.
+        const uint64_t available = file.startOffset < medium.size ? medium.size - file.startOffset : 0;
+        if (file.size > available) file.size = available;
         if (file.tally && file.size > 0 && file.size < file.minSize) file.size = 0;
         std::fclose(file.output);
         file.output = nullptr;

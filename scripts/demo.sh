@@ -28,6 +28,14 @@ mdel -i "$card" "::/DCIM/100KORVL/*"
 echo "The card held $n files; all of them are deleted now." >&2
 
 log "Recovering"
-"$SALVORA" recover --image "$card" --out "$work/recovered" --quiet
+"$SALVORA" recover --image "$card" --out "$work/recovered" --types all --quiet
 echo "Recovered files are in $work/recovered:"
 ls -l "$work/recovered" | tail -n +2 | sed 's/^/  /'
+originals=$(sha256sum "$ROOT"/tests/data/demo/*.* "$ROOT"/tests/data/jpeg/*.jpg 2>/dev/null | cut -d' ' -f1 | sort -u)
+identical=0
+total=0
+for file in "$work"/recovered/*; do
+  total=$((total + 1))
+  grep -qx "$(sha256sum "$file" | cut -d' ' -f1)" <<<"$originals" && identical=$((identical + 1))
+done
+echo "$identical of $total recovered files are byte-identical to the deleted originals."

@@ -105,6 +105,12 @@ TEST_F(CloseCandidate, SizeBeyondTheMediumIsCutToTheMedium) {
     gNewSize = 1 << 30;
     ASSERT_TRUE(closeCandidate(file, saved, 512, space, small, &info));
     EXPECT_EQ(fs::file_size(dir.path() / "KV00000.dat"), 800u);
+    // A file that starts inside the medium holds at most the bytes up to its end.
+    start(1, "dat", 2);
+    file.startOffset = 500;
+    gNewSize = 1000;
+    ASSERT_TRUE(closeCandidate(file, saved, 512, space, small, &info));
+    EXPECT_EQ(fs::file_size(dir.path() / "KV00001.dat"), 300u);
 }
 
 TEST_F(CloseCandidate, EndCheckCannotGrowAFileBeyondWhatWasWritten) {

@@ -198,6 +198,18 @@ TEST(Scan, BlockCheckEndingOnTheThirdBlockClosesAtThreeBlocks) {
     EXPECT_EQ(gSizesAtEndCheck.front(), 3u * 512);
 }
 
+// Regression: the last block of a medium whose size is not a whole number of
+// blocks is padded with zeros; the padding is not part of a recovered file.
+TEST(Scan, FileRunningToTheEndOfTheMediumKeepsNoPadding) {
+    std::vector<uint8_t> image(1300, 'm');
+    putHeader(image, 0, "STP", 's', 0);
+    TestMedium medium(image);
+    test::TempDir dir;
+    Observer observer;
+    ASSERT_EQ(scan(medium, dir, observer).result, kScanFinished);
+    EXPECT_EQ(test::readFile(dir.path() / "KV00000.stp"), image);
+}
+
 TEST(Scan, ConsecutiveHeadersMakeAOneBlockFirstFile) {
     std::vector<uint8_t> image(128 * 1024, 0);
     putHeader(image, 512, "STP", 'a', 0);
