@@ -107,8 +107,11 @@ TEST(Mp3Recovery, AStrayFrameHeaderAtABlockStartStartsNoFile) {
         std::copy(std::begin(header), std::end(header), bytes.begin() + static_cast<std::ptrdiff_t>(block));
     }
     bytes[40 * 512 + 417] = 0x12;
-    bytes[60 * 512 + 417] = 0xFF;
-    bytes[60 * 512 + 418] = 0x1A;  // usable as a length, but no frame sync
+    // FF 1A 90 reads as a 417-byte frame, but 1A lacks the frame sync bits.
+    for (size_t frame = 1; frame * 417 < 2048; ++frame) {
+        const uint8_t noSync[] = {0xFF, 0x1A, 0x90, 0x00};
+        std::copy(std::begin(noSync), std::end(noSync), bytes.begin() + static_cast<std::ptrdiff_t>(60 * 512 + frame * 417));
+    }
     std::copy(std::begin(header), std::end(header), bytes.begin() + 80 * 512 + 417);
     bytes[80 * 512 + 834] = 0x00;
     const auto recovery = recoverImage(image.bytes(), onlyFamilies({"mp3", "riff"}));
