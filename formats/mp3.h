@@ -37,8 +37,10 @@ uint32_t blockCheckId3Padding(const uint8_t* window, uint32_t windowLength, Carv
 uint32_t blockCheckMpegAudio(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
 
 // Length of the jukebox tag (a tag that ends in "Brava Software Inc." or
-// "TAG") that starts at window[position], or 0 when there is none or it does
-// not lie wholly in the window.
+// "TAG") that starts at window[position], or 0 when there is none. Only bytes
+// inside the window are read: a tag whose structure or footer text lies
+// beyond it counts as none; the fixed-length bytes after the footer text are
+// counted without being read.
 uint32_t jukeboxTagLength(const uint8_t* window, uint64_t position, uint64_t windowLength);
 
 }  // namespace salvora
