@@ -51,8 +51,8 @@ TEST(RecogniseMpg, RealStreamsAreTakenButNotWhileAnMpegFileIsInProgress) {
     CarveCandidate current;
     current.tally = &tally;
     EXPECT_EQ(recognised(program, current), 0u);
-    // Every 2048-byte pack of the program stream starts with a pack header.
-    const std::vector<uint8_t> secondPack(program.begin() + 2048, program.end());
+    // Packs repeat inside the stream, here at byte 6144.
+    const std::vector<uint8_t> secondPack(program.begin() + 6144, program.end());
     EXPECT_EQ(recognised(secondPack), 1u);
     EXPECT_EQ(recognised(secondPack, current), 0u);
 }
