@@ -12,7 +12,9 @@ const uint8_t kBm[] = {'B', 'M'};
 constexpr uint64_t kMinSize = 65;
 }  // namespace
 
-void registerBmp(FamilyTally& tally) { registerSignature(0, kBm, sizeof kBm, recogniseBmp, tally); }
+void registerBmp(FamilyTally& tally) {
+    registerSignature(0, kBm, sizeof kBm, recogniseBmp, tally);
+}
 
 uint32_t recogniseBmp(const uint8_t* window, uint32_t windowLength, uint32_t, const CarveCandidate&,
                       CarveCandidate& fresh) {

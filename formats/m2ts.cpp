@@ -14,14 +14,16 @@ const uint8_t kHdmv[] = {'H', 'D', 'M', 'V'};
 const uint8_t kTshv[] = {'T', 'S', 'H', 'V'};
 
 constexpr uint8_t kSync = 0x47;
-constexpr uint64_t kUnitSize = 192;    // time code + packet
+constexpr uint64_t kUnitSize = 192;  // time code + packet
 constexpr uint64_t kPacketSize = 188;
 constexpr uint64_t kTimeCodeSize = 4;
 constexpr uint32_t kHdmvAt = 215;
 constexpr uint32_t kHdmvStreamAt = 232;
 constexpr uint32_t kTshvAt = 395;
 
-bool isTransportStream(const CarveCandidate& current) { return isFamily(current, "m2ts"); }
+bool isTransportStream(const CarveCandidate& current) {
+    return isFamily(current, "m2ts");
+}
 
 }  // namespace
 
@@ -30,15 +32,16 @@ void registerM2ts(FamilyTally& tally) {
     registerSignature(kTshvAt, kTshv, sizeof kTshv, recogniseM2tTshv, tally);
 }
 
-uint32_t recogniseM2tsHdmv(const uint8_t* window, uint32_t windowLength, uint32_t, const CarveCandidate& current,
-                           CarveCandidate& fresh) {
+uint32_t recogniseM2tsHdmv(const uint8_t* window, uint32_t windowLength, uint32_t,
+                           const CarveCandidate& current, CarveCandidate& fresh) {
     if (isTransportStream(current)) return 0;
     const Bytes bytes(window, windowLength);
     for (uint64_t unit = 0; unit < 3; ++unit) {
         if (!bytes.has(unit * kUnitSize + kTimeCodeSize, 1)) return 0;
         if (bytes.u8(unit * kUnitSize + kTimeCodeSize) != kSync) return 0;
     }
-    if (!bytes.equals(kHdmvAt, kHdmv, sizeof kHdmv) || !bytes.equals(kHdmvStreamAt, kHdmv, sizeof kHdmv)) return 0;
+    if (!bytes.equals(kHdmvAt, kHdmv, sizeof kHdmv) || !bytes.equals(kHdmvStreamAt, kHdmv, sizeof kHdmv))
+        return 0;
     resetCandidate(fresh);
     fresh.extension = "m2ts";
     fresh.minSize = kUnitSize;
@@ -48,8 +51,8 @@ uint32_t recogniseM2tsHdmv(const uint8_t* window, uint32_t windowLength, uint32_
     return 1;
 }
 
-uint32_t recogniseM2tTshv(const uint8_t* window, uint32_t windowLength, uint32_t, const CarveCandidate& current,
-                          CarveCandidate& fresh) {
+uint32_t recogniseM2tTshv(const uint8_t* window, uint32_t windowLength, uint32_t,
+                          const CarveCandidate& current, CarveCandidate& fresh) {
     // A marked packet exactly where the stream in progress goes on belongs to it.
     if (isTransportStream(current) && current.expectedSize == current.size) return 0;
     const Bytes bytes(window, windowLength);

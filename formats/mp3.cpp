@@ -17,7 +17,7 @@ const uint8_t kId3[] = {'I', 'D', '3'};
 const uint8_t kFrameStart[] = {0xFF};
 
 constexpr uint64_t kMinSize = 287;
-constexpr uint64_t kFrameRunLimit = 2048;  // frames are counted while they start below this
+constexpr uint64_t kFrameRunLimit = 2048;   // frames are counted while they start below this
 constexpr uint64_t kFrameHeaderReach = 16;  // bytes a block check needs at a position
 constexpr uint32_t kTagHeaderSize = 10;
 
@@ -76,9 +76,11 @@ LyricsStep stepOverLyrics(const uint8_t* window, uint64_t windowLength, uint64_t
     if (available < fullSearch && inCurrentBlock) return LyricsStep::kWait;
     // The searches read limit - 1 + 9 bytes from j: never past the window.
     const uint64_t searchable = available - (kLyricsMarkLength - 1);
-    length = offsetPastMatch(window + j, std::min(kLyrics200Reach, searchable), "LYRICS200", kLyricsMarkLength);
+    length =
+        offsetPastMatch(window + j, std::min(kLyrics200Reach, searchable), "LYRICS200", kLyricsMarkLength);
     if (length == 0) {
-        length = offsetPastMatch(window + j, std::min(kLyricsEndReach, searchable), "LYRICSEND", kLyricsMarkLength);
+        length = offsetPastMatch(window + j, std::min(kLyricsEndReach, searchable), "LYRICSEND",
+                                 kLyricsMarkLength);
     }
     return length == 0 ? LyricsStep::kEnd : LyricsStep::kStep;
 }
@@ -127,8 +129,8 @@ uint32_t recogniseId3(const uint8_t* window, uint32_t windowLength, uint32_t, co
     return 1;
 }
 
-uint32_t recogniseMpegAudio(const uint8_t* window, uint32_t windowLength, uint32_t, const CarveCandidate& current,
-                            CarveCandidate& fresh) {
+uint32_t recogniseMpegAudio(const uint8_t* window, uint32_t windowLength, uint32_t,
+                            const CarveCandidate& current, CarveCandidate& fresh) {
     if (isFamily(current, "mp3")) return 0;
     const Bytes bytes(window, windowLength);
     const uint8_t first = bytes.u8(1) & 0xFE;  // without the no-CRC bit
@@ -210,12 +212,18 @@ uint32_t jukeboxTagLength(const uint8_t* window, uint64_t position, uint64_t win
     // The image: its length, then the image itself. 64-bit sums cannot wrap.
     o += uint64_t{bytes.le32(j + o + 4)} + 8;
     if (j + o + 14 > windowLength) return 0;
-    if (!bytes.equals(j + o, "\0\0\0\0" "18273645" "\0\0", 14)) return 0;
+    if (!bytes.equals(j + o,
+                      "\0\0\0\0"
+                      "18273645"
+                      "\0\0",
+                      14))
+        return 0;
     o += kJukeboxDataHeader;
     if (j + o + kJukeboxFooterSpan > windowLength) return 0;
     for (const uint64_t offset : kJukeboxFooterOffsets) {
         // The footer texts are tested only where they lie wholly in the window.
-        if (bytes.equalsText(j + o + offset, "Brava Software Inc.")) return static_cast<uint32_t>(o + offset + 48);
+        if (bytes.equalsText(j + o + offset, "Brava Software Inc."))
+            return static_cast<uint32_t>(o + offset + 48);
         if (bytes.equalsText(j + o + offset, "TAG")) return static_cast<uint32_t>(o + offset + 128);
     }
     return 0;

@@ -23,11 +23,17 @@ constexpr uint32_t kAllLineEnds = 7;  // line feed, carriage return and line fee
 // No medium is this large; a longer length field is held at this value instead of wrapping.
 constexpr uint64_t kLengthCeiling = uint64_t{1} << 62;
 
-bool isPdfWhiteSpace(uint8_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-bool isDigit(uint8_t c) { return c >= '0' && c <= '9'; }
+bool isPdfWhiteSpace(uint8_t c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+bool isDigit(uint8_t c) {
+    return c >= '0' && c <= '9';
+}
 // True when `c`, the byte after "/L", ends that name: "/L 1234" is the length
 // key, "/Length" or "/Lang" is another name.
-bool endsName(uint8_t c) { return !((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')); }
+bool endsName(uint8_t c) {
+    return !((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'));
+}
 
 // The length that follows the /L key of the linearisation dictionary, when
 // there is one in the header area. `from` is the byte after "Linearized".
@@ -50,7 +56,9 @@ std::optional<uint64_t> linearizedLength(const Bytes& header, uint64_t from) {
 
 }  // namespace
 
-void registerPdf(FamilyTally& tally) { registerSignature(0, kPdf, sizeof kPdf, recognisePdf, tally); }
+void registerPdf(FamilyTally& tally) {
+    registerSignature(0, kPdf, sizeof kPdf, recognisePdf, tally);
+}
 
 uint32_t recognisePdf(const uint8_t* window, uint32_t windowLength, uint32_t, const CarveCandidate&,
                       CarveCandidate& fresh) {

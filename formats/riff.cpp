@@ -34,7 +34,9 @@ const FormType& formTypeOf(const Bytes& bytes) {
 
 }  // namespace
 
-void registerRiff(FamilyTally& tally) { registerSignature(0, kRiff, sizeof kRiff, recogniseRiff, tally); }
+void registerRiff(FamilyTally& tally) {
+    registerSignature(0, kRiff, sizeof kRiff, recogniseRiff, tally);
+}
 
 uint32_t recogniseRiff(const uint8_t* window, uint32_t windowLength, uint32_t, const CarveCandidate&,
                        CarveCandidate& fresh) {

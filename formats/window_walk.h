@@ -15,7 +15,7 @@
 namespace salvora {
 
 class WindowWalk {
-public:
+  public:
     explicit WindowWalk(uint32_t windowLength) : half_(windowLength / 2) {}
 
     // True while the structure at expectedSize and k bytes after it lie in the window.
@@ -24,13 +24,15 @@ public:
                candidate.expectedSize + k < candidate.size + half_;
     }
     // Window index of the structure at expectedSize (valid while holds()).
-    uint64_t index(const CarveCandidate& candidate) const { return candidate.expectedSize - candidate.size + half_; }
+    uint64_t index(const CarveCandidate& candidate) const {
+        return candidate.expectedSize - candidate.size + half_;
+    }
     // True when the structure at expectedSize lies in the current (newer) block.
     static bool inCurrentBlock(const CarveCandidate& candidate) {
         return candidate.expectedSize >= candidate.size;
     }
 
-private:
+  private:
     uint64_t half_;
 };
 

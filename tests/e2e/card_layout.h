@@ -19,11 +19,13 @@ struct PlacedFile {
 };
 
 class CardLayout {
-public:
+  public:
     explicit CardLayout(size_t imageSize, size_t cluster = 4096) : image_(imageSize), cluster_(cluster) {}
 
     // Places the test data file at the next free cluster.
-    const PlacedFile& add(const std::string& dataFile) { return addBytes(dataFile, readFile(dataPath(dataFile))); }
+    const PlacedFile& add(const std::string& dataFile) {
+        return addBytes(dataFile, readFile(dataPath(dataFile)));
+    }
     const PlacedFile& addBytes(const std::string& name, const std::vector<uint8_t>& bytes) {
         image_.place(next_, bytes);
         files_.push_back({name, next_, bytes});
@@ -42,7 +44,7 @@ public:
     const std::vector<uint8_t>& bytes() const { return image_.bytes(); }
     std::vector<uint8_t>& bytes() { return image_.bytes(); }
 
-private:
+  private:
     ImageBuilder image_;
     size_t cluster_;
     uint64_t next_ = 3 * 4096;  // leave room for a boot sector and tables

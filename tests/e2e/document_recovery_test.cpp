@@ -24,9 +24,9 @@ void expectRecovered(const test::Recovery& recovery, const PlacedFile& placed, c
 
 TEST(PdfRecovery, DocumentsComeBackWholeWithTheLineEndAfterTheirLastEof) {
     CardLayout card(1 << 20);
-    const PlacedFile office = card.add("pdf/libreoffice_note.pdf");       // ends "%%EOF" line feed
+    const PlacedFile office = card.add("pdf/libreoffice_note.pdf");     // ends "%%EOF" line feed
     const PlacedFile linearized = card.add("pdf/linearized_note.pdf");  // length from its dictionary
-    const PlacedFile photoshop = card.add("samples/PDF.pdf");            // ends "%%EOF" carriage return
+    const PlacedFile photoshop = card.add("samples/PDF.pdf");           // ends "%%EOF" carriage return
     const PlacedFile other = card.add("samples/PDF2.pdf");
     const auto recovery = recoverImage(card.bytes(), onlyFamilies({"pdf"}));
     ASSERT_EQ(recovery.result, kScanFinished);

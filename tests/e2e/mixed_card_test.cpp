@@ -30,18 +30,18 @@ struct Expected {
 // JPEG follows the InDesign document (its thumbnails are JPEGs, so a JPEG
 // start inside one is not taken).
 const std::vector<Expected> kCard{
-    {"jpeg/camera_640x480.jpg", "jpg"},      {"audio/tone_id3v2.mp3", "mp3"},
-    {"pdf/libreoffice_note.pdf", "pdf"},     {"video/testsrc.avi", "avi"},
-    {"bmp/gradient_24bit.bmp", "bmp"},       {"video/avchd_style.m2ts", "m2ts"},
-    {"audio/tone_bare.mp3", "mp3"},          {"samples/InDesign.indd", "indd"},
-    {"video/testsrc.mpg", "mpg", true},      {"jpeg/jfif_exif_160x120.jpg", "jpg"},
-    {"pdf/linearized_note.pdf", "pdf"},      {"audio/tone.wav", "wav"},
-    {"video/hdv_style.m2t", "m2t"},          {"bmp/plasma_palette.bmp", "bmp"},
-    {"audio/tone_id3v1.mp3", "mp3"},         {"samples/PDF.pdf", "pdf"},
-    {"samples/M2TS.mts", "m2ts"},            {"jpeg/progressive_96x64.jpg", "jpg"},
-    {"bmp/circle_v5.bmp", "bmp"},            {"video/testsrc.m1v", "mpg", true},
-    {"samples/PDF2.pdf", "pdf"},             {"jpeg/camera_320x240.jpg", "jpg"},
-    {"samples/BMP.bmp", "bmp"},              {"jpeg/jfif_plain_200x150.jpg", "jpg"},
+    {"jpeg/camera_640x480.jpg", "jpg"},  {"audio/tone_id3v2.mp3", "mp3"},
+    {"pdf/libreoffice_note.pdf", "pdf"}, {"video/testsrc.avi", "avi"},
+    {"bmp/gradient_24bit.bmp", "bmp"},   {"video/avchd_style.m2ts", "m2ts"},
+    {"audio/tone_bare.mp3", "mp3"},      {"samples/InDesign.indd", "indd"},
+    {"video/testsrc.mpg", "mpg", true},  {"jpeg/jfif_exif_160x120.jpg", "jpg"},
+    {"pdf/linearized_note.pdf", "pdf"},  {"audio/tone.wav", "wav"},
+    {"video/hdv_style.m2t", "m2t"},      {"bmp/plasma_palette.bmp", "bmp"},
+    {"audio/tone_id3v1.mp3", "mp3"},     {"samples/PDF.pdf", "pdf"},
+    {"samples/M2TS.mts", "m2ts"},        {"jpeg/progressive_96x64.jpg", "jpg"},
+    {"bmp/circle_v5.bmp", "bmp"},        {"video/testsrc.m1v", "mpg", true},
+    {"samples/PDF2.pdf", "pdf"},         {"jpeg/camera_320x240.jpg", "jpg"},
+    {"samples/BMP.bmp", "bmp"},          {"jpeg/jfif_plain_200x150.jpg", "jpg"},
 };
 
 TEST(MixedCard, EveryFileComesBackByteIdenticalWithAllFamiliesEnabled) {

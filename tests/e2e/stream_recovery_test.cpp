@@ -36,7 +36,7 @@ TEST(RiffRecovery, WaveAndAviComeBackWholeUnderTheirFormType) {
 
 TEST(RiffRecovery, CameraSamplesAreNamedAndCutToTheirDeclaredSize) {
     CardLayout card(1 << 20);
-    const PlacedFile wav = card.add("samples/RIFF.wav");  // declares 200 + 8 bytes of its 224
+    const PlacedFile wav = card.add("samples/RIFF.wav");    // declares 200 + 8 bytes of its 224
     const PlacedFile avi = card.add("samples/Pentax.avi");  // stripped: declares far more than it holds
     const auto recovery = recoverImage(card.bytes(), onlyFamilies({"riff"}));
     const SavedFile* saved = savedAt(recovery, wav.offset);
@@ -110,7 +110,8 @@ TEST(Mp3Recovery, AStrayFrameHeaderAtABlockStartStartsNoFile) {
     // FF 1A 90 reads as a 417-byte frame, but 1A lacks the frame sync bits.
     for (size_t frame = 1; frame * 417 < 2048; ++frame) {
         const uint8_t noSync[] = {0xFF, 0x1A, 0x90, 0x00};
-        std::copy(std::begin(noSync), std::end(noSync), bytes.begin() + static_cast<std::ptrdiff_t>(60 * 512 + frame * 417));
+        std::copy(std::begin(noSync), std::end(noSync),
+                  bytes.begin() + static_cast<std::ptrdiff_t>(60 * 512 + frame * 417));
     }
     std::copy(std::begin(header), std::end(header), bytes.begin() + 80 * 512 + 417);
     bytes[80 * 512 + 834] = 0x00;

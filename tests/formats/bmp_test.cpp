@@ -12,7 +12,8 @@ namespace {
 using test::recogniseWindow;
 
 TEST(RecogniseBmp, RealBitmapsAreTakenWithTheirFileSize) {
-    for (const char* name : {"bmp/gradient_24bit.bmp", "bmp/plasma_palette.bmp", "bmp/circle_v5.bmp", "samples/BMP.bmp"}) {
+    for (const char* name :
+         {"bmp/gradient_24bit.bmp", "bmp/plasma_palette.bmp", "bmp/circle_v5.bmp", "samples/BMP.bmp"}) {
         const std::vector<uint8_t> bytes = test::readFile(test::dataPath(name));
         CarveCandidate fresh;
         ASSERT_EQ(recogniseWindow(recogniseBmp, bytes, fresh), 1u) << name;

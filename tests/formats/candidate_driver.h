@@ -18,20 +18,21 @@ constexpr uint32_t kWindow = 65536;
 
 // `bytes` cut or padded with zeros to `length`.
 inline std::vector<uint8_t> windowOf(const std::vector<uint8_t>& bytes, size_t length = kWindow) {
-    std::vector<uint8_t> window(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min(length, bytes.size())));
+    std::vector<uint8_t> window(bytes.begin(),
+                                bytes.begin() + static_cast<std::ptrdiff_t>(std::min(length, bytes.size())));
     window.resize(length, 0);
     return window;
 }
 
-inline uint32_t recogniseWindow(RecogniseFn recognise, const std::vector<uint8_t>& bytes, CarveCandidate& fresh,
-                                const CarveCandidate& current = CarveCandidate{}) {
+inline uint32_t recogniseWindow(RecogniseFn recognise, const std::vector<uint8_t>& bytes,
+                                CarveCandidate& fresh, const CarveCandidate& current = CarveCandidate{}) {
     const std::vector<uint8_t> window = windowOf(bytes);
     return recognise(window.data(), static_cast<uint32_t>(window.size()), 0, current, fresh);
 }
 
 struct Followed {
-    uint32_t blocks = 0;        // blocks appended
-    bool ended = false;         // a block check returned 2
+    uint32_t blocks = 0;           // blocks appended
+    bool ended = false;            // a block check returned 2
     bool expectedWrapped = false;  // expectedSize went down during a walk
 };
 
@@ -55,7 +56,8 @@ inline Followed follow(CarveCandidate& candidate, const std::vector<uint8_t>& me
         if (candidate.blockCheck) {
             const uint64_t before = candidate.expectedSize;
             status = candidate.blockCheck(window.data(), static_cast<uint32_t>(window.size()), candidate);
-            if (candidate.blockCheck && candidate.expectedSize < before && before != 0) result.expectedWrapped = true;
+            if (candidate.blockCheck && candidate.expectedSize < before && before != 0)
+                result.expectedWrapped = true;
         }
         candidate.size += blockSize;
         if (status == 2) {

@@ -10,7 +10,9 @@ namespace {
 
 using test::recogniseWindow;
 
-std::vector<uint8_t> sample() { return test::readFile(test::dataPath("samples/InDesign.indd")); }
+std::vector<uint8_t> sample() {
+    return test::readFile(test::dataPath("samples/InDesign.indd"));
+}
 
 std::vector<uint8_t> withPageCount(uint32_t count) {
     std::vector<uint8_t> bytes = sample();

@@ -11,7 +11,9 @@ namespace {
 
 using test::recogniseWindow;
 
-std::vector<uint8_t> data(const char* name) { return test::readFile(test::dataPath(name)); }
+std::vector<uint8_t> data(const char* name) {
+    return test::readFile(test::dataPath(name));
+}
 
 CarveCandidate streamInProgress(FamilyTally& tally, uint64_t size, uint64_t expectedSize) {
     CarveCandidate current;
@@ -58,12 +60,20 @@ TEST(RecogniseM2ts, StreamInProgressRefusesHdmvAlwaysAndTshvOnlyWhereItsNextPack
     FileFamily m2ts{"m2ts", "", 0, 0, 1, 1, nullptr};
     FamilyTally tally{&m2ts};
     CarveCandidate fresh;
-    EXPECT_EQ(recogniseWindow(recogniseM2tsHdmv, data("samples/M2TS.mts"), fresh, streamInProgress(tally, 4096, 4100)), 0u);
-    EXPECT_EQ(recogniseWindow(recogniseM2tTshv, data("video/hdv_style.m2t"), fresh, streamInProgress(tally, 4096, 4096)), 0u);
-    EXPECT_EQ(recogniseWindow(recogniseM2tTshv, data("video/hdv_style.m2t"), fresh, streamInProgress(tally, 4096, 4100)), 1u);
+    EXPECT_EQ(recogniseWindow(recogniseM2tsHdmv, data("samples/M2TS.mts"), fresh,
+                              streamInProgress(tally, 4096, 4100)),
+              0u);
+    EXPECT_EQ(recogniseWindow(recogniseM2tTshv, data("video/hdv_style.m2t"), fresh,
+                              streamInProgress(tally, 4096, 4096)),
+              0u);
+    EXPECT_EQ(recogniseWindow(recogniseM2tTshv, data("video/hdv_style.m2t"), fresh,
+                              streamInProgress(tally, 4096, 4100)),
+              1u);
     FileFamily other{"mpg", "", 0, 0, 1, 1, nullptr};
     FamilyTally otherTally{&other};
-    EXPECT_EQ(recogniseWindow(recogniseM2tsHdmv, data("samples/M2TS.mts"), fresh, streamInProgress(otherTally, 4096, 4096)), 1u);
+    EXPECT_EQ(recogniseWindow(recogniseM2tsHdmv, data("samples/M2TS.mts"), fresh,
+                              streamInProgress(otherTally, 4096, 4096)),
+              1u);
 }
 
 // Sweeps the first broken unit across block boundaries: the file keeps the
@@ -80,7 +90,8 @@ TEST(TransportStreamWalk, EndsAtTheFirstBrokenUnitWhereverItFalls) {
     }
     const std::vector<uint8_t> packets = data("video/hdv_style.m2t");
     for (size_t count = 3; count < 40; ++count) {
-        std::vector<uint8_t> media(packets.begin(), packets.begin() + static_cast<std::ptrdiff_t>(count * 188));
+        std::vector<uint8_t> media(packets.begin(),
+                                   packets.begin() + static_cast<std::ptrdiff_t>(count * 188));
         media.resize(media.size() + 2000, 0x11);
         for (uint32_t blockSize : {512u, 1024u, 4096u}) {
             ASSERT_EQ(test::carve(recogniseM2tTshv, media, blockSize), static_cast<int64_t>(count * 188))

@@ -17,16 +17,21 @@ using test::carve;
 using test::follow;
 using test::recogniseWindow;
 
-std::vector<uint8_t> data(const std::string& name) { return test::readFile(test::dataPath(name)); }
+std::vector<uint8_t> data(const std::string& name) {
+    return test::readFile(test::dataPath(name));
+}
 
-void append(std::vector<uint8_t>& to, const std::vector<uint8_t>& bytes) { to.insert(to.end(), bytes.begin(), bytes.end()); }
-void append(std::vector<uint8_t>& to, const std::string& text) { to.insert(to.end(), text.begin(), text.end()); }
+void append(std::vector<uint8_t>& to, const std::vector<uint8_t>& bytes) {
+    to.insert(to.end(), bytes.begin(), bytes.end());
+}
+void append(std::vector<uint8_t>& to, const std::string& text) {
+    to.insert(to.end(), text.begin(), text.end());
+}
 
 // An ID3v2.3 tag of `size` bytes after its header (zeros: padding).
 std::vector<uint8_t> id3Tag(uint32_t size, uint8_t version = 3, uint8_t flags = 0) {
-    std::vector<uint8_t> tag{'I', 'D', '3', version, 0, flags, static_cast<uint8_t>(size >> 21 & 0x7F),
-                             static_cast<uint8_t>(size >> 14 & 0x7F), static_cast<uint8_t>(size >> 7 & 0x7F),
-                             static_cast<uint8_t>(size & 0x7F)};
+    std::vector<uint8_t> tag{'I', 'D', '3', version, 0, flags};
+    for (int shift : {21, 14, 7, 0}) tag.push_back(static_cast<uint8_t>(size >> shift & 0x7F));
     tag.resize(10 + size, 0);
     return tag;
 }
@@ -169,7 +174,8 @@ TEST(RecogniseMpegAudio, AcceptsTheFirstFramesOfRealFiles) {
     const std::vector<uint8_t> tagged = data("audio/tone_id3v2.mp3");
     CarveCandidate tag;
     ASSERT_EQ(recogniseWindow(recogniseId3, tagged, tag), 1u);
-    const std::vector<uint8_t> afterTag(tagged.begin() + static_cast<std::ptrdiff_t>(tag.expectedSize), tagged.end());
+    const std::vector<uint8_t> afterTag(tagged.begin() + static_cast<std::ptrdiff_t>(tag.expectedSize),
+                                        tagged.end());
     EXPECT_EQ(recogniseWindow(recogniseMpegAudio, afterTag, fresh), 1u);
 }
 
@@ -289,7 +295,8 @@ TEST(Mp3Stream, Lyrics3SearchNeverReadsPastTheWindow) {
     }
 }
 
-std::vector<uint8_t> jukeboxTag(uint32_t imageLength, bool leadIn, const char* footer, uint64_t footerOffset) {
+std::vector<uint8_t> jukeboxTag(uint32_t imageLength, bool leadIn, const char* footer,
+                                uint64_t footerOffset) {
     std::vector<uint8_t> tag;
     if (leadIn) {
         append(tag, std::string("18273645\0\0", 10));
@@ -297,10 +304,14 @@ std::vector<uint8_t> jukeboxTag(uint32_t imageLength, bool leadIn, const char* f
     }
     append(tag, "jpg ");
     const uint8_t length[4] = {static_cast<uint8_t>(imageLength), static_cast<uint8_t>(imageLength >> 8),
-                               static_cast<uint8_t>(imageLength >> 16), static_cast<uint8_t>(imageLength >> 24)};
+                               static_cast<uint8_t>(imageLength >> 16),
+                               static_cast<uint8_t>(imageLength >> 24)};
     tag.insert(tag.end(), length, length + 4);
     tag.resize(tag.size() + imageLength, 'i');
-    append(tag, std::string("\0\0\0\0" "18273645" "\0\0", 14));
+    append(tag, std::string("\0\0\0\0"
+                            "18273645"
+                            "\0\0",
+                            14));
     const size_t data = tag.size() - 14 + 280;
     tag.resize(data + footerOffset, 'd');
     append(tag, footer);
@@ -344,7 +355,11 @@ TEST(JukeboxTagLength, HugeImageLengthDoesNotWrapToAnOffsetInTheWindow) {
     std::memcpy(window.data() + 256, "jpg ", 4);
     const uint8_t length[4] = {0x5C, 0xFF, 0xFF, 0xFF};  // 256 + this + 8 = 2^32 + 100
     std::memcpy(window.data() + 260, length, 4);
-    std::memcpy(window.data() + 100, "\0\0\0\0" "18273645" "\0\0", 14);
+    std::memcpy(window.data() + 100,
+                "\0\0\0\0"
+                "18273645"
+                "\0\0",
+                14);
     std::memcpy(window.data() + 100 + 280 + 7868, "TAG", 3);
     EXPECT_EQ(jukeboxTagLength(window.data(), 0, window.size()), 0u);
 }

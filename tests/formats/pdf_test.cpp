@@ -14,7 +14,9 @@ namespace {
 using test::recogniseWindow;
 using test::runEndCheck;
 
-std::vector<uint8_t> bytesOf(const std::string& text) { return {text.begin(), text.end()}; }
+std::vector<uint8_t> bytesOf(const std::string& text) {
+    return {text.begin(), text.end()};
+}
 
 CarveCandidate recognised(const std::string& header) {
     CarveCandidate fresh;
@@ -23,7 +25,8 @@ CarveCandidate recognised(const std::string& header) {
 }
 
 TEST(RecognisePdf, IllustratorFilesAreNamedAi) {
-    EXPECT_STREQ(recognised("%PDF-1.5\n%\xe2\xe3\n1 0 obj <</Creator (Adobe Illustrator CS6)>>").extension, "ai");
+    EXPECT_STREQ(recognised("%PDF-1.5\n%\xe2\xe3\n1 0 obj <</Creator (Adobe Illustrator CS6)>>").extension,
+                 "ai");
     EXPECT_STREQ(recognised("%PDF-1.5\n1 0 obj <</Creator (Writer)>>").extension, "pdf");
     std::string late = "%PDF-1.4\n" + std::string(600, ' ') + "Illustrator";
     EXPECT_STREQ(recognised(late).extension, "pdf") << "only the first 512 bytes count";
@@ -65,7 +68,8 @@ TEST(RecognisePdf, OverlongLengthDoesNotWrapToASmallValue) {
 
 TEST(RecognisePdf, RealFiles) {
     CarveCandidate fresh;
-    ASSERT_EQ(recogniseWindow(recognisePdf, test::readFile(test::dataPath("pdf/linearized_note.pdf")), fresh), 1u);
+    ASSERT_EQ(recogniseWindow(recognisePdf, test::readFile(test::dataPath("pdf/linearized_note.pdf")), fresh),
+              1u);
     EXPECT_EQ(fresh.expectedSize, 11690u);
     EXPECT_EQ(fresh.endCheck, &endCheckLinearizedPdf);
     for (const char* name : {"pdf/libreoffice_note.pdf", "samples/PDF.pdf", "samples/PDF2.pdf"}) {

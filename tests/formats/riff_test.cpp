@@ -83,7 +83,8 @@ TEST(RecogniseRiff, RefusesOtherHeaders) {
 TEST(RiffFile, WaveWhoseSizeFieldSays1000EndsWith1008Bytes) {
     std::vector<uint8_t> media = riff("WAVE", 1000);
     media.resize(5000, 0x33);
-    for (uint32_t blockSize : {512u, 4096u}) EXPECT_EQ(test::carve(recogniseRiff, media, blockSize), 1008) << blockSize;
+    for (uint32_t blockSize : {512u, 4096u})
+        EXPECT_EQ(test::carve(recogniseRiff, media, blockSize), 1008) << blockSize;
 }
 
 }  // namespace

@@ -43,26 +43,50 @@ const Recogniser kRecognisers[] = {
 };
 
 const char* const kSeeds[] = {
-    "audio/tone.wav",         "audio/tone_id3v2.mp3",    "audio/tone_id3v1.mp3",   "audio/tone_bare.mp3",
-    "video/testsrc.avi",      "video/testsrc.mpg",       "video/testsrc.m1v",      "video/avchd_style.m2ts",
-    "video/hdv_style.m2t",    "pdf/libreoffice_note.pdf", "pdf/linearized_note.pdf", "bmp/gradient_24bit.bmp",
-    "bmp/circle_v5.bmp",      "samples/BMP.bmp",         "samples/InDesign.indd",  "samples/M2TS.mts",
-    "samples/MP3.mp3",        "samples/PDF.pdf",         "samples/PDF2.pdf",       "samples/RIFF.wav",
+    "audio/tone.wav",      "audio/tone_id3v2.mp3",     "audio/tone_id3v1.mp3",    "audio/tone_bare.mp3",
+    "video/testsrc.avi",   "video/testsrc.mpg",        "video/testsrc.m1v",       "video/avchd_style.m2ts",
+    "video/hdv_style.m2t", "pdf/libreoffice_note.pdf", "pdf/linearized_note.pdf", "bmp/gradient_24bit.bmp",
+    "bmp/circle_v5.bmp",   "samples/BMP.bmp",          "samples/InDesign.indd",   "samples/M2TS.mts",
+    "samples/MP3.mp3",     "samples/PDF.pdf",          "samples/PDF2.pdf",        "samples/RIFF.wav",
     "samples/Pentax.avi",
 };
 
 // Markers whose handling has its own arithmetic, planted at random places.
 const std::string kMarkers[] = {
-    "LYRICSBEGIN", "LYRICS200", "LYRICSEND", "APETAGEX", "TAG", std::string("18273645\0\0", 10),
-    "jpg ", "bmp ", "    ", std::string("\0\0\0\0" "18273645" "\0\0", 14), "Brava Software Inc.",
-    "\xFF\xFB\x90\x64", "\xFF\xE3\x20", "\xFF\xFF", "Linearized", "/L ", "/L", "%EOF", ">", "G", "HDMV", "TSHV",
-    "ID3\x04\x00\x10", std::string("\0\0\x01\xBA", 4), std::string("\0\0\x01\xB3", 4),
+    "LYRICSBEGIN",
+    "LYRICS200",
+    "LYRICSEND",
+    "APETAGEX",
+    "TAG",
+    std::string("18273645\0\0", 10),
+    "jpg ",
+    "bmp ",
+    "    ",
+    std::string("\0\0\0\0"
+                "18273645"
+                "\0\0",
+                14),
+    "Brava Software Inc.",
+    "\xFF\xFB\x90\x64",
+    "\xFF\xE3\x20",
+    "\xFF\xFF",
+    "Linearized",
+    "/L ",
+    "/L",
+    "%EOF",
+    ">",
+    "G",
+    "HDMV",
+    "TSHV",
+    "ID3\x04\x00\x10",
+    std::string("\0\0\x01\xBA", 4),
+    std::string("\0\0\x01\xB3", 4),
 };
 
 const uint32_t kExtremes[] = {0, 1, 0x7F7F7F7F, 0x7FFFFFFF, 0x80000000, 0xFFFFFFF7, 0xFFFFFFF8, 0xFFFFFFFF};
 
 class Mutator {
-public:
+  public:
     explicit Mutator(uint32_t seed) : random_(seed) {}
 
     std::vector<uint8_t> mutate(std::vector<uint8_t> bytes) {
@@ -73,7 +97,7 @@ public:
 
     uint32_t below(uint32_t n) { return n == 0 ? 0 : static_cast<uint32_t>(random_() % n); }
 
-private:
+  private:
     // Most edits go to the header, where the recognisers look.
     size_t place(size_t size) { return below(4) != 0 ? below(std::min<uint32_t>(600, size)) : below(size); }
 
@@ -116,7 +140,8 @@ void followAndEnd(CarveCandidate candidate, const std::vector<uint8_t>& media, u
     const test::Followed followed = test::follow(candidate, media, blockSize, 96);
     EXPECT_FALSE(followed.expectedWrapped) << what;
     std::vector<uint8_t> written(uint64_t{followed.blocks} * blockSize, 0);
-    std::copy(media.begin(), media.begin() + static_cast<std::ptrdiff_t>(std::min(written.size(), media.size())),
+    std::copy(media.begin(),
+              media.begin() + static_cast<std::ptrdiff_t>(std::min(written.size(), media.size())),
               written.begin());
     const uint64_t before = candidate.size;
     test::runEndCheck(candidate, written);
@@ -130,13 +155,15 @@ void exercise(const std::vector<uint8_t>& bytes, Mutator& random, const std::str
     // After the file: what a medium may hold next.
     std::vector<uint8_t> media = bytes;
     const size_t tail = random.below(12000);
-    for (size_t i = 0; i < tail; ++i) media.push_back(static_cast<uint8_t>(random.below(3) ? random.below(256) : 0));
+    for (size_t i = 0; i < tail; ++i)
+        media.push_back(static_cast<uint8_t>(random.below(3) ? random.below(256) : 0));
     // A window of exactly the contract's length, and one of the file's own length.
     for (const bool exact : {false, true}) {
         const std::vector<uint8_t> window = exact ? bytes : test::windowOf(media);
         for (const Recogniser& recogniser : kRecognisers) {
             CarveCandidate fresh;
-            if (!recogniser.recognise(window.data(), static_cast<uint32_t>(window.size()), 0, CarveCandidate{}, fresh)) {
+            if (!recogniser.recognise(window.data(), static_cast<uint32_t>(window.size()), 0,
+                                      CarveCandidate{}, fresh)) {
                 continue;
             }
             const std::string context = what + " / " + recogniser.name;

@@ -11,7 +11,8 @@ TEST(TypeList, EveryFamilyExtensionTurnsOnExactlyThatFamily) {
     for (const FileFamily* family : familyTable()) {
         EnabledFamilies families;
         std::string whyNot;
-        ASSERT_TRUE(familiesFromList(family->extension, families, whyNot)) << family->extension << ": " << whyNot;
+        ASSERT_TRUE(familiesFromList(family->extension, families, whyNot))
+            << family->extension << ": " << whyNot;
         for (const EnabledFamily& pair : families) {
             if (!pair.family) continue;
             EXPECT_EQ(pair.enabled, pair.family == family ? 1u : 0u) << family->extension;
