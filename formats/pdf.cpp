@@ -49,7 +49,8 @@ std::optional<uint64_t> linearizedLength(const Bytes& header, uint64_t from) {
     if (i >= header.size() || !isDigit(header.u8(i))) return std::nullopt;
     uint64_t length = 0;
     for (; i < header.size() && isDigit(header.u8(i)); ++i) {
-        length = std::min(length * 10 + (header.u8(i) - '0'), kLengthCeiling);
+        const uint64_t digit = header.u8(i) - '0';
+        length = length > (kLengthCeiling - digit) / 10 ? kLengthCeiling : length * 10 + digit;
     }
     return length;
 }

@@ -62,8 +62,12 @@ TEST(RecognisePdf, OtherNamesStartingWithLAreNotTheLengthKey) {
 // Regression: a long digit run overflowed the 64-bit length and wrapped it
 // to an arbitrary small value.
 TEST(RecognisePdf, OverlongLengthDoesNotWrapToASmallValue) {
-    const CarveCandidate fresh = recognised("%PDF-1.5\n<</Linearized 1/L 99999999999999999999999999999>>");
-    EXPECT_GT(fresh.expectedSize, uint64_t{1} << 60);
+    for (size_t digits = 18; digits < 60; ++digits) {
+        const CarveCandidate fresh =
+            recognised("%PDF-1.5\n<</Linearized 1/L " + std::string(digits, '9') + ">>");
+        EXPECT_GE(fresh.expectedSize, uint64_t{999999999999999999}) << digits;
+        EXPECT_LE(fresh.expectedSize, uint64_t{1} << 62) << digits;
+    }
 }
 
 TEST(RecognisePdf, RealFiles) {
