@@ -1,0 +1,17 @@
+// RIFF: AVI, WAVE and the other RIFF forms, named by their form type and cut
+// at the length their header gives.
+#pragma once
+
+#include <cstdint>
+
+#include "carve/family.h"
+
+namespace salvora {
+
+// Accepts a window that starts with "RIFF". The form type at byte 8 picks the
+// extension and the length: the little-endian size at byte 4 plus 8 (for
+// "NUND", big-endian plus 12), computed in 64 bits.
+uint32_t recogniseRiff(const uint8_t* window, uint32_t windowLength, uint32_t strictOnly,
+                       const CarveCandidate& current, CarveCandidate& fresh);
+
+}  // namespace salvora

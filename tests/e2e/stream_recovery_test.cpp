@@ -1,0 +1,212 @@
+// Audio and video files laid on a card image come back whole, with their
+// extensions, cut where their formats say they end.
+#include <gtest/gtest.h>
+
+#include "e2e/card_layout.h"
+
+namespace salvora {
+namespace {
+
+using test::CardLayout;
+using test::contentOf;
+using test::onlyFamilies;
+using test::PlacedFile;
+using test::recoverImage;
+using test::savedAt;
+
+// Expects the file placed at `placed` back byte for byte under `extension`.
+void expectRecovered(const test::Recovery& recovery, const PlacedFile& placed, const std::string& extension) {
+    const SavedFile* saved = savedAt(recovery, placed.offset);
+    ASSERT_NE(saved, nullptr) << placed.name << " was not recovered";
+    EXPECT_EQ(saved->extension, extension) << placed.name;
+    EXPECT_EQ(saved->size, placed.bytes.size()) << placed.name;
+    EXPECT_EQ(contentOf(recovery, *saved), placed.bytes) << placed.name;
+}
+
+TEST(RiffRecovery, WaveAndAviComeBackWholeUnderTheirFormType) {
+    CardLayout card(1 << 20);
+    const PlacedFile wav = card.add("audio/tone.wav");
+    const PlacedFile avi = card.add("video/testsrc.avi");
+    const auto recovery = recoverImage(card.bytes(), onlyFamilies({"riff"}));
+    ASSERT_EQ(recovery.result, kScanFinished);
+    EXPECT_EQ(recovery.saved.size(), 2u);
+    expectRecovered(recovery, wav, "wav");
+    expectRecovered(recovery, avi, "avi");
+}
+
+TEST(RiffRecovery, CameraSamplesAreNamedAndCutToTheirDeclaredSize) {
+    CardLayout card(1 << 20);
+    const PlacedFile wav = card.add("samples/RIFF.wav");    // declares 200 + 8 bytes of its 224
+    const PlacedFile avi = card.add("samples/Pentax.avi");  // stripped: declares far more than it holds
+    const auto recovery = recoverImage(card.bytes(), onlyFamilies({"riff"}));
+    const SavedFile* saved = savedAt(recovery, wav.offset);
+    ASSERT_NE(saved, nullptr);
+    EXPECT_EQ(saved->extension, "wav");
+    EXPECT_EQ(contentOf(recovery, *saved), test::prefix(wav.bytes, 208));
+    EXPECT_EQ(savedAt(recovery, avi.offset), nullptr) << "a truncated AVI is dropped";
+    EXPECT_EQ(recovery.saved.size(), 1u);
+}
+
+TEST(Mp3Recovery, StreamsWithAndWithoutTagsComeBackWhole) {
+    CardLayout card(1 << 20);
+    const PlacedFile id3v2 = card.add("audio/tone_id3v2.mp3");
+    const PlacedFile id3v1 = card.add("audio/tone_id3v1.mp3");
+    const PlacedFile bare = card.add("audio/tone_bare.mp3");
+    const auto recovery = recoverImage(card.bytes(), onlyFamilies({"mp3"}));
+    ASSERT_EQ(recovery.result, kScanFinished);
+    EXPECT_EQ(recovery.saved.size(), 3u);
+    expectRecovered(recovery, id3v2, "mp3");
+    expectRecovered(recovery, id3v1, "mp3");
+    expectRecovered(recovery, bare, "mp3");
+}
+
+// Without a gap the next file's bytes follow the last frame directly, so
+// only the frame walk can tell where the stream ends.
+TEST(Mp3Recovery, StreamEndsExactlyAfterItsLastFrameOrTrailingTagWhenDataFollowsDirectly) {
+    for (const std::string name : {"audio/tone_bare.mp3", "audio/tone_id3v1.mp3", "audio/tone_id3v2.mp3"}) {
+        CardLayout card(1 << 20);
+        std::vector<uint8_t> stream = test::readFile(test::dataPath(name));
+        const size_t length = stream.size();
+        const std::vector<uint8_t> wav = test::readFile(test::dataPath("audio/tone.wav"));
+        stream.insert(stream.end(), wav.begin(), wav.end());
+        const PlacedFile placed = card.addBytes(name, stream);
+        const auto recovery = recoverImage(card.bytes(), onlyFamilies({"mp3"}));
+        const SavedFile* saved = savedAt(recovery, placed.offset);
+        ASSERT_NE(saved, nullptr) << name;
+        EXPECT_EQ(saved->size, length) << name;
+        EXPECT_EQ(contentOf(recovery, *saved), test::prefix(stream, length)) << name;
+    }
+}
+
+// The sample is stripped: an ID3v2.2 tag (263 bytes), one bare MPEG-1 frame
+// header that announces a 417-byte frame, and an ID3v1 tag inside that frame.
+TEST(Mp3Recovery, StrippedCameraSampleRunsToTheEndItsFrameAnnounces) {
+    CardLayout card(1 << 20);
+    const PlacedFile sample = card.add("samples/MP3.mp3");
+    const auto recovery = recoverImage(card.bytes(), onlyFamilies({"mp3"}));
+    const SavedFile* saved = savedAt(recovery, sample.offset);
+    ASSERT_NE(saved, nullptr);
+    EXPECT_EQ(saved->extension, "mp3");
+    EXPECT_EQ(saved->size, 263u + 417u);
+    EXPECT_EQ(test::prefix(contentOf(recovery, *saved), sample.bytes.size()), sample.bytes);
+}
+
+TEST(Mp3Recovery, AStrayFrameHeaderAtABlockStartStartsNoFile) {
+    test::ImageBuilder image(1 << 20);
+    image.noise(0, 1 << 20, 7);
+    // A WAV at an odd multiple of 512 makes the scan work in 512-byte blocks.
+    const std::vector<uint8_t> wav = test::readFile(test::dataPath("audio/tone.wav"));
+    const size_t wavAt = 5 * 512;
+    image.place(wavAt, wav);
+    // Valid MPEG-1 Layer III headers (128 kbit/s, 44.1 kHz: 417-byte frames)
+    // at block starts, followed by noise, by an FF without frame sync, or by
+    // a single second frame that the noise does not continue.
+    const uint8_t header[] = {0xFF, 0xFB, 0x90, 0x64};
+    std::vector<uint8_t>& bytes = image.bytes();
+    for (size_t block : {40 * 512, 60 * 512, 80 * 512}) {
+        std::copy(std::begin(header), std::end(header), bytes.begin() + static_cast<std::ptrdiff_t>(block));
+    }
+    bytes[40 * 512 + 417] = 0x12;
+    // FF 1A 90 reads as a 417-byte frame, but 1A lacks the frame sync bits.
+    for (size_t frame = 1; frame * 417 < 2048; ++frame) {
+        const uint8_t noSync[] = {0xFF, 0x1A, 0x90, 0x00};
+        std::copy(std::begin(noSync), std::end(noSync),
+                  bytes.begin() + static_cast<std::ptrdiff_t>(60 * 512 + frame * 417));
+    }
+    std::copy(std::begin(header), std::end(header), bytes.begin() + 80 * 512 + 417);
+    bytes[80 * 512 + 834] = 0x00;
+    const auto recovery = recoverImage(image.bytes(), onlyFamilies({"mp3", "riff"}));
+    ASSERT_EQ(recovery.result, kScanFinished);
+    ASSERT_EQ(recovery.saved.size(), 1u);
+    EXPECT_EQ(recovery.saved[0].startOffset, wavAt);
+    EXPECT_EQ(recovery.saved[0].extension, "wav");
+}
+
+TEST(TransportStreamRecovery, CamcorderStreamsComeBackWholeAsM2tsAndM2t) {
+    CardLayout card(1 << 20);
+    const PlacedFile sample = card.add("samples/M2TS.mts");
+    const PlacedFile avchd = card.add("video/avchd_style.m2ts");
+    const PlacedFile hdv = card.add("video/hdv_style.m2t");
+    const auto recovery = recoverImage(card.bytes(), onlyFamilies({"m2ts"}));
+    ASSERT_EQ(recovery.result, kScanFinished);
+    EXPECT_EQ(recovery.saved.size(), 3u);
+    expectRecovered(recovery, sample, "m2ts");
+    expectRecovered(recovery, avchd, "m2ts");
+    expectRecovered(recovery, hdv, "m2t");
+}
+
+TEST(TransportStreamRecovery, StreamEndsAtTheFirstUnitWithoutSyncByte) {
+    // The camcorder sample's units run on into the units of another stream:
+    // one file of both, cut where the 192-byte rhythm breaks.
+    CardLayout card(1 << 20);
+    std::vector<uint8_t> stream = test::readFile(test::dataPath("samples/M2TS.mts"));
+    const std::vector<uint8_t> more = test::readFile(test::dataPath("video/testsrc.m2ts"));
+    stream.insert(stream.end(), more.begin(), more.end());
+    const size_t length = stream.size();
+    stream.insert(stream.end(), 400, 0x11);  // no sync byte at offset 4 of the next unit
+    const PlacedFile placed = card.addBytes("joined", stream);
+    const auto recovery = recoverImage(card.bytes(), onlyFamilies({"m2ts"}));
+    const SavedFile* saved = savedAt(recovery, placed.offset);
+    ASSERT_NE(saved, nullptr);
+    EXPECT_EQ(contentOf(recovery, *saved), test::prefix(stream, length));
+}
+
+TEST(TransportStreamRecovery, StreamsWithoutCamcorderMarkersAreNotStarted) {
+    CardLayout card(1 << 20);
+    card.add("video/testsrc.m2ts");
+    card.add("video/testsrc.ts");
+    const auto recovery = recoverImage(card.bytes(), onlyFamilies({"m2ts"}));
+    EXPECT_TRUE(recovery.saved.empty());
+}
+
+// An MPEG stream has no end of its own: it runs up to the next file's start.
+TEST(MpegRecovery, ProgramAndElementaryStreamsRunUpToTheNextFile) {
+    CardLayout card(1 << 20);
+    const PlacedFile program = card.add("video/testsrc.mpg");
+    card.skip(2);
+    const PlacedFile wav = card.add("audio/tone.wav");
+    const PlacedFile elementary = card.add("video/testsrc.m1v");
+    card.skip(1);
+    const PlacedFile next = card.add("audio/tone.wav");
+    const auto recovery = recoverImage(card.bytes(), onlyFamilies({"mpg", "riff"}));
+    ASSERT_EQ(recovery.result, kScanFinished);
+    const SavedFile* first = savedAt(recovery, program.offset);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->extension, "mpg");
+    EXPECT_EQ(first->size, wav.offset - program.offset);
+    EXPECT_EQ(test::prefix(contentOf(recovery, *first), program.bytes.size()), program.bytes);
+    const SavedFile* second = savedAt(recovery, elementary.offset);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->extension, "mpg");
+    EXPECT_EQ(second->size, next.offset - elementary.offset);
+    EXPECT_EQ(test::prefix(contentOf(recovery, *second), elementary.bytes.size()), elementary.bytes);
+    EXPECT_NE(savedAt(recovery, wav.offset), nullptr);
+    EXPECT_NE(savedAt(recovery, next.offset), nullptr);
+}
+
+// Packs repeat inside a program stream, so no MPEG start is taken while one
+// is followed: a second stream right behind the first joins it.
+TEST(MpegRecovery, StreamDirectlyBehindAnotherJoinsIt) {
+    CardLayout card(1 << 20);
+    const PlacedFile program = card.add("video/testsrc.mpg");
+    const PlacedFile elementary = card.add("video/testsrc.m1v");
+    const PlacedFile next = card.add("audio/tone.wav");
+    const auto recovery = recoverImage(card.bytes(), onlyFamilies({"mpg", "riff"}));
+    const SavedFile* first = savedAt(recovery, program.offset);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->size, next.offset - program.offset);
+    EXPECT_EQ(savedAt(recovery, elementary.offset), nullptr);
+}
+
+TEST(MpegRecovery, StreamAtTheEndOfTheMediumRunsToItsEnd) {
+    CardLayout card(64 * 4096);
+    const PlacedFile program = card.add("video/testsrc.mpg");
+    const auto recovery = recoverImage(card.bytes(), onlyFamilies({"mpg"}));
+    const SavedFile* saved = savedAt(recovery, program.offset);
+    ASSERT_NE(saved, nullptr);
+    EXPECT_EQ(saved->size, card.bytes().size() - program.offset);
+    EXPECT_EQ(test::prefix(contentOf(recovery, *saved), program.bytes.size()), program.bytes);
+}
+
+}  // namespace
+}  // namespace salvora

@@ -1,0 +1,100 @@
+// Drives a recogniser and the checks it installs the way the carve loop does,
+// without a medium: the recogniser sees a window of exactly the given length,
+// each block check sees a separate buffer of exactly two blocks, and the end
+// check reads a temporary output file. Windows are heap buffers of their exact
+// length, so a read past one is caught by the address sanitizer.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "carve/family.h"
+
+namespace salvora::test {
+
+constexpr uint32_t kWindow = 65536;
+
+// `bytes` cut or padded with zeros to `length`.
+inline std::vector<uint8_t> windowOf(const std::vector<uint8_t>& bytes, size_t length = kWindow) {
+    std::vector<uint8_t> window(bytes.begin(),
+                                bytes.begin() + static_cast<std::ptrdiff_t>(std::min(length, bytes.size())));
+    window.resize(length, 0);
+    return window;
+}
+
+inline uint32_t recogniseWindow(RecogniseFn recognise, const std::vector<uint8_t>& bytes,
+                                CarveCandidate& fresh, const CarveCandidate& current = CarveCandidate{}) {
+    const std::vector<uint8_t> window = windowOf(bytes);
+    return recognise(window.data(), static_cast<uint32_t>(window.size()), 0, current, fresh);
+}
+
+struct Followed {
+    uint32_t blocks = 0;           // blocks appended
+    bool ended = false;            // a block check returned 2
+    bool expectedWrapped = false;  // expectedSize went down during a walk
+};
+
+// Appends `media` (the file and whatever follows it on the medium) block by
+// block from its first byte, running the candidate's block check after each
+// block, until a check returns 2 or clears itself, `maxBlocks` are taken, or
+// the media run out. The candidate's size grows as the engine grows it.
+inline Followed follow(CarveCandidate& candidate, const std::vector<uint8_t>& media, uint32_t blockSize,
+                       uint32_t maxBlocks = 1u << 20) {
+    Followed result;
+    std::vector<uint8_t> window(2 * size_t{blockSize}, 0);
+    for (uint64_t at = 0; at < media.size() && result.blocks < maxBlocks; at += blockSize) {
+        std::vector<uint8_t> next(2 * size_t{blockSize}, 0);
+        std::copy(window.begin() + blockSize, window.end(), next.begin());
+        const size_t length = std::min<uint64_t>(blockSize, media.size() - at);
+        std::copy(media.begin() + static_cast<std::ptrdiff_t>(at),
+                  media.begin() + static_cast<std::ptrdiff_t>(at + length), next.begin() + blockSize);
+        window.swap(next);
+        ++result.blocks;
+        uint32_t status = 1;
+        if (candidate.blockCheck) {
+            const uint64_t before = candidate.expectedSize;
+            status = candidate.blockCheck(window.data(), static_cast<uint32_t>(window.size()), candidate);
+            if (candidate.blockCheck && candidate.expectedSize < before && before != 0)
+                result.expectedWrapped = true;
+        }
+        candidate.size += blockSize;
+        if (status == 2) {
+            result.ended = true;
+            break;
+        }
+    }
+    return result;
+}
+
+// Runs the candidate's end check with an output file that holds `written`
+// (what the engine would have written: whole blocks). Leaves size as the
+// check settles it.
+inline void runEndCheck(CarveCandidate& candidate, const std::vector<uint8_t>& written) {
+    if (!candidate.endCheck) return;
+    std::FILE* file = std::tmpfile();
+    if (!written.empty()) std::fwrite(written.data(), 1, written.size(), file);
+    std::fflush(file);
+    candidate.output = file;
+    candidate.endCheck(candidate);
+    candidate.output = nullptr;
+    std::fclose(file);
+}
+
+// Recognises `media` at its first byte, follows it and runs the end check as
+// a recovery would; returns the final size (0 = dropped), or -1 when the
+// recogniser refuses.
+inline int64_t carve(RecogniseFn recognise, const std::vector<uint8_t>& media, uint32_t blockSize) {
+    CarveCandidate candidate;
+    if (!recogniseWindow(recognise, media, candidate)) return -1;
+    const Followed followed = follow(candidate, media, blockSize);
+    const uint64_t written = std::min<uint64_t>(uint64_t{followed.blocks} * blockSize, media.size());
+    std::vector<uint8_t> output(media.begin(), media.begin() + static_cast<std::ptrdiff_t>(written));
+    output.resize(uint64_t{followed.blocks} * blockSize, 0);
+    runEndCheck(candidate, output);
+    if (candidate.size > 0 && candidate.size < candidate.minSize) return 0;
+    return static_cast<int64_t>(std::min<uint64_t>(candidate.size, output.size()));
+}
+
+}  // namespace salvora::test
