@@ -191,8 +191,9 @@ NameCheck checkEntry(const Bytes& entry) {
     NameCheck check;
     while (check.units < kNameUnits && entry.le16(2 * check.units) != 0) ++check.units;
     const uint8_t type = entry.u8(kTypeAt);
-    check.sound = entry.le16(kNameSizeAt) == 2 * check.units + 2 && (type == 1 || type == 2 || type == 5) &&
-                  entry.u8(kColourAt) <= 1;
+    // A name fills at most 31 characters of its field and the terminator the last.
+    check.sound = check.units < kNameUnits && entry.le16(kNameSizeAt) == 2 * check.units + 2 &&
+                  (type == 1 || type == 2 || type == 5) && entry.u8(kColourAt) <= 1;
     return check;
 }
 
