@@ -13,7 +13,9 @@ const uint8_t kPictureBlock[] = {0x00, 0x50, 0x52, 0x44};
 constexpr uint64_t kHeaderBytes = 8;
 }  // namespace
 
-void registerMrw(FamilyTally& tally) { registerSignature(0, kSignature, 4, recogniseMrw, tally); }
+void registerMrw(FamilyTally& tally) {
+    registerSignature(0, kSignature, 4, recogniseMrw, tally);
+}
 
 uint32_t recogniseMrw(const uint8_t* window, uint32_t windowLength, uint32_t, const CarveCandidate&,
                       CarveCandidate& fresh) {

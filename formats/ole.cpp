@@ -1,8 +1,8 @@
 #include "formats/ole.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
-#include <initializer_list>
 #include <vector>
 
 #include "carve/output_file.h"
@@ -37,7 +37,7 @@ constexpr uint32_t kTypeAt = 66;
 constexpr uint32_t kColourAt = 67;
 
 struct Keywords {
-    std::initializer_list<const char*> words;
+    std::array<const char*, 4> words;  // unused places are null
     const char* extension;
 };
 
@@ -63,10 +63,10 @@ struct StreamName {
 };
 
 const StreamName kStreamNames[] = {
-    {"Scene", "max"},         {"Workbook", "xls"},    {"StarDraw", "sda"},
-    {"StarCalc", "sdc"},      {"WksSSWorkBook", "xlr"}, {"ImagesStore", "albm"},
-    {"PowerPoint", "ppt"},    {"CONTENTS", "wps"},    {"__nameid_version1.0", "msg"},
-    {"Licom", "amb"},         {"SfxDocument", "sdw"}, {"VisioDocument", "vsd"},
+    {"Scene", "max"},        {"Workbook", "xls"},      {"StarDraw", "sda"},
+    {"StarCalc", "sdc"},     {"WksSSWorkBook", "xlr"}, {"ImagesStore", "albm"},
+    {"PowerPoint", "ppt"},   {"CONTENTS", "wps"},      {"__nameid_version1.0", "msg"},
+    {"Licom", "amb"},        {"SfxDocument", "sdw"},   {"VisioDocument", "vsd"},
     {"WordDocument", "doc"},
 };
 
@@ -95,7 +95,8 @@ Header readHeader(const Bytes& bytes) {
     header.firstDirectory = bytes.le32(48);
     header.firstDifat = bytes.le32(68);
     header.difatSectors = bytes.le32(72);
-    for (uint32_t i = 0; i < kHeaderFatNumbers; ++i) header.headerFat[i] = bytes.le32(kHeaderFatNumbersAt + 4 * i);
+    for (uint32_t i = 0; i < kHeaderFatNumbers; ++i)
+        header.headerFat[i] = bytes.le32(kHeaderFatNumbersAt + 4 * i);
     return header;
 }
 
@@ -111,7 +112,9 @@ bool plausibleHeader(const Header& header) {
            plausibleFatCount(header);
 }
 
-uint64_t sectorOffset(uint32_t sector) { return (uint64_t{sector} << kSectorShift) + kHeaderSize; }
+uint64_t sectorOffset(uint32_t sector) {
+    return (uint64_t{sector} << kSectorShift) + kHeaderSize;
+}
 
 size_t readAt(std::FILE* file, uint64_t offset, void* buffer, size_t length) {
     if (!seekOutput(file, offset)) return 0;
@@ -129,7 +132,7 @@ bool readHeaderOf(std::FILE* file, uint8_t (&buffer)[kHeaderSize]) {
 const char* keywordExtension(const uint8_t* window, uint32_t windowLength) {
     for (const Keywords& row : kKeywords) {
         for (const char* word : row.words) {
-            if (findBytes(window, windowLength, word, std::strlen(word))) return row.extension;
+            if (word && findBytes(window, windowLength, word, std::strlen(word))) return row.extension;
         }
     }
     return "doc";
@@ -240,7 +243,9 @@ bool judgeDirectorySector(const uint8_t (&sector)[kSectorSize], const char*& ext
 
 }  // namespace
 
-void registerOle(FamilyTally& tally) { registerSignature(0, kSignature, sizeof kSignature, recogniseOle, tally); }
+void registerOle(FamilyTally& tally) {
+    registerSignature(0, kSignature, sizeof kSignature, recogniseOle, tally);
+}
 
 uint32_t recogniseOle(const uint8_t* window, uint32_t windowLength, uint32_t, const CarveCandidate&,
                       CarveCandidate& fresh) {
@@ -273,7 +278,8 @@ uint64_t oleFileSize(std::FILE* file) {
     std::vector<uint32_t> table;
     if (!appendFatSectors(file, list, header.fatSectors, UINT64_MAX, table)) return 0;
     uint64_t freeAtEnd = 0;
-    for (size_t i = table.size() - 1; i > table.size() - kEntriesPerSector && table[i] == kFree; --i) ++freeAtEnd;
+    for (size_t i = table.size() - 1; i > table.size() - kEntriesPerSector && table[i] == kFree; --i)
+        ++freeAtEnd;
     return (uint64_t{header.fatSectors} * kEntriesPerSector - freeAtEnd) * kSectorSize + kHeaderSize;
 }
 
@@ -296,7 +302,8 @@ const char* oleDirectoryExtension(std::FILE* file, uint64_t fileSize) {
     uint32_t sector = header.firstDirectory;
     uint8_t buffer[kSectorSize];
     for (uint64_t walked = 0; walked < maxSectors && sector != kEndOfChain && sector < fat.size(); ++walked) {
-        if (sectorOffset(sector) > fileSize - kSectorSize || !readSector(file, sector, buffer)) return nullptr;
+        if (sectorOffset(sector) > fileSize - kSectorSize || !readSector(file, sector, buffer))
+            return nullptr;
         const char* extension = nullptr;
         if (judgeDirectorySector(buffer, extension)) return extension;
         sector = fat[sector];

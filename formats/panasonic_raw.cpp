@@ -20,7 +20,8 @@ void registerPanasonicRaw(FamilyTally& tally) {
 uint32_t recognisePanasonicRaw(const uint8_t* window, uint32_t windowLength, uint32_t, const CarveCandidate&,
                                CarveCandidate& fresh) {
     const Bytes bytes(window, windowLength);
-    if (!bytes.equals(kMakerTextOffset, kMakerText, sizeof kMakerText) && !bytes.equals(0, kHeader, sizeof kHeader)) {
+    if (!bytes.equals(kMakerTextOffset, kMakerText, sizeof kMakerText) &&
+        !bytes.equals(0, kHeader, sizeof kHeader)) {
         return 0;
     }
     resetCandidate(fresh);

@@ -10,7 +10,9 @@ namespace {
 const uint8_t kSignature[] = {'F', 'U', 'J', 'I', 'F', 'I', 'L', 'M'};
 }  // namespace
 
-void registerRaf(FamilyTally& tally) { registerSignature(0, kSignature, 8, recogniseRaf, tally); }
+void registerRaf(FamilyTally& tally) {
+    registerSignature(0, kSignature, 8, recogniseRaf, tally);
+}
 
 uint32_t recogniseRaf(const uint8_t* window, uint32_t windowLength, uint32_t, const CarveCandidate&,
                       CarveCandidate& fresh) {

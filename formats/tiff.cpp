@@ -47,27 +47,27 @@ struct MakerExtension {
 };
 
 const MakerExtension kMakers[] = {
-    {"PENTAX Corporation ", "pef"}, {"PENTAX             ", "pef"}, {"NIKON CORPORATION", "nef"},
-    {"Kodak", "dcr"},               {"SONY", "arw"},                {"SONY ", "arw"},
+    {"PENTAX Corporation ", "pef"},
+    {"PENTAX             ", "pef"},
+    {"NIKON CORPORATION", "nef"},
+    {"Kodak", "dcr"},
+    {"SONY", "arw"},
+    {"SONY ", "arw"},
 };
 
 // Bytes per value of a field type; IFD (13) is a 4-byte offset like LONG.
 uint64_t typeSize(uint16_t type) {
     switch (type) {
         case 3:
-        case 8:
-            return 2;
+        case 8: return 2;
         case 4:
         case 9:
         case 11:
-        case 13:
-            return 4;
+        case 13: return 4;
         case 5:
         case 10:
-        case 12:
-            return 8;
-        default:
-            return 1;
+        case 12: return 8;
+        default: return 1;
     }
 }
 
@@ -121,24 +121,26 @@ const char* chooseExtension(const uint8_t* window, uint32_t windowLength) {
 
 // One walk over the directories of a file, with the budget that bounds it.
 class TiffWalk {
-public:
+  public:
     TiffWalk(std::FILE* file, bool bigEndian) : file_(file), bigEndian_(bigEndian) {}
 
     // The end of the data of the directory at `offset` and of the chain after it; 0 = failure.
     uint64_t chainEnd(uint64_t offset, uint32_t depth, uint32_t chain);
     bool exhausted() const { return exhausted_; }
 
-private:
+  private:
     struct Directory {
         uint64_t end = 0;
         uint64_t next = 0;
     };
+    // Where pieces of image data lie: their offsets and their byte counts.
     struct DataFields {
         Field offsets;
         Field counts;
     };
 
     bool readDirectory(uint64_t offset, uint32_t depth, uint32_t chain, Directory& directory);
+    bool entriesEnd(const Bytes& bytes, uint32_t entries, uint32_t depth, uint64_t& end);
     bool subDirectoriesEnd(const Field& field, uint32_t depth, uint64_t& end);
     uint64_t dataEnd(const DataFields& data);
     bool readValues(const Field& field, uint32_t first, uint32_t count, std::vector<uint64_t>& values);
@@ -171,13 +173,19 @@ bool TiffWalk::readDirectory(uint64_t offset, uint32_t depth, uint32_t chain, Di
     const size_t got = readAt(file_, offset, buffer.data(), buffer.size());
     if (got < 2) return false;
     const Bytes bytes(buffer.data(), got);
-    const uint32_t entries = std::min<uint32_t>(bytes.u16(0, bigEndian_), static_cast<uint32_t>((got - 2) / kEntrySize));
-    if (entries == 0) return false;
-    uint64_t end = 0;
+    const uint32_t entries =
+        std::min<uint32_t>(bytes.u16(0, bigEndian_), static_cast<uint32_t>((got - 2) / kEntrySize));
+    if (entries == 0 || !entriesEnd(bytes, entries, depth, directory.end)) return false;
+    const size_t nextAt = 2 + size_t{entries} * kEntrySize;
+    directory.next = bytes.has(nextAt, 4) ? bytes.u32(nextAt, bigEndian_) : 0;
+    return !exhausted_;
+}
+
+bool TiffWalk::entriesEnd(const Bytes& bytes, uint32_t entries, uint32_t depth, uint64_t& end) {
+    end = 0;
     DataFields strips;
     DataFields tiles;
-    Field thumbnailOffset;
-    Field thumbnailLength;
+    DataFields thumbnail;
     for (uint32_t i = 0; i < entries; ++i) {
         const Field field = readField(bytes, 2 + size_t{i} * kEntrySize, bigEndian_);
         const uint64_t dataSize = field.count * typeSize(field.type);
@@ -187,8 +195,8 @@ bool TiffWalk::readDirectory(uint64_t offset, uint32_t depth, uint32_t chain, Di
             case kTagStripByteCounts: strips.counts = field; break;
             case kTagTileOffsets: tiles.offsets = field; break;
             case kTagTileByteCounts: tiles.counts = field; break;
-            case kTagThumbnailOffset: thumbnailOffset = field; break;
-            case kTagThumbnailLength: thumbnailLength = field; break;
+            case kTagThumbnailOffset: thumbnail.offsets = field; break;
+            case kTagThumbnailLength: thumbnail.counts = field; break;
             case kTagSubDirectories:
             case kTagKodakDirectory:
             case kTagExifDirectory: {
@@ -200,13 +208,10 @@ bool TiffWalk::readDirectory(uint64_t offset, uint32_t depth, uint32_t chain, Di
             default: break;
         }
     }
+    const uint64_t thumbnailLength = firstValue(thumbnail.counts);
+    if (thumbnailLength > 0) end = std::max(end, firstValue(thumbnail.offsets) + thumbnailLength);
     end = std::max({end, dataEnd(strips), dataEnd(tiles)});
-    const uint64_t thumbnailBytes = thumbnailLength.present ? firstValue(thumbnailLength) : 0;
-    if (thumbnailBytes > 0) end = std::max(end, firstValue(thumbnailOffset) + thumbnailBytes);
-    const size_t nextAt = 2 + size_t{entries} * kEntrySize;
-    directory.end = end;
-    directory.next = bytes.has(nextAt, 4) ? bytes.u32(nextAt, bigEndian_) : 0;
-    return !exhausted_;
+    return true;
 }
 
 bool TiffWalk::subDirectoriesEnd(const Field& field, uint32_t depth, uint64_t& end) {
@@ -243,7 +248,8 @@ uint64_t TiffWalk::dataEnd(const DataFields& data) {
             return 0;
         }
         // Arrays that lie beyond the file: their own extent already marks it short.
-        if (!readValues(data.offsets, first, chunk, offsets) || !readValues(data.counts, first, chunk, counts)) {
+        if (!readValues(data.offsets, first, chunk, offsets) ||
+            !readValues(data.counts, first, chunk, counts)) {
             return end;
         }
         for (uint32_t i = 0; i < chunk; ++i) {

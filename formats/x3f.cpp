@@ -10,7 +10,9 @@ namespace {
 const uint8_t kSignature[] = {'F', 'O', 'V', 'b'};
 }  // namespace
 
-void registerX3f(FamilyTally& tally) { registerSignature(0, kSignature, 4, recogniseX3f, tally); }
+void registerX3f(FamilyTally& tally) {
+    registerSignature(0, kSignature, 4, recogniseX3f, tally);
+}
 
 uint32_t recogniseX3f(const uint8_t* window, uint32_t windowLength, uint32_t, const CarveCandidate&,
                       CarveCandidate& fresh) {

@@ -27,16 +27,12 @@ struct Expected {
 TEST(CameraRawRecovery, CameraFilesComeBackNamedAndSized) {
     const std::vector<Expected> files{
         {"samples/CanonRaw.crw", "crw", 6256},  // the bytes after the heap are another program's trailer
-        {"samples/Nikon.nef", "nef", 6188},
-        {"samples/FujiFilm.raf", "raf", 0},
+        {"samples/Nikon.nef", "nef", 6188},    {"samples/FujiFilm.raf", "raf", 0},
         {"samples/CanonRaw.cr2", "cr2", 8706},  // the last 18 bytes belong to no directory
-        {"samples/Panasonic.rw2", "raw", 0},
-        {"samples/DNG.dng", "dng", 0},
+        {"samples/Panasonic.rw2", "raw", 0},   {"samples/DNG.dng", "dng", 0},
         {"samples/Minolta.mrw", "", 0},  // its header wants 12 MB of sensor data: cut short, dropped
-        {"samples/KyoceraRaw.raw", "raw", 0},
-        {"samples/Sigma.x3f", "x3f", 0},
-        {"samples/SigmaDP2.x3f", "x3f", 0},
-        {"samples/ExifTool.tif", "tif", 4864},
+        {"samples/KyoceraRaw.raw", "raw", 0},  {"samples/Sigma.x3f", "x3f", 0},
+        {"samples/SigmaDP2.x3f", "x3f", 0},    {"samples/ExifTool.tif", "tif", 4864},
         {"samples/GeoTiff.tif", "tif", 2660},
     };
     const size_t cluster = 4096;
@@ -57,8 +53,9 @@ TEST(CameraRawRecovery, CameraFilesComeBackNamedAndSized) {
     ASSERT_EQ(recovery.result, kScanFinished);
     size_t kept = 0;
     for (size_t i = 0; i < files.size(); ++i) {
-        const auto saved = std::find_if(recovery.saved.begin(), recovery.saved.end(),
-                                        [&](const SavedFile& file) { return file.startOffset == offsets[i]; });
+        const auto saved =
+            std::find_if(recovery.saved.begin(), recovery.saved.end(),
+                         [&](const SavedFile& file) { return file.startOffset == offsets[i]; });
         if (files[i].extension.empty()) {
             EXPECT_EQ(saved, recovery.saved.end()) << files[i].path;
             continue;
@@ -67,10 +64,12 @@ TEST(CameraRawRecovery, CameraFilesComeBackNamedAndSized) {
         EXPECT_EQ(saved->extension, files[i].extension) << files[i].path;
         const size_t size = files[i].size ? files[i].size : offsets[i + 1] - offsets[i];
         EXPECT_EQ(saved->size, size) << files[i].path;
-        const std::vector<uint8_t>& content = recovery.files.at(std::filesystem::path(saved->path).filename().string());
+        const std::vector<uint8_t>& content =
+            recovery.files.at(std::filesystem::path(saved->path).filename().string());
         const size_t compared = std::min(size, contents[i].size());
         ASSERT_GE(content.size(), compared);
-        EXPECT_TRUE(std::equal(contents[i].begin(), contents[i].begin() + static_cast<long>(compared), content.begin()))
+        EXPECT_TRUE(std::equal(contents[i].begin(), contents[i].begin() + static_cast<long>(compared),
+                               content.begin()))
             << files[i].path;
         ++kept;
     }

@@ -49,9 +49,9 @@ const SavedFile* savedAt(const test::Recovery& recovery, size_t offset) {
 
 TEST(TiffOfficeRecovery, FilesOnACardComeBackByteIdenticalWithTheirExtensions) {
     const std::vector<std::pair<std::string, std::string>> files{
-        {"tiff/gradient_le.tif", "tif"}, {"office/letter.doc", "doc"}, {"tiff/gradient_be.tif", "tif"},
-        {"office/sheet.xls", "xls"},     {"tiff/strips_le.tif", "tif"}, {"tiff/strips_be.tif", "tif"},
-        {"office/slides.ppt", "ppt"},    {"tiff/tiles_le.tif", "tif"},  {"tiff/pages_be.tif", "tif"},
+        {"tiff/gradient_le.tif", "tif"}, {"office/letter.doc", "doc"},   {"tiff/gradient_be.tif", "tif"},
+        {"office/sheet.xls", "xls"},     {"tiff/strips_le.tif", "tif"},  {"tiff/strips_be.tif", "tif"},
+        {"office/slides.ppt", "ppt"},    {"tiff/tiles_le.tif", "tif"},   {"tiff/pages_be.tif", "tif"},
         {"tiff/exif_be.tif", "tif"},     {"tiff/kodak_make.tif", "dcr"}, {"samples/Nikon.nef", "nef"},
     };
     std::vector<std::string> paths;
@@ -89,7 +89,8 @@ TEST(TiffOfficeRecovery, DirectoryCorrectsTheExtensionTheKeywordsChose) {
 
 TEST(TiffOfficeRecovery, TiffAndItsBigEndianTwinEndAtTheSameOffset) {
     ImageBuilder image(128 * 1024);
-    const std::vector<Placed> placed = layOut(image, {"tiff/strips_le.tif", "tiff/strips_be.tif"}, 8192, 8192);
+    const std::vector<Placed> placed =
+        layOut(image, {"tiff/strips_le.tif", "tiff/strips_be.tif"}, 8192, 8192);
     image.noise(placed[1].offset + placed[1].bytes.size(), image.bytes().size(), 7);
     const test::Recovery recovery = recoverImage(image.bytes(), test::onlyFamilies({"tif"}));
     ASSERT_EQ(recovery.saved.size(), 2u);

@@ -24,9 +24,13 @@ using test::endCheckOn;
 using test::readFile;
 using test::windowOf;
 
-std::vector<uint8_t> sample(const std::string& path) { return readFile(dataPath(path)); }
+std::vector<uint8_t> sample(const std::string& path) {
+    return readFile(dataPath(path));
+}
 
-std::vector<uint8_t> bytesOf(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
+std::vector<uint8_t> bytesOf(const std::string& text) {
+    return std::vector<uint8_t>(text.begin(), text.end());
+}
 
 // Runs `recognise` on a window starting with `bytes`; returns fresh, with
 // extension "refused" when it refused.
@@ -56,12 +60,14 @@ TEST(CameraRawRecognition, EachFamilyAcceptsRealFilesOfItsCameras) {
 }
 
 TEST(CameraRawRecognition, EachFamilyRefusesTheOthersFiles) {
-    const std::vector<std::string> files{"samples/CanonRaw.crw", "samples/Minolta.mrw",  "samples/FujiFilm.raf",
-                                         "samples/Panasonic.rw2", "samples/Sigma.x3f",    "samples/CanonRaw.cr2",
-                                         "samples/DNG.dng",       "tiff/gradient_be.tif", "office/letter.doc"};
+    const std::vector<std::string> files{
+        "samples/CanonRaw.crw",  "samples/Minolta.mrw",  "samples/FujiFilm.raf",
+        "samples/Panasonic.rw2", "samples/Sigma.x3f",    "samples/CanonRaw.cr2",
+        "samples/DNG.dng",       "tiff/gradient_be.tif", "office/letter.doc"};
     const std::vector<std::pair<RecogniseFn, std::string>> families{
-        {recogniseCrw, "CanonRaw.crw"}, {recogniseMrw, "Minolta.mrw"}, {recogniseRaf, "FujiFilm.raf"},
-        {recognisePanasonicRaw, "Panasonic.rw2"}, {recogniseX3f, "Sigma.x3f"}, {recogniseOrf, "none"}};
+        {recogniseCrw, "CanonRaw.crw"}, {recogniseMrw, "Minolta.mrw"},
+        {recogniseRaf, "FujiFilm.raf"}, {recognisePanasonicRaw, "Panasonic.rw2"},
+        {recogniseX3f, "Sigma.x3f"},    {recogniseOrf, "none"}};
     for (const auto& [recognise, own] : families) {
         for (const std::string& file : files) {
             if (file.find(own) != std::string::npos) continue;
@@ -162,22 +168,24 @@ TEST(CameraRawRegistration, HeadersReachTheirOwnFamily) {
     SignatureRegistry registry;
     registry.build(test::onlyFamilies({"tif", "raw", "orf", "crw", "x3f", "mrw", "raf"}));
     const std::vector<std::pair<std::string, std::string>> cases{
-        {"samples/CanonRaw.crw", "crw"},  {"samples/CanonRaw.cr2", "tif"}, {"samples/Nikon.nef", "tif"},
+        {"samples/CanonRaw.crw", "crw"},  {"samples/CanonRaw.cr2", "tif"},   {"samples/Nikon.nef", "tif"},
         {"samples/Panasonic.rw2", "raw"}, {"samples/KyoceraRaw.raw", "raw"}, {"samples/FujiFilm.raf", "raf"},
-        {"samples/Minolta.mrw", "mrw"},   {"samples/Sigma.x3f", "x3f"},     {"tiff/gradient_be.tif", "tif"},
+        {"samples/Minolta.mrw", "mrw"},   {"samples/Sigma.x3f", "x3f"},      {"tiff/gradient_be.tif", "tif"},
     };
     for (const auto& [file, family] : cases) {
         const std::vector<uint8_t> window = windowOf(sample(file));
         CarveCandidate current;
         CarveCandidate fresh;
-        FamilyTally* tally = registry.findHeader(window.data(), static_cast<uint32_t>(window.size()), 0, current, fresh);
+        FamilyTally* tally =
+            registry.findHeader(window.data(), static_cast<uint32_t>(window.size()), 0, current, fresh);
         ASSERT_NE(tally, nullptr) << file;
         EXPECT_STREQ(tally->family->extension, family.c_str()) << file;
     }
     const std::vector<uint8_t> orf = windowOf(bytesOf("IIRO\x08\0\0\0"));
     CarveCandidate current;
     CarveCandidate fresh;
-    FamilyTally* tally = registry.findHeader(orf.data(), static_cast<uint32_t>(orf.size()), 0, current, fresh);
+    FamilyTally* tally =
+        registry.findHeader(orf.data(), static_cast<uint32_t>(orf.size()), 0, current, fresh);
     ASSERT_NE(tally, nullptr);
     EXPECT_STREQ(tally->family->extension, "orf");
     registry.release();

@@ -21,7 +21,7 @@ inline std::vector<uint8_t> windowOf(const std::vector<uint8_t>& bytes, size_t l
 }
 
 class CandidateFile {
-public:
+  public:
     explicit CandidateFile(const std::vector<uint8_t>& bytes, const char* extension = nullptr) {
         file_ = std::tmpfile();
         if (!file_) throw std::runtime_error("cannot create a temporary file");
@@ -40,14 +40,15 @@ public:
     CarveCandidate& candidate() { return candidate_; }
     std::FILE* file() const { return file_; }
 
-private:
+  private:
     std::FILE* file_ = nullptr;
     CarveCandidate candidate_;
 };
 
 // Runs `endCheck` on a candidate holding `bytes`; returns the settled candidate.
 template <typename EndCheck>
-CarveCandidate endCheckOn(const std::vector<uint8_t>& bytes, EndCheck endCheck, const char* extension = nullptr) {
+CarveCandidate endCheckOn(const std::vector<uint8_t>& bytes, EndCheck endCheck,
+                          const char* extension = nullptr) {
     CandidateFile file(bytes, extension);
     endCheck(file.candidate());
     CarveCandidate settled = file.candidate();

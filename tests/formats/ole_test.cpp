@@ -20,7 +20,9 @@ using test::endCheckOn;
 using test::readFile;
 using test::windowOf;
 
-std::vector<uint8_t> sample(const std::string& path) { return readFile(dataPath(path)); }
+std::vector<uint8_t> sample(const std::string& path) {
+    return readFile(dataPath(path));
+}
 
 const DirectoryEntry kRoot{"Root Entry", 5};
 
@@ -29,7 +31,8 @@ std::string recognisedAs(const std::vector<uint8_t>& bytes) {
     const std::vector<uint8_t> window = windowOf(bytes);
     CarveCandidate current;
     CarveCandidate fresh;
-    if (!recogniseOle(window.data(), static_cast<uint32_t>(window.size()), 0, current, fresh)) return "refused";
+    if (!recogniseOle(window.data(), static_cast<uint32_t>(window.size()), 0, current, fresh))
+        return "refused";
     return fresh.extension;
 }
 
@@ -44,7 +47,9 @@ std::string directoryExtension(const std::vector<uint8_t>& bytes, uint64_t fileS
     return extension ? extension : "none";
 }
 
-std::string directoryExtension(const std::vector<uint8_t>& bytes) { return directoryExtension(bytes, bytes.size()); }
+std::string directoryExtension(const std::vector<uint8_t>& bytes) {
+    return directoryExtension(bytes, bytes.size());
+}
 
 // A small document whose directory holds the root and the given entries.
 std::vector<uint8_t> documentWith(const std::vector<DirectoryEntry>& entries) {
@@ -73,12 +78,23 @@ TEST(OleRecognition, AcceptsRealDocumentsNamedByTheirKeywords) {
 
 TEST(OleRecognition, KeywordRowsAreTriedInTheirOrder) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
-        {{"Workbook", "WordDocument"}, "doc"}, {{"StarDraw"}, "sda"},     {{"StarCalc"}, "sdc"},
-        {{"StarImpress"}, "sdd"},              {{"Worksheet"}, "xls"},    {{"Book"}, "xls"},
-        {{"Calc", "Power"}, "xls"},            {{"PowerPoint"}, "ppt"},   {{"AccessObjSiteData"}, "mdb"},
-        {{"Visio"}, "vsd"},                    {{"SfxDocument"}, "sdw"},  {{"CPicPage"}, "fla"},
-        {{"Microsoft Publisher"}, "pub"},      {{"MSWorksDBDoc"}, "wdb"}, {{"Microsoft Works Database"}, "wdb"},
-        {{"MetaStock"}, "mws"},                {{"wordDocument"}, "doc"},
+        {{"Workbook", "WordDocument"}, "doc"},
+        {{"StarDraw"}, "sda"},
+        {{"StarCalc"}, "sdc"},
+        {{"StarImpress"}, "sdd"},
+        {{"Worksheet"}, "xls"},
+        {{"Book"}, "xls"},
+        {{"Calc", "Power"}, "xls"},
+        {{"PowerPoint"}, "ppt"},
+        {{"AccessObjSiteData"}, "mdb"},
+        {{"Visio"}, "vsd"},
+        {{"SfxDocument"}, "sdw"},
+        {{"CPicPage"}, "fla"},
+        {{"Microsoft Publisher"}, "pub"},
+        {{"MSWorksDBDoc"}, "wdb"},
+        {{"Microsoft Works Database"}, "wdb"},
+        {{"MetaStock"}, "mws"},
+        {{"wordDocument"}, "doc"},
     };
     for (const auto& [words, extension] : cases) {
         std::vector<uint8_t> bytes = sample("office/letter.doc");
@@ -106,8 +122,8 @@ TEST(OleRecognition, RefusesImplausibleHeaders) {
         std::copy(field.begin(), field.end(), bytes.begin() + static_cast<long>(at));
         return recognisedAs(bytes);
     };
-    EXPECT_EQ(with(30, {12, 0}), "refused");     // 4096-byte sectors
-    EXPECT_EQ(with(32, {5, 0}), "refused");      // mini sectors of 32 bytes
+    EXPECT_EQ(with(30, {12, 0}), "refused");  // 4096-byte sectors
+    EXPECT_EQ(with(32, {5, 0}), "refused");   // mini sectors of 32 bytes
     EXPECT_EQ(with(34, {1, 0}), "refused");
     EXPECT_EQ(with(36, {0, 0, 0, 1}), "refused");
     EXPECT_EQ(with(40, {1, 0, 0, 0}), "refused");  // directory sector count
@@ -128,7 +144,8 @@ TEST(OleRecognition, RefusesImplausibleHeaders) {
 }
 
 TEST(OleFileSize, RealDocumentsSizeToTheirLength) {
-    for (const char* path : {"office/letter.doc", "office/sheet.xls", "office/slides.ppt", "samples/FlashPix.ppt"}) {
+    for (const char* path :
+         {"office/letter.doc", "office/sheet.xls", "office/slides.ppt", "samples/FlashPix.ppt"}) {
         std::vector<uint8_t> bytes = sample(path);
         const uint64_t length = bytes.size();
         bytes.resize(bytes.size() + 7000, 0x33);  // what follows on the card does not count
@@ -220,21 +237,34 @@ TEST(OleDirectory, RealDocumentsAreNamedByTheirStreams) {
 
 TEST(OleDirectory, NameTableRowsMatchByPrefix) {
     const std::vector<std::pair<std::string, std::string>> cases{
-        {"Scene", "max"},         {"Workbook", "xls"},          {"StarDrawDocument3", "sda"},
-        {"StarCalcDocument", "sdc"}, {"WksSSWorkBook", "xlr"},  {"ImagesStoreX", "albm"},
-        {"PowerPoint Document", "ppt"}, {"CONTENTS", "wps"},    {"__nameid_version1.0", "msg"},
-        {"Licom", "amb"},         {"SfxDocumentInfo", "sdw"},   {"VisioDocument", "vsd"},
-        {"WordDocument", "doc"},  {"Book", "none"},             {"Power", "none"},
-        {"workbook", "none"},     {"Word", "none"},
+        {"Scene", "max"},
+        {"Workbook", "xls"},
+        {"StarDrawDocument3", "sda"},
+        {"StarCalcDocument", "sdc"},
+        {"WksSSWorkBook", "xlr"},
+        {"ImagesStoreX", "albm"},
+        {"PowerPoint Document", "ppt"},
+        {"CONTENTS", "wps"},
+        {"__nameid_version1.0", "msg"},
+        {"Licom", "amb"},
+        {"SfxDocumentInfo", "sdw"},
+        {"VisioDocument", "vsd"},
+        {"WordDocument", "doc"},
+        {"Book", "none"},
+        {"Power", "none"},
+        {"workbook", "none"},
+        {"Word", "none"},
     };
     for (const auto& [name, extension] : cases) {
-        EXPECT_EQ(directoryExtension(documentWith({{"\x05SummaryInformation", 2}, {name, 2}})), extension) << name;
+        EXPECT_EQ(directoryExtension(documentWith({{"\x05SummaryInformation", 2}, {name, 2}})), extension)
+            << name;
     }
 }
 
 TEST(OleDirectory, FirstMatchingEntryDecides) {
     EXPECT_EQ(directoryExtension(documentWith({{"WordDocument", 2}, {"Workbook", 2}})), "doc");
-    EXPECT_EQ(directoryExtension(documentWith({{"1Table", 2}, {"Data", 2}, {"x", 2}, {"Workbook", 2}})), "xls");
+    EXPECT_EQ(directoryExtension(documentWith({{"1Table", 2}, {"Data", 2}, {"x", 2}, {"Workbook", 2}})),
+              "xls");
     EXPECT_EQ(directoryExtension(documentWith({{"Workbook", 2}, {"WordDocument", 2}})), "xls");
 }
 
@@ -251,7 +281,8 @@ TEST(OleDirectory, ThumbnailCatalogueIsDb) {
 }
 
 TEST(OleDirectory, DamagedEntriesEndTheLookup) {
-    for (const auto& [at, value] : std::vector<std::pair<size_t, uint8_t>>{{64, 20}, {66, 3}, {66, 4}, {67, 2}}) {
+    for (const auto& [at, value] :
+         std::vector<std::pair<size_t, uint8_t>>{{64, 20}, {66, 3}, {66, 4}, {67, 2}}) {
         CompoundBuilder document(1, 12, {kRoot, {"Data", 2}, {"Workbook", 2}});
         document.bytes()[document.entryOffset(1) + at] = value;
         EXPECT_EQ(directoryExtension(document.bytes()), "none") << at;
@@ -268,7 +299,8 @@ TEST(OleDirectory, DamagedEntriesEndTheLookup) {
 }
 
 TEST(OleDirectory, EmptyEntryEndsItsSectorOnly) {
-    CompoundBuilder document(1, 12, {kRoot, {"Data", 2}, {"", 0}, {"Workbook", 2}, {"x", 2}, {"WordDocument", 2}});
+    CompoundBuilder document(1, 12,
+                             {kRoot, {"Data", 2}, {"", 0}, {"Workbook", 2}, {"x", 2}, {"WordDocument", 2}});
     document.bytes()[document.entryOffset(2) + 66] = 0;
     EXPECT_EQ(directoryExtension(document.bytes()), "doc");
 }

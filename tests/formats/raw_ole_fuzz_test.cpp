@@ -32,11 +32,10 @@ using test::windowOf;
 
 constexpr int kMutantsPerFile = 1500;
 
-const uint32_t kInteresting[] = {0,          1,          2,          7,          8,          9,
-                                 12,         24,         25,         109,        110,        127,
-                                 128,        255,        256,        511,        512,        4095,
-                                 4096,       0x7FFF,     0xFFFF,     0x10000,    0x7FFFFFFF, 0x80000000,
-                                 0xFFFFFFFC, 0xFFFFFFFD, 0xFFFFFFFE, 0xFFFFFFFF};
+const uint32_t kInteresting[] = {
+    0,      1,       2,          7,          8,          9,          12,         24,        25,   109,
+    110,    127,     128,        255,        256,        511,        512,        4095,      4096, 0x7FFF,
+    0xFFFF, 0x10000, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFC, 0xFFFFFFFD, 0xFFFFFFFE, 0xFFFFFFFF};
 const uint16_t kTiffTags[] = {271, 273, 279, 324, 325, 330, 513, 514, 33424, 34665, 50706};
 
 struct Range {
@@ -65,7 +64,7 @@ std::vector<Range> hotRanges(const std::vector<uint8_t>& file) {
 }
 
 class Mutator {
-public:
+  public:
     explicit Mutator(uint32_t seed) : random_(seed) {}
 
     std::vector<uint8_t> mutate(const std::vector<uint8_t>& original, const std::vector<Range>& hot) {
@@ -76,7 +75,7 @@ public:
         return file;
     }
 
-private:
+  private:
     uint32_t below(uint32_t n) { return n == 0 ? 0 : static_cast<uint32_t>(random_() % n); }
 
     size_t hotPosition(const std::vector<Range>& hot, size_t size) {
@@ -107,7 +106,9 @@ private:
             case 0: file[at] = static_cast<uint8_t>(random_()); break;
             case 1: put(file, at & ~size_t{1}, interesting(file.size()), 2, bigEndian); break;
             case 2: put(file, at & ~size_t{3}, interesting(file.size()), 4, bigEndian); break;
-            case 3: file[below(static_cast<uint32_t>(file.size()))] ^= static_cast<uint8_t>(1 + below(255)); break;
+            case 3:
+                file[below(static_cast<uint32_t>(file.size()))] ^= static_cast<uint8_t>(1 + below(255));
+                break;
             default: {
                 // A TIFF directory entry with a pointer tag, an odd type, a huge count or a wild value.
                 if (hot.size() < 2) {
@@ -116,7 +117,8 @@ private:
                 }
                 at = hot[1].from + 2 + 12 * below(static_cast<uint32_t>((hot[1].to - hot[1].from) / 12 + 1));
                 const uint32_t part = below(4);
-                if (part == 0) put(file, at, kTiffTags[below(sizeof kTiffTags / sizeof kTiffTags[0])], 2, bigEndian);
+                if (part == 0)
+                    put(file, at, kTiffTags[below(sizeof kTiffTags / sizeof kTiffTags[0])], 2, bigEndian);
                 if (part == 1) put(file, at + 2, below(20), 2, bigEndian);
                 if (part == 2) put(file, at + 4, interesting(file.size()), 4, bigEndian);
                 if (part == 3) put(file, at + 8, interesting(file.size()), 4, bigEndian);
@@ -128,12 +130,12 @@ private:
     std::mt19937 random_;
 };
 
-const std::set<std::string> kExtensions{"tif", "cr2", "dng", "pef", "nef", "dcr", "arw", "crw", "orf",
-                                        "mrw", "raf", "raw", "x3f", "doc", "sda", "sdc", "sdd", "xls",
-                                        "ppt", "mdb", "vsd", "sdw", "fla", "pub", "wdb", "mws", "max",
+const std::set<std::string> kExtensions{"tif", "cr2",  "dng", "pef", "nef", "dcr", "arw", "crw", "orf",
+                                        "mrw", "raf",  "raw", "x3f", "doc", "sda", "sdc", "sdd", "xls",
+                                        "ppt", "mdb",  "vsd", "sdw", "fla", "pub", "wdb", "mws", "max",
                                         "xlr", "albm", "wps", "msg", "amb", "db"};
 
-const RecogniseFn kRecognisers[] = {recogniseTiff, recogniseCrw, recogniseOrf, recogniseMrw,
+const RecogniseFn kRecognisers[] = {recogniseTiff, recogniseCrw,          recogniseOrf, recogniseMrw,
                                     recogniseRaf,  recognisePanasonicRaw, recogniseX3f, recogniseOle};
 
 // Runs every recogniser on the mutant and, where one accepts, its end check.
@@ -188,16 +190,17 @@ void fuzz(const std::string& path, uint32_t seed) {
 
 TEST(RawOleFuzz, DamagedTiffHeadersAndDirectories) {
     uint32_t seed = 1;
-    for (const char* path : {"tiff/gradient_le.tif", "tiff/strips_be.tif", "tiff/tiles_le.tif", "tiff/pages_be.tif",
-                             "tiff/exif_be.tif", "samples/DNG.dng", "samples/Nikon.nef", "samples/CanonRaw.cr2",
-                             "samples/ExifTool.tif"}) {
+    for (const char* path : {"tiff/gradient_le.tif", "tiff/strips_be.tif", "tiff/tiles_le.tif",
+                             "tiff/pages_be.tif", "tiff/exif_be.tif", "samples/DNG.dng", "samples/Nikon.nef",
+                             "samples/CanonRaw.cr2", "samples/ExifTool.tif"}) {
         fuzz(path, seed++);
     }
 }
 
 TEST(RawOleFuzz, DamagedCompoundDocumentHeadersFatsAndDirectories) {
     uint32_t seed = 100;
-    for (const char* path : {"office/letter.doc", "office/sheet.xls", "samples/FlashPix.ppt"}) fuzz(path, seed++);
+    for (const char* path : {"office/letter.doc", "office/sheet.xls", "samples/FlashPix.ppt"})
+        fuzz(path, seed++);
 }
 
 TEST(RawOleFuzz, DamagedCameraRawHeaders) {

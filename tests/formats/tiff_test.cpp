@@ -24,14 +24,17 @@ constexpr uint16_t kLong = 4;
 constexpr uint16_t kAscii = 2;
 constexpr uint16_t kIfd = 13;
 
-std::vector<uint8_t> sample(const std::string& path) { return readFile(dataPath(path)); }
+std::vector<uint8_t> sample(const std::string& path) {
+    return readFile(dataPath(path));
+}
 
 // The extension recogniseTiff gives the file's first bytes, or "refused".
 std::string recognisedAs(const std::vector<uint8_t>& bytes) {
     const std::vector<uint8_t> window = windowOf(bytes);
     CarveCandidate current;
     CarveCandidate fresh;
-    if (!recogniseTiff(window.data(), static_cast<uint32_t>(window.size()), 0, current, fresh)) return "refused";
+    if (!recogniseTiff(window.data(), static_cast<uint32_t>(window.size()), 0, current, fresh))
+        return "refused";
     return fresh.extension;
 }
 
@@ -49,8 +52,8 @@ std::vector<uint8_t> withSlack(std::vector<uint8_t> bytes, size_t slack) {
 // A TIFF with a Make text at 200 (one directory, at 8 unless given).
 std::vector<uint8_t> withMake(const std::string& make, uint32_t directory = 8) {
     TiffBuilder tiff(false, 512);
-    tiff.firstDirectory(directory)
-        .directory(directory, {{271, kAscii, static_cast<uint32_t>(make.size() + 1), 200}});
+    tiff.firstDirectory(directory).directory(directory,
+                                             {{271, kAscii, static_cast<uint32_t>(make.size() + 1), 200}});
     std::vector<uint8_t> bytes = tiff.bytes();
     std::memcpy(bytes.data() + 200, make.c_str(), make.size() + 1);
     return bytes;
@@ -61,7 +64,8 @@ TEST(TiffRecognition, AcceptsBothByteOrdersWithTheEndCheckOnly) {
         const std::vector<uint8_t> window = windowOf(sample(path));
         CarveCandidate current;
         CarveCandidate fresh;
-        ASSERT_EQ(recogniseTiff(window.data(), static_cast<uint32_t>(window.size()), 0, current, fresh), 1u) << path;
+        ASSERT_EQ(recogniseTiff(window.data(), static_cast<uint32_t>(window.size()), 0, current, fresh), 1u)
+            << path;
         EXPECT_STREQ(fresh.extension, "tif");
         EXPECT_EQ(fresh.endCheck, &endCheckTiff);
         EXPECT_EQ(fresh.blockCheck, nullptr);
@@ -71,9 +75,11 @@ TEST(TiffRecognition, AcceptsBothByteOrdersWithTheEndCheckOnly) {
 }
 
 TEST(TiffRecognition, RefusesWhatIsNotATiffHeaderAndLeavesTheCandidateAlone) {
-    for (const std::vector<uint8_t>& bytes :
-         {std::vector<uint8_t>{'I', 'I', 0x2B, 0x00}, {'M', 'M', 0x2A, 0x00}, {'I', 'I', 0x00, 0x2A},
-          sample("samples/CanonRaw.crw"), sample("samples/Panasonic.rw2")}) {
+    for (const std::vector<uint8_t>& bytes : {std::vector<uint8_t>{'I', 'I', 0x2B, 0x00},
+                                              {'M', 'M', 0x2A, 0x00},
+                                              {'I', 'I', 0x00, 0x2A},
+                                              sample("samples/CanonRaw.crw"),
+                                              sample("samples/Panasonic.rw2")}) {
         const std::vector<uint8_t> window = windowOf(bytes);
         CarveCandidate current;
         CarveCandidate fresh;
@@ -140,19 +146,25 @@ TEST(TiffRecognition, MakeTextWithoutTerminatorInTheWindowKeepsTif) {
 
 TEST(TiffDataEnd, TakesTheFurthestOfValuesStripAndThumbnail) {
     TiffBuilder tiff(false, 2000);
-    tiff.firstDirectory(8).directory(
-        8, {{273, kLong, 1, 600}, {279, kLong, 1, 400}, {513, kLong, 1, 1200}, {514, kLong, 1, 100}, {700, 1, 50, 300}});
+    tiff.firstDirectory(8).directory(8, {{273, kLong, 1, 600},
+                                         {279, kLong, 1, 400},
+                                         {513, kLong, 1, 1200},
+                                         {514, kLong, 1, 100},
+                                         {700, 1, 50, 300}});
     EXPECT_EQ(dataEnd(tiff.bytes(), 8, false), 1300u);
     TiffBuilder valuesFurthest(true, 2000);
-    valuesFurthest.firstDirectory(8).directory(8, {{273, kLong, 1, 100}, {279, kLong, 1, 10}, {700, 1, 1500, 300}});
+    valuesFurthest.firstDirectory(8).directory(
+        8, {{273, kLong, 1, 100}, {279, kLong, 1, 10}, {700, 1, 1500, 300}});
     EXPECT_EQ(dataEnd(valuesFurthest.bytes(), 8, true), 1800u);
     // A value of four bytes or less is kept in the entry and refers to nothing.
     TiffBuilder inlineOnly(false, 200);
-    inlineOnly.firstDirectory(8).directory(8, {{700, 1, 4, 0x7FFFFFFF}, {273, kLong, 1, 100}, {279, kLong, 1, 20}});
+    inlineOnly.firstDirectory(8).directory(
+        8, {{700, 1, 4, 0x7FFFFFFF}, {273, kLong, 1, 100}, {279, kLong, 1, 20}});
     EXPECT_EQ(dataEnd(inlineOnly.bytes(), 8, false), 120u);
     // A byte count of 0 names no strip.
     TiffBuilder noCount(false, 200);
-    noCount.firstDirectory(8).directory(8, {{273, kLong, 1, 100000}, {279, kLong, 1, 0}, {256, kShort, 1, 16}});
+    noCount.firstDirectory(8).directory(8,
+                                        {{273, kLong, 1, 100000}, {279, kLong, 1, 0}, {256, kShort, 1, 16}});
     EXPECT_EQ(dataEnd(noCount.bytes(), 8, false), 0u);
 }
 
@@ -161,11 +173,11 @@ TEST(TiffDataEnd, OffsetsThatCannotStartADirectoryFail) {
     tiff.directory(8, {{273, kLong, 1, 100}, {279, kLong, 1, 20}});
     EXPECT_EQ(dataEnd(tiff.bytes(), 8, false), 120u);
     EXPECT_EQ(dataEnd(tiff.bytes(), 0, false), 0u);
-    EXPECT_EQ(dataEnd(tiff.bytes(), 9, false), 0u);      // odd
-    EXPECT_EQ(dataEnd(tiff.bytes(), 198, false), 0u);    // count 0
-    EXPECT_EQ(dataEnd(tiff.bytes(), 5000, false), 0u);   // beyond the file
+    EXPECT_EQ(dataEnd(tiff.bytes(), 9, false), 0u);     // odd
+    EXPECT_EQ(dataEnd(tiff.bytes(), 198, false), 0u);   // count 0
+    EXPECT_EQ(dataEnd(tiff.bytes(), 5000, false), 0u);  // beyond the file
     EXPECT_EQ(dataEnd(tiff.bytes(), 8, false, 4), 120u);
-    EXPECT_EQ(dataEnd(tiff.bytes(), 8, false, 5), 0u);   // too deep
+    EXPECT_EQ(dataEnd(tiff.bytes(), 8, false, 5), 0u);  // too deep
     EXPECT_EQ(dataEnd(tiff.bytes(), 8, false, 0, 16), 120u);
     EXPECT_EQ(dataEnd(tiff.bytes(), 8, false, 0, 17), 0u);  // too far down a chain
 }
@@ -228,7 +240,7 @@ TEST(TiffDataEnd, NextDirectoryChainIsFollowedAndItsFailureOnlyEndsIt) {
     EXPECT_EQ(dataEnd(tiff.bytes(), 8, false), 850u);
     tiff.directory(100, {{273, kLong, 1, 800}, {279, kLong, 1, 50}}, 301);  // odd next: ends the chain
     EXPECT_EQ(dataEnd(tiff.bytes(), 8, false), 850u);
-    tiff.directory(8, {{273, kLong, 1, 100}, {279, kLong, 1, 10}}, 999);    // damaged next
+    tiff.directory(8, {{273, kLong, 1, 100}, {279, kLong, 1, 10}}, 999);  // damaged next
     EXPECT_EQ(dataEnd(tiff.bytes(), 8, false), 110u);
 }
 
@@ -299,7 +311,8 @@ TEST(TiffDataEnd, MultiStripAndTiledImagesEndAtTheirLastPiece) {
 // and was read as a 32-bit value (65536 times too large).
 TEST(TiffDataEnd, ShortValuesOfBigEndianFilesAreReadAsShorts) {
     TiffBuilder tiff(true, 1000);
-    tiff.directory(8, {{273, kShort, 1, 500}, {279, kShort, 1, 300}, {513, kLong, 1, 900}, {514, kShort, 1, 50}});
+    tiff.directory(
+        8, {{273, kShort, 1, 500}, {279, kShort, 1, 300}, {513, kLong, 1, 900}, {514, kShort, 1, 50}});
     EXPECT_EQ(dataEnd(tiff.bytes(), 8, true), 950u);
 }
 
@@ -311,10 +324,11 @@ TEST(TiffDataEnd, HugeStripCountsEndWithoutReadingForever) {
 }
 
 TEST(TiffEndCheck, RealFilesEndWhereTheirDataEnds) {
-    for (const char* path : {"tiff/gradient_le.tif", "tiff/gradient_be.tif", "tiff/strips_le.tif",
-                             "tiff/strips_be.tif", "tiff/tiles_le.tif", "tiff/pages_be.tif", "tiff/exif_be.tif",
-                             "tiff/pentax_make.tif", "tiff/kodak_make.tif", "samples/ExifTool.tif",
-                             "samples/GeoTiff.tif", "samples/Nikon.nef", "samples/DNG.dng"}) {
+    for (const char* path :
+         {"tiff/gradient_le.tif", "tiff/gradient_be.tif", "tiff/strips_le.tif", "tiff/strips_be.tif",
+          "tiff/tiles_le.tif", "tiff/pages_be.tif", "tiff/exif_be.tif", "tiff/pentax_make.tif",
+          "tiff/kodak_make.tif", "samples/ExifTool.tif", "samples/GeoTiff.tif", "samples/Nikon.nef",
+          "samples/DNG.dng"}) {
         const std::vector<uint8_t> file = sample(path);
         // The rest of the last cluster and the next file's start follow the file on the card.
         const CarveCandidate settled = endCheckOn(withSlack(file, 5000), endCheckTiff, "tif");
@@ -332,7 +346,8 @@ TEST(TiffEndCheck, LittleEndianFileAndItsBigEndianTwinEndAtTheSameOffset) {
 }
 
 TEST(TiffEndCheck, FileShorterThanItsDataIsDropped) {
-    for (const char* path : {"tiff/strips_be.tif", "tiff/pages_be.tif", "tiff/dng_tagged.tif", "tiff/sony_make.tif"}) {
+    for (const char* path :
+         {"tiff/strips_be.tif", "tiff/pages_be.tif", "tiff/dng_tagged.tif", "tiff/sony_make.tif"}) {
         std::vector<uint8_t> file = sample(path);
         file.resize(file.size() - 1);
         const char* extension = std::strstr(path, "dng") ? "dng" : std::strstr(path, "sony") ? "arw" : "tif";
