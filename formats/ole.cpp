@@ -95,8 +95,9 @@ Header readHeader(const Bytes& bytes) {
     header.firstDirectory = bytes.le32(48);
     header.firstDifat = bytes.le32(68);
     header.difatSectors = bytes.le32(72);
-    for (uint32_t i = 0; i < kHeaderFatNumbers; ++i)
+    for (uint32_t i = 0; i < kHeaderFatNumbers; ++i) {
         header.headerFat[i] = bytes.le32(kHeaderFatNumbersAt + 4 * i);
+    }
     return header;
 }
 
@@ -278,8 +279,9 @@ uint64_t oleFileSize(std::FILE* file) {
     std::vector<uint32_t> table;
     if (!appendFatSectors(file, list, header.fatSectors, UINT64_MAX, table)) return 0;
     uint64_t freeAtEnd = 0;
-    for (size_t i = table.size() - 1; i > table.size() - kEntriesPerSector && table[i] == kFree; --i)
+    for (size_t i = table.size() - 1; i > table.size() - kEntriesPerSector && table[i] == kFree; --i) {
         ++freeAtEnd;
+    }
     return (uint64_t{header.fatSectors} * kEntriesPerSector - freeAtEnd) * kSectorSize + kHeaderSize;
 }
 
@@ -302,8 +304,9 @@ const char* oleDirectoryExtension(std::FILE* file, uint64_t fileSize) {
     uint32_t sector = header.firstDirectory;
     uint8_t buffer[kSectorSize];
     for (uint64_t walked = 0; walked < maxSectors && sector != kEndOfChain && sector < fat.size(); ++walked) {
-        if (sectorOffset(sector) > fileSize - kSectorSize || !readSector(file, sector, buffer))
+        if (sectorOffset(sector) > fileSize - kSectorSize || !readSector(file, sector, buffer)) {
             return nullptr;
+        }
         const char* extension = nullptr;
         if (judgeDirectorySector(buffer, extension)) return extension;
         sector = fat[sector];

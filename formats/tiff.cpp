@@ -121,14 +121,14 @@ const char* chooseExtension(const uint8_t* window, uint32_t windowLength) {
 
 // One walk over the directories of a file, with the budget that bounds it.
 class TiffWalk {
-  public:
+public:
     TiffWalk(std::FILE* file, bool bigEndian) : file_(file), bigEndian_(bigEndian) {}
 
     // The end of the data of the directory at `offset` and of the chain after it; 0 = failure.
     uint64_t chainEnd(uint64_t offset, uint32_t depth, uint32_t chain);
     bool exhausted() const { return exhausted_; }
 
-  private:
+private:
     struct Directory {
         uint64_t end = 0;
         uint64_t next = 0;

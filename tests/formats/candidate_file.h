@@ -6,10 +6,13 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "carve/family.h"
+#include "support/test_files.h"
 
 namespace salvora::test {
 
@@ -21,9 +24,13 @@ inline std::vector<uint8_t> windowOf(const std::vector<uint8_t>& bytes, size_t l
 }
 
 class CandidateFile {
-  public:
+public:
     explicit CandidateFile(const std::vector<uint8_t>& bytes, const char* extension = nullptr) {
-        file_ = std::tmpfile();
+        // Opened the way the engine opens a recovered file, in one folder for the whole test run.
+        static TempDir folder;
+        static unsigned number = 0;
+        path_ = folder.path() / ("output" + std::to_string(number++));
+        file_ = std::fopen(path_.string().c_str(), "w+b");
         if (!file_) throw std::runtime_error("cannot create a temporary file");
         if (!bytes.empty() && std::fwrite(bytes.data(), bytes.size(), 1, file_) != 1) {
             std::fclose(file_);
@@ -33,14 +40,19 @@ class CandidateFile {
         candidate_.size = bytes.size();
         candidate_.extension = extension;
     }
-    ~CandidateFile() { std::fclose(file_); }
+    ~CandidateFile() {
+        std::fclose(file_);
+        std::error_code ignored;
+        std::filesystem::remove(path_, ignored);
+    }
     CandidateFile(const CandidateFile&) = delete;
     CandidateFile& operator=(const CandidateFile&) = delete;
 
     CarveCandidate& candidate() { return candidate_; }
     std::FILE* file() const { return file_; }
 
-  private:
+private:
+    std::filesystem::path path_;
     std::FILE* file_ = nullptr;
     CarveCandidate candidate_;
 };

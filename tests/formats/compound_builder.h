@@ -17,7 +17,7 @@ struct DirectoryEntry {
 };
 
 class CompoundBuilder {
-  public:
+public:
     static constexpr uint32_t kEndOfChain = 0xFFFFFFFE;
     static constexpr uint32_t kFree = 0xFFFFFFFF;
 
@@ -50,8 +50,9 @@ class CompoundBuilder {
     // Directory entry `index` (four per sector, along the directory chain as built).
     CompoundBuilder& entry(uint32_t index, const DirectoryEntry& entry) {
         const size_t at = entryOffset(index);
-        for (size_t i = 0; i < entry.name.size() && i < 31; ++i)
+        for (size_t i = 0; i < entry.name.size() && i < 31; ++i) {
             le16(at + 2 * i, static_cast<uint8_t>(entry.name[i]));
+        }
         le16(at + 64, static_cast<uint16_t>(2 * entry.name.size() + 2));
         bytes_[at + 66] = entry.type;
         bytes_[at + 67] = 1;
@@ -73,7 +74,7 @@ class CompoundBuilder {
 
     std::vector<uint8_t>& bytes() { return bytes_; }
 
-  private:
+private:
     void writeHeader(uint32_t difatSectors) {
         const uint8_t signature[] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
         std::copy(std::begin(signature), std::end(signature), bytes_.begin());

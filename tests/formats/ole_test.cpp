@@ -31,8 +31,9 @@ std::string recognisedAs(const std::vector<uint8_t>& bytes) {
     const std::vector<uint8_t> window = windowOf(bytes);
     CarveCandidate current;
     CarveCandidate fresh;
-    if (!recogniseOle(window.data(), static_cast<uint32_t>(window.size()), 0, current, fresh))
+    if (!recogniseOle(window.data(), static_cast<uint32_t>(window.size()), 0, current, fresh)) {
         return "refused";
+    }
     return fresh.extension;
 }
 

@@ -64,7 +64,7 @@ std::vector<Range> hotRanges(const std::vector<uint8_t>& file) {
 }
 
 class Mutator {
-  public:
+public:
     explicit Mutator(uint32_t seed) : random_(seed) {}
 
     std::vector<uint8_t> mutate(const std::vector<uint8_t>& original, const std::vector<Range>& hot) {
@@ -75,7 +75,7 @@ class Mutator {
         return file;
     }
 
-  private:
+private:
     uint32_t below(uint32_t n) { return n == 0 ? 0 : static_cast<uint32_t>(random_() % n); }
 
     size_t hotPosition(const std::vector<Range>& hot, size_t size) {
@@ -117,8 +117,9 @@ class Mutator {
                 }
                 at = hot[1].from + 2 + 12 * below(static_cast<uint32_t>((hot[1].to - hot[1].from) / 12 + 1));
                 const uint32_t part = below(4);
-                if (part == 0)
+                if (part == 0) {
                     put(file, at, kTiffTags[below(sizeof kTiffTags / sizeof kTiffTags[0])], 2, bigEndian);
+                }
                 if (part == 1) put(file, at + 2, below(20), 2, bigEndian);
                 if (part == 2) put(file, at + 4, interesting(file.size()), 4, bigEndian);
                 if (part == 3) put(file, at + 8, interesting(file.size()), 4, bigEndian);
@@ -199,8 +200,9 @@ TEST(RawOleFuzz, DamagedTiffHeadersAndDirectories) {
 
 TEST(RawOleFuzz, DamagedCompoundDocumentHeadersFatsAndDirectories) {
     uint32_t seed = 100;
-    for (const char* path : {"office/letter.doc", "office/sheet.xls", "samples/FlashPix.ppt"})
+    for (const char* path : {"office/letter.doc", "office/sheet.xls", "samples/FlashPix.ppt"}) {
         fuzz(path, seed++);
+    }
 }
 
 TEST(RawOleFuzz, DamagedCameraRawHeaders) {

@@ -15,7 +15,7 @@ struct TiffEntry {
 };
 
 class TiffBuilder {
-  public:
+public:
     TiffBuilder(bool bigEndian, size_t size) : bigEndian_(bigEndian), bytes_(size, 0) {
         bytes_[0] = bytes_[1] = bigEndian ? 'M' : 'I';
         u16(2, 42);
@@ -55,7 +55,7 @@ class TiffBuilder {
 
     const std::vector<uint8_t>& bytes() const { return bytes_; }
 
-  private:
+private:
     void grow(size_t size) {
         if (bytes_.size() < size) bytes_.resize(size, 0);
     }
