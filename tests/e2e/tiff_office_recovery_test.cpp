@@ -36,7 +36,7 @@ std::vector<Placed> layOut(ImageBuilder& image, const std::vector<std::string>& 
 
 std::string name(size_t number, const std::string& extension) {
     char text[32];
-    std::snprintf(text, sizeof text, "KV%05zu.%s", number, extension.c_str());
+    std::snprintf(text, sizeof text, "KV%05u.%s", static_cast<unsigned>(number), extension.c_str());
     return text;
 }
 
