@@ -88,20 +88,6 @@ TEST(CameraRawRecognition, CrwNeedsTheHeapHeaderInEitherByteOrder) {
     EXPECT_EQ(extensionOf(recogniseCrw, bytesOf("II\x1a\0\0\0HEAPCCDX")), "refused");
 }
 
-TEST(CameraRawRecognition, RawFamiliesWithoutEndRulesSetNoSizeAndNoChecks) {
-    for (const auto& [recognise, file] : std::vector<std::pair<RecogniseFn, std::vector<uint8_t>>>{
-             {recogniseOrf, bytesOf("IIRO")},
-             {recogniseRaf, sample("samples/FujiFilm.raf")},
-             {recognisePanasonicRaw, sample("samples/KyoceraRaw.raw")},
-             {recogniseX3f, sample("samples/Sigma.x3f")}}) {
-        const CarveCandidate fresh = recognised(recognise, file);
-        EXPECT_EQ(fresh.expectedSize, 0u);
-        EXPECT_EQ(fresh.minSize, 0u);
-        EXPECT_EQ(fresh.blockCheck, nullptr);
-        EXPECT_EQ(fresh.endCheck, nullptr);
-    }
-}
-
 TEST(CameraRawRecognition, PanasonicAcceptsEitherSignatureAlone) {
     std::vector<uint8_t> maker(64, 0);
     std::memcpy(maker.data() + 25, "ARECOYK", 7);
