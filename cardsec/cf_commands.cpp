@@ -27,14 +27,17 @@ bool readAtaStatus(ReaderTransport& transport, SlotHandle handle, uint8_t& statu
 
 void appendEnabledTexts(CfSecurityReport& report) {
     report.text += text::kSecurityEnabled;
-    if (report.expired) report.text += text::kCfAttemptsExceeded;
-    if (report.levelMax) report.text += text::kCfLevelMax;
+    if (report.expired)
+        report.text += text::kCfAttemptsExceeded;
+    if (report.levelMax)
+        report.text += text::kCfLevelMax;
 }
 
 }  // namespace
 
 Direction ataDirection(uint8_t code) {
-    if (code == kAtaSecurityErasePrepare) return Direction::kNoData;
+    if (code == kAtaSecurityErasePrepare)
+        return Direction::kNoData;
     return sendsData(code) ? Direction::kDataOut : Direction::kDataIn;
 }
 
@@ -61,10 +64,12 @@ PassThroughResult SendAtaCommand(ReaderTransport& transport, SlotHandle handle, 
 
 bool WaitAtaReady(ReaderTransport& transport, SlotHandle handle, Sleeper& sleeper) {
     uint8_t status = 0;
-    if (!readAtaStatus(transport, handle, status)) return false;
+    if (!readAtaStatus(transport, handle, status))
+        return false;
     while (status & kAtaStatusBusy) {
         sleeper.sleepMs(kAtaBusyPollMs);
-        if (!readAtaStatus(transport, handle, status)) return false;
+        if (!readAtaStatus(transport, handle, status))
+            return false;
     }
     return (status & (kAtaStatusError | kAtaStatusDeviceFault)) == 0;
 }
@@ -84,13 +89,15 @@ CfSecurityReport decodeSecurityWord(uint16_t word) {
     report.expired = word & 0x0010;
     report.enhancedErase = word & 0x0020;
     report.levelMax = word & 0x0100;
-    if (report.frozen) report.text += text::kCfFrozen;
+    if (report.frozen)
+        report.text += text::kCfFrozen;
     if (report.enabled) {
         appendEnabledTexts(report);
     } else {
         report.text += text::kCfSecurityDisabled;
     }
-    if (report.enhancedErase) report.text += text::kCfEnhancedErase;
+    if (report.enhancedErase)
+        report.text += text::kCfEnhancedErase;
     return report;
 }
 
@@ -103,17 +110,21 @@ CfSecurityReport ReadCfSecurityStatus(ReaderTransport& transport, SlotHandle han
     }
     identifyData.fill(0);
     const PassThroughResult sent = SendAtaCommand(transport, handle, kAtaIdentifyDevice, identifyData.data());
-    if (!WaitAtaReady(transport, handle, sleeper) || !sent.answered()) return report;
+    if (!WaitAtaReady(transport, handle, sleeper) || !sent.answered())
+        return report;
     const Bytes bytes(identifyData.data(), identifyData.size());
     report = decodeSecurityWord(bytes.le16(256));
     report.eraseTimeByte = bytes.u8(178);
-    if (report.supported) state.m_bCfSecurityEnabled = report.enabled;
+    if (report.supported)
+        state.m_bCfSecurityEnabled = report.enabled;
     return report;
 }
 
 std::string EraseTimeText(uint8_t word89Low) {
-    if (word89Low == 0) return std::string();
-    if (word89Low == 255) return text::kEraseTimeOver;
+    if (word89Low == 0)
+        return std::string();
+    if (word89Low == 255)
+        return text::kEraseTimeOver;
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, text::kEraseTimeMinutes, 2 * word89Low);
     return buffer;

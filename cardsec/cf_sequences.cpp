@@ -15,13 +15,18 @@ bool runStep(ReaderTransport& transport, SlotHandle handle, uint8_t code, const 
     DataBlock block = ataPasswordBlock(password);
     uint8_t* data = ataDirection(code) == Direction::kNoData ? nullptr : block.data();
     const PassThroughResult sent = SendAtaCommand(transport, handle, code, data);
-    if (settleMs) sleeper.sleepMs(settleMs);
+    if (settleMs)
+        sleeper.sleepMs(settleMs);
     const bool ready = WaitAtaReady(transport, handle, sleeper);
     return sent.delivered && ready;
 }
 
-CfOperationResult succeeded(const char* text) { return {true, successMessage(text)}; }
-CfOperationResult failed(const char* text) { return {false, failureMessage(text)}; }
+CfOperationResult succeeded(const char* text) {
+    return {true, successMessage(text)};
+}
+CfOperationResult failed(const char* text) {
+    return {false, failureMessage(text)};
+}
 
 }  // namespace
 
@@ -41,13 +46,15 @@ CfOperationResult runCfUnlock(ReaderTransport& transport, SlotHandle handle, con
     return succeeded(text::kCfUnlocked);
 }
 
-CfOperationResult runCfRemovePassword(ReaderTransport& transport, SlotHandle handle, const std::string& password,
-                                      bool securityEnabled, Sleeper& sleeper, const CfStageObserver& stage) {
+CfOperationResult runCfRemovePassword(ReaderTransport& transport, SlotHandle handle,
+                                      const std::string& password, bool securityEnabled, Sleeper& sleeper,
+                                      const CfStageObserver& stage) {
     const uint32_t settle = securityEnabled ? kSettleMs : 0;
     if (!runStep(transport, handle, kAtaSecurityUnlock, password, settle, sleeper)) {
         return failed(text::kCfRemoveFailed);
     }
-    if (stage) stage(CfStage::kDisablingPassword);
+    if (stage)
+        stage(CfStage::kDisablingPassword);
     if (!runStep(transport, handle, kAtaSecurityDisablePassword, password, 0, sleeper)) {
         return failed(text::kCfRemoveFailed);
     }
@@ -59,12 +66,14 @@ CfOperationResult runCfErase(ReaderTransport& transport, SlotHandle handle, cons
     if (!runStep(transport, handle, kAtaSecurityErasePrepare, password, 0, sleeper)) {
         return failed(text::kCfPrepareFailed);
     }
-    if (stage) stage(CfStage::kErasing);
+    if (stage)
+        stage(CfStage::kErasing);
     const uint32_t settle = securityEnabled ? kSettleMs : 0;
     if (!runStep(transport, handle, kAtaSecurityEraseUnit, password, settle, sleeper)) {
         return failed(text::kCfEraseFailed);
     }
-    if (settle) sleeper.sleepMs(settle);
+    if (settle)
+        sleeper.sleepMs(settle);
     return succeeded(text::kCfErased);
 }
 

@@ -30,8 +30,9 @@ CfOperationResult runCfUnlock(ReaderTransport& transport, SlotHandle handle, con
 
 // UNLOCK; 100 ms when security is enabled; wait; then DISABLE PASSWORD; wait.
 // No DISABLE PASSWORD is sent when the UNLOCK step fails.
-CfOperationResult runCfRemovePassword(ReaderTransport& transport, SlotHandle handle, const std::string& password,
-                                      bool securityEnabled, Sleeper& sleeper, const CfStageObserver& stage);
+CfOperationResult runCfRemovePassword(ReaderTransport& transport, SlotHandle handle,
+                                      const std::string& password, bool securityEnabled, Sleeper& sleeper,
+                                      const CfStageObserver& stage);
 
 // ERASE PREPARE; wait; ERASE UNIT (normal erase); 100 ms when security is
 // enabled; wait for as long as the card is busy; 100 ms more on success when

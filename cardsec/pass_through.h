@@ -54,8 +54,8 @@ struct PassThroughResult {
 // refused without touching the device and reported as not delivered). For
 // kDataIn the caller's block holds the answer afterwards; when the call was not
 // delivered it is all zero.
-PassThroughResult SendPassThrough(ReaderTransport& transport, SlotHandle handle, uint8_t* data, const Cdb& cdb,
-                                  Direction direction);
+PassThroughResult SendPassThrough(ReaderTransport& transport, SlotHandle handle, uint8_t* data,
+                                  const Cdb& cdb, Direction direction);
 
 // Card presence by TEST UNIT READY (16 zero bytes, no data): 0 = a card is
 // present and ready, 2 = no card. A call that never reached the reader gives

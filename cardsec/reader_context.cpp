@@ -9,9 +9,11 @@ using LabelTable = std::array<std::string, kMaxDrives>;
 void letterPass(ReaderContext& context, ReaderTransport& transport, LabelTable& labels) {
     for (char letter = 'C'; letter <= 'Z'; ++letter) {
         bool& seen = context.m_bLetterSeen[letter - 'A'];
-        if (seen) continue;
-        const int disk = transport.diskNumberOfLetter(letter);
-        if (disk < 0 || disk >= kMaxDrives) continue;
+        if (seen)
+            continue;
+        const int disk = DiskNumberOfLetter(transport, letter);
+        if (disk < 0 || disk >= kMaxDrives)
+            continue;
         labels[disk] = diskLabelText(letter);
         seen = true;
     }
@@ -33,13 +35,15 @@ bool sdTest(ReaderTransport& transport, SlotHandle handle, SdState& sdState) {
 bool examineDrive(int drive, ReaderContext& context, ReaderTransport& transport, const LabelTable& labels,
                   SdState& sdState, CfState& cfState, Sleeper& sleeper) {
     const SlotHandle handle = transport.openDrive(drive);
-    if (handle == kInvalidSlot) return false;
+    if (handle == kInvalidSlot)
+        return false;
     if (!isReaderSlot(transport.driveIdentity(handle))) {
         context.m_bNotReader[drive] = true;
         transport.closeDrive(handle);
         return false;
     }
-    if (!labels[drive].empty()) context.m_strDiskLabel[drive] = labels[drive];
+    if (!labels[drive].empty())
+        context.m_strDiskLabel[drive] = labels[drive];
     const bool labelled = !context.m_strDiskLabel[drive].empty();
     if (labelled && context.m_nCfDrive == -1 && cfTest(context, transport, handle, cfState, sleeper)) {
         context.m_nCfDrive = drive;
@@ -53,7 +57,8 @@ bool examineDrive(int drive, ReaderContext& context, ReaderTransport& transport,
 }
 
 void openSlot(ReaderTransport& transport, int drive, SlotHandle& handle) {
-    if (drive >= 0 && handle == kInvalidSlot) handle = transport.openDrive(drive);
+    if (drive >= 0 && handle == kInvalidSlot)
+        handle = transport.openDrive(drive);
 }
 
 }  // namespace
@@ -70,6 +75,12 @@ void ReaderContext::releaseSlots(ReaderTransport& transport) {
     m_nSdDrive = m_nCfDrive = -1;
 }
 
+int DiskNumberOfLetter(ReaderTransport& transport, char letter) {
+    if (letter < 'A' || letter > 'Z')
+        return -1;
+    return transport.diskNumberOfLetter(letter);
+}
+
 bool isReaderSlot(const DeviceIdentity& identity) {
     return identity.answered && identity.removable != 0 && identity.hasRevision &&
            isMakerReaderRevision(identity.revision);
@@ -81,8 +92,10 @@ DiscoveryOutcome ScanForReader(ReaderContext& context, ReaderTransport& transpor
     letterPass(context, transport, labels);
     DiscoveryOutcome outcome;
     for (int drive = 0; drive < kMaxDrives; ++drive) {
-        if (drive == context.m_nSdDrive || drive == context.m_nCfDrive || context.m_bNotReader[drive]) continue;
-        if (examineDrive(drive, context, transport, labels, sdState, cfState, sleeper)) outcome.readerFound = true;
+        if (drive == context.m_nSdDrive || drive == context.m_nCfDrive || context.m_bNotReader[drive])
+            continue;
+        if (examineDrive(drive, context, transport, labels, sdState, cfState, sleeper))
+            outcome.readerFound = true;
     }
     if (!outcome.readerFound) {
         context.releaseSlots(transport);
@@ -96,6 +109,8 @@ DiscoveryOutcome ScanForReader(ReaderContext& context, ReaderTransport& transpor
     return outcome;
 }
 
-std::string diskLabelText(char letter) { return std::string("Disk (") + letter + ":)"; }
+std::string diskLabelText(char letter) {
+    return std::string("Disk (") + letter + ":)";
+}
 
 }  // namespace salvora::cardsec

@@ -36,6 +36,10 @@ struct DiscoveryOutcome {
     bool cfAssigned = false;
 };
 
+// Disk number of drive letter `letter` ('A'..'Z') through the transport, or
+// -1 for any other character or a letter that maps to no disk.
+int DiskNumberOfLetter(ReaderTransport& transport, char letter);
+
 // True for a drive identity that is a slot of the maker's reader: removable,
 // with a four-character revision "KV" + 01..20.
 bool isReaderSlot(const DeviceIdentity& identity);

@@ -8,6 +8,8 @@ ResultMessage successMessage(const std::string& text) {
     return {text, text::kSuccess, MessageIcon::kInformation};
 }
 
-ResultMessage failureMessage(const std::string& text) { return {text, text::kFailed, MessageIcon::kStop}; }
+ResultMessage failureMessage(const std::string& text) {
+    return {text, text::kFailed, MessageIcon::kStop};
+}
 
 }  // namespace salvora::cardsec

@@ -32,7 +32,8 @@ void markRequest(SdState& state, SdOperation operation) {
 
 // Reports a request that no answer confirmed, and clears it.
 void failIfPending(bool& request, const char* failureText, SdStatusReport& report) {
-    if (!request) return;
+    if (!request)
+        return;
     report.messages.push_back(failureMessage(failureText));
     request = false;
 }
@@ -65,7 +66,8 @@ void confirmUnlockedRequest(SdState& state, SdStatusReport& report) {
 
 void decideUnlocked(SdState& state, const SdCardStatus& status, bool canConfirm, SdStatusReport& report) {
     state.m_bSdLocked = false;
-    if (!status.lockUnlockFailed && canConfirm) confirmUnlockedRequest(state, report);
+    if (!status.lockUnlockFailed && canConfirm)
+        confirmUnlockedRequest(state, report);
     failIfPending(state.m_bSdLockRequested, text::kSdLockFailed, report);
     report.text = state.m_bSdTempUnlocked ? text::kSecurityEnabled : text::kSdSecurityDisabled;
 }
@@ -92,7 +94,8 @@ Cdb sdCommandBlock(uint8_t code) {
 DataBlock sdLockUnlockBlock(SdOperation operation, const std::string& password) {
     DataBlock block{};
     block[0] = operationFlags(operation);
-    if (operation == SdOperation::kForcedErase) return block;
+    if (operation == SdOperation::kForcedErase)
+        return block;
     const size_t length = std::min<size_t>(password.size(), 255);
     block[1] = static_cast<uint8_t>(length);
     std::copy_n(password.begin(), length, block.begin() + 2);
@@ -122,7 +125,8 @@ SdStatusReport decideSdStatus(SdState& state, const SdCardStatus& given, bool an
         failIfPending(state.m_bSdUnlockRequested, text::kSdUnlockFailed, report);
         failIfPending(state.m_bSdRemoveRequested, text::kSdRemoveFailed, report);
     }
-    if (status.currentState == 0) report.text = text::kSdIdle;
+    if (status.currentState == 0)
+        report.text = text::kSdIdle;
     // Whatever the answer, no request stays open without a result.
     failIfPending(state.m_bSdLockRequested, text::kSdLockFailed, report);
     failIfPending(state.m_bSdUnlockRequested, text::kSdUnlockFailed, report);
@@ -151,7 +155,8 @@ PassThroughResult SendSdLockUnlock(ReaderTransport& transport, SlotHandle handle
                                    SdOperation operation, const std::string& password) {
     markRequest(state, operation);
     DataBlock block = sdLockUnlockBlock(operation, password);
-    return SendPassThrough(transport, handle, block.data(), sdCommandBlock(kSdLockUnlock), Direction::kDataOut);
+    return SendPassThrough(transport, handle, block.data(), sdCommandBlock(kSdLockUnlock),
+                           Direction::kDataOut);
 }
 
 }  // namespace salvora::cardsec

@@ -19,9 +19,9 @@ enum class SdOperation { kLock, kUnlock, kRemovePassword, kForcedErase };
 
 // The SD state the main window keeps between status reads.
 struct SdState {
-    bool m_bSdLocked = false;           // the last status read showed CARD_IS_LOCKED
-    bool m_bSdTempUnlocked = false;     // unlocked by this program during the current insertion
-    bool m_bSdLockRequested = false;    // a command was sent, its result not yet reported
+    bool m_bSdLocked = false;         // the last status read showed CARD_IS_LOCKED
+    bool m_bSdTempUnlocked = false;   // unlocked by this program during the current insertion
+    bool m_bSdLockRequested = false;  // a command was sent, its result not yet reported
     bool m_bSdUnlockRequested = false;
     bool m_bSdRemoveRequested = false;
     bool m_bSdEraseRequested = false;
@@ -50,7 +50,7 @@ SdCardStatus decodeSdStatus(const DataBlock& answer);
 
 // What one status read decided.
 struct SdStatusReport {
-    std::string text;                     // "Security: Enabled\n", "Security: Disabled", "nidle" or the slot error
+    std::string text;  // "Security: Enabled\n", "Security: Disabled", "nidle" or the slot error
     std::vector<ResultMessage> messages;  // in the order they are shown
     bool answered = false;                // a live card answered the read
     bool locked = false;                  // state after the read, for the window

@@ -10,7 +10,7 @@ namespace {
 
 constexpr TransportResult kGood{true, kScsiGood};
 constexpr TransportResult kRefused{true, kScsiCheckCondition};
-constexpr uint8_t kReady = 0x50;  // DRDY | DSC
+constexpr uint8_t kReady = 0x50;    // DRDY | DSC
 constexpr uint8_t kAborted = 0x04;  // error register ABRT
 
 void putWord(uint8_t* answer, int word, uint16_t value) {
@@ -39,7 +39,8 @@ void SimCfCard::setUserPassword(const std::string& text) {
 }
 
 void SimCfCard::powerUp() {
-    if (busyUntilMs != 0) contents = "partly erased";
+    if (busyUntilMs != 0)
+        contents = "partly erased";
     busyUntilMs = 0;
     prepared = false;
     attemptsLeft = kPasswordAttempts;
@@ -50,7 +51,8 @@ void SimCfCard::powerUp() {
 }
 
 void SimCfCard::settle(int64_t nowMs) {
-    if (busyUntilMs == 0 || nowMs < busyUntilMs) return;
+    if (busyUntilMs == 0 || nowMs < busyUntilMs)
+        return;
     busyUntilMs = 0;
     enabled = locked = false;
     password.clear();
@@ -60,12 +62,18 @@ void SimCfCard::settle(int64_t nowMs) {
 
 uint16_t SimCfCard::securityWord() const {
     uint16_t word = 0x0001;
-    if (enabled) word |= 0x0002;
-    if (locked) word |= 0x0004;
-    if (frozen) word |= 0x0008;
-    if (attemptsLeft == 0) word |= 0x0010;
-    if (enhancedErase) word |= 0x0020;
-    if (enabled && levelMax) word |= 0x0100;
+    if (enabled)
+        word |= 0x0002;
+    if (locked)
+        word |= 0x0004;
+    if (frozen)
+        word |= 0x0008;
+    if (attemptsLeft == 0)
+        word |= 0x0010;
+    if (enhancedErase)
+        word |= 0x0020;
+    if (enabled && levelMax)
+        word |= 0x0100;
     return word;
 }
 
@@ -84,9 +92,12 @@ void SimCfCard::identify(uint8_t* answer) const {
 
 TransportResult SimCfCard::execute(const Cdb& cdb, Direction direction, uint8_t* data, int64_t nowMs) {
     settle(nowMs);
-    if (cdb[0] == 0x00) return busy(nowMs) ? kRefused : kGood;  // TEST UNIT READY
-    if (cdb[0] != 0xF9 || direction != ataDirection(cdb[8])) return kRefused;
-    if (direction != Direction::kNoData && !data) return kRefused;
+    if (cdb[0] == 0x00)
+        return busy(nowMs) ? kRefused : kGood;  // TEST UNIT READY
+    if (cdb[0] != 0xF9 || direction != ataDirection(cdb[8]))
+        return kRefused;
+    if (direction != Direction::kNoData && !data)
+        return kRefused;
     const uint8_t code = cdb[8];
     if (code == kAtaReadStatus) {
         std::fill(data, data + kDataBlockSize, 0);
@@ -94,10 +105,13 @@ TransportResult SimCfCard::execute(const Cdb& cdb, Direction direction, uint8_t*
         data[7] = busy(nowMs) ? kAtaStatusBusy : status;
         return kGood;
     }
-    if (busy(nowMs)) return kRefused;
-    if (code == kAtaIdentifyDevice) identify(data);
+    if (busy(nowMs))
+        return kRefused;
+    if (code == kAtaIdentifyDevice)
+        identify(data);
     finish(runCommand(code, data, nowMs));
-    if (busy(nowMs)) status = kAtaStatusBusy;
+    if (busy(nowMs))
+        status = kAtaStatusBusy;
     return kGood;
 }
 
@@ -108,7 +122,8 @@ bool SimCfCard::runCommand(uint8_t code, const uint8_t* data, int64_t nowMs) {
         case kAtaIdentifyDevice:
             return true;
         case kAtaSecuritySetPassword:
-            if (frozen || locked) return false;
+            if (frozen || locked)
+                return false;
             setUserPassword(passwordField(data));
             levelMax = (data[1] & 0x01) != 0;
             return true;
@@ -127,7 +142,8 @@ bool SimCfCard::runCommand(uint8_t code, const uint8_t* data, int64_t nowMs) {
 }
 
 bool SimCfCard::unlock(const std::string& field) {
-    if (frozen || !enabled || attemptsLeft == 0) return false;
+    if (frozen || !enabled || attemptsLeft == 0)
+        return false;
     if (field != password) {
         --attemptsLeft;
         return false;
@@ -137,14 +153,16 @@ bool SimCfCard::unlock(const std::string& field) {
 }
 
 bool SimCfCard::disablePassword(const std::string& field) {
-    if (frozen || locked || !enabled || field != password) return false;
+    if (frozen || locked || !enabled || field != password)
+        return false;
     enabled = false;
     password.clear();
     return true;
 }
 
 bool SimCfCard::eraseUnit(const std::string& field, int64_t nowMs) {
-    if (frozen || !enabled || attemptsLeft == 0 || field != password) return false;
+    if (frozen || !enabled || attemptsLeft == 0 || field != password)
+        return false;
     busyUntilMs = nowMs + std::max<int64_t>(eraseMs, 1);
     return true;
 }

@@ -13,7 +13,7 @@
 namespace salvora::cardsec {
 
 class SimCfCard {
-public:
+  public:
     static constexpr int kPasswordAttempts = 5;
     static constexpr size_t kPasswordField = 32;
 
@@ -25,12 +25,12 @@ public:
     bool levelMax = false;
     bool enhancedErase = false;
     int attemptsLeft = kPasswordAttempts;
-    bool prepared = false;      // the last command was SECURITY ERASE PREPARE
-    uint8_t status = 0x50;      // ATA status register: DRDY | DSC
-    uint8_t error = 0;          // ATA error register
-    uint8_t eraseUnits = 1;     // IDENTIFY word 89: erase time in 2-minute units
-    int64_t eraseMs = 3000;     // how long the simulated erase really keeps the card busy
-    int64_t busyUntilMs = 0;    // end of a running erase, 0 when none
+    bool prepared = false;          // the last command was SECURITY ERASE PREPARE
+    uint8_t status = 0x50;          // ATA status register: DRDY | DSC
+    uint8_t error = 0;              // ATA error register
+    uint8_t eraseUnits = 1;         // IDENTIFY word 89: erase time in 2-minute units
+    int64_t eraseMs = 3000;         // how long the simulated erase really keeps the card busy
+    int64_t busyUntilMs = 0;        // end of a running erase, 0 when none
     std::string contents = "data";  // "data", "erased", or "partly erased" after an interrupted erase
 
     // Sets a user password (security enabled) the way SET PASSWORD does.
@@ -51,7 +51,7 @@ public:
 
     void identify(uint8_t* answer) const;
 
-private:
+  private:
     bool busy(int64_t nowMs) const { return busyUntilMs != 0 && nowMs < busyUntilMs; }
     bool runCommand(uint8_t code, const uint8_t* data, int64_t nowMs);
     bool unlock(const std::string& field);

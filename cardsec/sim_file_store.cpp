@@ -13,7 +13,8 @@ namespace {
 bool load(const std::string& path, SimulatedReader& reader, std::string& error) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        if (!std::filesystem::exists(path)) return true;  // a fresh reader, both slots empty
+        if (!std::filesystem::exists(path))
+            return true;  // a fresh reader, both slots empty
         error = "cannot read " + path;
         return false;
     }
@@ -39,7 +40,8 @@ bool save(const std::string& path, const SimulatedReader& reader, std::string& e
     }
     std::error_code failure;
     std::filesystem::rename(temporary, path, failure);
-    if (failure) error = "cannot replace " + path + ": " + failure.message();
+    if (failure)
+        error = "cannot replace " + path + ": " + failure.message();
     return !failure;
 }
 
@@ -52,7 +54,8 @@ bool FileStore::use(const std::function<void(SimulatedReader&)>& action) {
         return false;
     }
     SimulatedReader reader;
-    if (!load(path_, reader, error_)) return false;
+    if (!load(path_, reader, error_))
+        return false;
     action(reader);
     return save(path_, reader, error_);
 }

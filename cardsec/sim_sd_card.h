@@ -10,12 +10,12 @@
 namespace salvora::cardsec {
 
 class SimSdCard {
-public:
+  public:
     static constexpr size_t kMaxPasswordLength = 16;  // one password of the SD standard
     static constexpr uint8_t kTransferState = 4;
 
-    std::string password;         // empty: no password set
-    bool locked = false;          // CARD_IS_LOCKED
+    std::string password;           // empty: no password set
+    bool locked = false;            // CARD_IS_LOCKED
     bool lockUnlockFailed = false;  // LOCK_UNLOCK_FAILED, cleared when reported
     std::string contents = "data";  // what the card holds: "data", or "erased" after a forced erase
 
@@ -26,7 +26,7 @@ public:
     // CHECK CONDITION.
     TransportResult execute(const Cdb& cdb, Direction direction, uint8_t* data);
 
-private:
+  private:
     void fillStatus(uint8_t* answer);
     void lockUnlock(const uint8_t* block);
     bool setPassword(const std::string& given);

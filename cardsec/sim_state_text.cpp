@@ -22,11 +22,13 @@ std::string toHex(const std::string& bytes) {
 }
 
 bool fromHex(const std::string& hex, std::string& bytes) {
-    if (hex.size() % 2) return false;
+    if (hex.size() % 2)
+        return false;
     bytes.clear();
     for (size_t i = 0; i < hex.size(); i += 2) {
         unsigned value = 0;
-        if (std::sscanf(hex.substr(i, 2).c_str(), "%2x", &value) != 1) return false;
+        if (std::sscanf(hex.substr(i, 2).c_str(), "%2x", &value) != 1)
+            return false;
         bytes += static_cast<char>(value);
     }
     return true;
@@ -35,7 +37,9 @@ bool fromHex(const std::string& hex, std::string& bytes) {
 void line(std::ostringstream& out, const char* key, const std::string& value) {
     out << key << ' ' << value << '\n';
 }
-void line(std::ostringstream& out, const char* key, long long value) { out << key << ' ' << value << '\n'; }
+void line(std::ostringstream& out, const char* key, long long value) {
+    out << key << ' ' << value << '\n';
+}
 
 void writeSd(std::ostringstream& out, const SimSdCard& card) {
     line(out, "sd.password-hex", toHex(card.password));
@@ -66,7 +70,8 @@ using Fields = std::map<std::string, std::string>;
 
 bool number(const Fields& fields, const std::string& key, long long low, long long high, long long& value) {
     const auto found = fields.find(key);
-    if (found == fields.end()) return true;  // keep the default
+    if (found == fields.end())
+        return true;  // keep the default
     char* end = nullptr;
     value = std::strtoll(found->second.c_str(), &end, 10);
     return end && *end == '\0' && !found->second.empty() && value >= low && value <= high;
@@ -75,14 +80,16 @@ bool number(const Fields& fields, const std::string& key, long long low, long lo
 template <typename T>
 bool readNumber(const Fields& fields, const std::string& key, long long low, long long high, T& target) {
     long long value = static_cast<long long>(target);
-    if (!number(fields, key, low, high, value)) return false;
+    if (!number(fields, key, low, high, value))
+        return false;
     target = static_cast<T>(value);
     return true;
 }
 
 bool readText(const Fields& fields, const std::string& key, std::string& target) {
     const auto found = fields.find(key);
-    if (found != fields.end()) target = found->second;
+    if (found != fields.end())
+        target = found->second;
     return true;
 }
 
@@ -92,19 +99,23 @@ bool readHex(const Fields& fields, const std::string& key, std::string& target) 
 }
 
 bool readSd(const Fields& fields, SimSdCard& card) {
-    return readHex(fields, "sd.password-hex", card.password) && readNumber(fields, "sd.locked", 0, 1, card.locked) &&
+    return readHex(fields, "sd.password-hex", card.password) &&
+           readNumber(fields, "sd.locked", 0, 1, card.locked) &&
            readNumber(fields, "sd.lock-unlock-failed", 0, 1, card.lockUnlockFailed) &&
            readText(fields, "sd.contents", card.contents);
 }
 
 bool readCf(const Fields& fields, SimCfCard& card) {
-    return readHex(fields, "cf.password-hex", card.password) && readNumber(fields, "cf.enabled", 0, 1, card.enabled) &&
-           readNumber(fields, "cf.locked", 0, 1, card.locked) && readNumber(fields, "cf.frozen", 0, 1, card.frozen) &&
+    return readHex(fields, "cf.password-hex", card.password) &&
+           readNumber(fields, "cf.enabled", 0, 1, card.enabled) &&
+           readNumber(fields, "cf.locked", 0, 1, card.locked) &&
+           readNumber(fields, "cf.frozen", 0, 1, card.frozen) &&
            readNumber(fields, "cf.frozen-at-power-up", 0, 1, card.frozenAtPowerUp) &&
            readNumber(fields, "cf.level-max", 0, 1, card.levelMax) &&
            readNumber(fields, "cf.enhanced-erase", 0, 1, card.enhancedErase) &&
            readNumber(fields, "cf.attempts-left", 0, SimCfCard::kPasswordAttempts, card.attemptsLeft) &&
-           readNumber(fields, "cf.prepared", 0, 1, card.prepared) && readNumber(fields, "cf.status", 0, 255, card.status) &&
+           readNumber(fields, "cf.prepared", 0, 1, card.prepared) &&
+           readNumber(fields, "cf.status", 0, 255, card.status) &&
            readNumber(fields, "cf.error", 0, 255, card.error) &&
            readNumber(fields, "cf.erase-units", 0, 255, card.eraseUnits) &&
            readNumber(fields, "cf.erase-ms", 0, 1LL << 40, card.eraseMs) &&
@@ -118,7 +129,8 @@ bool readFields(const std::string& text, Fields& fields, std::string& error) {
     int number = 0;
     while (std::getline(in, row)) {
         ++number;
-        if (row.empty() || row[0] == '#') continue;
+        if (row.empty() || row[0] == '#')
+            continue;
         const size_t space = row.find(' ');
         if (space == std::string::npos) {
             error = "line " + std::to_string(number) + " has no value";
@@ -137,15 +149,18 @@ std::string SimulatedReader::serialize() const {
     line(out, "reader", plugged ? "plugged" : "unplugged");
     line(out, "generation", generation);
     line(out, "sd", sd ? "card" : "empty");
-    if (sd) writeSd(out, *sd);
+    if (sd)
+        writeSd(out, *sd);
     line(out, "cf", cf ? "card" : "empty");
-    if (cf) writeCf(out, *cf);
+    if (cf)
+        writeCf(out, *cf);
     return out.str();
 }
 
 bool SimulatedReader::parse(const std::string& text, SimulatedReader& reader, std::string& error) {
     Fields fields;
-    if (!readFields(text, fields, error)) return false;
+    if (!readFields(text, fields, error))
+        return false;
     reader = SimulatedReader{};
     reader.plugged = fields.count("reader") == 0 || fields["reader"] == "plugged";
     bool ok = readNumber(fields, "generation", 1, 1 << 24, reader.generation);
@@ -159,7 +174,8 @@ bool SimulatedReader::parse(const std::string& text, SimulatedReader& reader, st
         ok = ok && readCf(fields, card);
         reader.cf = card;
     }
-    if (!ok) error = "a value is malformed or out of range";
+    if (!ok)
+        error = "a value is malformed or out of range";
     return ok;
 }
 

@@ -24,7 +24,7 @@ constexpr int kSimSdDrive = 1;      // SD slot, letter D
 constexpr int kSimCfDrive = 2;      // CF slot, letter E
 
 class SimulatedReader {
-public:
+  public:
     bool plugged = true;
     int generation = 1;  // counts plug-ins; handles of an earlier one are dead
     std::optional<SimSdCard> sd;
@@ -50,7 +50,7 @@ public:
 
 // Where the transport finds the reader for each call.
 class SimulationStore {
-public:
+  public:
     virtual ~SimulationStore() = default;
     // Runs `action` on the current state; the state as left by the action is
     // kept. False when the state could not be read or kept.
@@ -59,11 +59,11 @@ public:
 
 // The state in memory (tests).
 class MemoryStore : public SimulationStore {
-public:
+  public:
     explicit MemoryStore(SimulatedReader& reader) : reader_(reader) {}
     bool use(const std::function<void(SimulatedReader&)>& action) override;
 
-private:
+  private:
     SimulatedReader& reader_;
 };
 
@@ -71,12 +71,12 @@ private:
 // that another process may insert or remove a card between two commands.
 // A missing file is a reader with both slots empty.
 class FileStore : public SimulationStore {
-public:
+  public:
     explicit FileStore(std::string path) : path_(std::move(path)) {}
     bool use(const std::function<void(SimulatedReader&)>& action) override;
     const std::string& lastError() const { return error_; }
 
-private:
+  private:
     std::string path_;
     std::string error_;
 };
@@ -84,7 +84,7 @@ private:
 // The transport that reaches a simulated reader. Time comes from `nowMs`
 // (milliseconds, any epoch); the erase's busy time is measured with it.
 class SimulatedTransport : public ReaderTransport {
-public:
+  public:
     SimulatedTransport(SimulationStore& store, std::function<int64_t()> nowMs);
 
     SlotHandle openDrive(int drive) override;
@@ -94,7 +94,7 @@ public:
     std::string drivePath(int drive) override;
     TransportResult execute(SlotHandle handle, const Cdb& cdb, Direction direction, uint8_t* data) override;
 
-private:
+  private:
     SimulationStore& store_;
     std::function<int64_t()> nowMs_;
 };

@@ -7,7 +7,7 @@
 namespace salvora::cardsec {
 
 class Sleeper {
-public:
+  public:
     virtual ~Sleeper() = default;
     // Blocks the calling thread for about `milliseconds`.
     virtual void sleepMs(uint32_t milliseconds) = 0;
@@ -15,7 +15,7 @@ public:
 
 // Sleeps for real.
 class ThreadSleeper : public Sleeper {
-public:
+  public:
     void sleepMs(uint32_t milliseconds) override;
 };
 

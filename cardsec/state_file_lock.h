@@ -6,7 +6,7 @@
 namespace salvora::cardsec {
 
 class StateFileLock {
-public:
+  public:
     // Waits for the lock on "<path>.lock" (created when missing).
     explicit StateFileLock(const std::string& path);
     ~StateFileLock();
@@ -15,7 +15,7 @@ public:
 
     bool held() const { return held_; }
 
-private:
+  private:
     long long handle_ = -1;
     bool held_ = false;
 };

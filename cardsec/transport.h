@@ -14,7 +14,7 @@
 namespace salvora::cardsec {
 
 class ReaderTransport {
-public:
+  public:
     virtual ~ReaderTransport() = default;
 
     // Opens physical drive `drive` (0..15) for commands. Returns kInvalidSlot
@@ -39,7 +39,8 @@ public:
     // Sends one command block. `data` is the 512-byte block (sent for kDataOut,
     // filled for kDataIn) or null for kNoData. Blocks the caller for at most the
     // pass-through time-out. Never throws.
-    virtual TransportResult execute(SlotHandle handle, const Cdb& cdb, Direction direction, uint8_t* data) = 0;
+    virtual TransportResult execute(SlotHandle handle, const Cdb& cdb, Direction direction,
+                                    uint8_t* data) = 0;
 };
 
 }  // namespace salvora::cardsec

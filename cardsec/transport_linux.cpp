@@ -21,7 +21,9 @@ namespace salvora::cardsec {
 
 namespace {
 
-std::string diskName(int drive) { return std::string("sd") + static_cast<char>('a' + drive); }
+std::string diskName(int drive) {
+    return std::string("sd") + static_cast<char>('a' + drive);
+}
 
 std::string sysfsText(const std::string& path, bool& found) {
     std::ifstream in(path);
@@ -35,17 +37,20 @@ bool diskExists(int drive) {
 }
 
 class LinuxTransport : public ReaderTransport {
-public:
+  public:
     SlotHandle openDrive(int drive) override {
-        if (!diskExists(drive)) return kInvalidSlot;
+        if (!diskExists(drive))
+            return kInvalidSlot;
         const int fd = ::open(("/dev/" + diskName(drive)).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) return kInvalidSlot;
+        if (fd < 0)
+            return kInvalidSlot;
         drives_[fd] = drive;
         return fd;
     }
 
     void closeDrive(SlotHandle handle) override {
-        if (handle == kInvalidSlot) return;
+        if (handle == kInvalidSlot)
+            return;
         drives_.erase(static_cast<int>(handle));
         ::close(static_cast<int>(handle));
     }
@@ -53,7 +58,8 @@ public:
     DeviceIdentity driveIdentity(SlotHandle handle) override {
         DeviceIdentity identity;
         const auto known = drives_.find(static_cast<int>(handle));
-        if (known == drives_.end()) return identity;
+        if (known == drives_.end())
+            return identity;
         const std::string base = "/sys/block/" + diskName(known->second);
         bool found = false;
         identity.removable = sysfsText(base + "/removable", found) == "1" ? 1 : 0;
@@ -75,11 +81,12 @@ public:
         sg_io_hdr_t header;
         unsigned char sense[kSgSenseSize] = {};
         fillSgIoHeader(header, cdb, direction, data, sense);
-        if (::ioctl(static_cast<int>(handle), SG_IO, &header) != 0 || !sgIoCompleted(header)) return {};
+        if (::ioctl(static_cast<int>(handle), SG_IO, &header) != 0 || !sgIoCompleted(header))
+            return {};
         return {true, header.status};
     }
 
-private:
+  private:
     std::map<int, int> drives_;  // open descriptor -> drive number
 };
 
@@ -87,7 +94,8 @@ bool hasRawIoCapability() {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line)) {
-        if (line.rfind("CapEff:", 0) != 0) continue;
+        if (line.rfind("CapEff:", 0) != 0)
+            continue;
         const unsigned long long effective = std::stoull(line.substr(7), nullptr, 16);
         return (effective >> CAP_SYS_RAWIO) & 1;
     }
@@ -96,8 +104,12 @@ bool hasRawIoCapability() {
 
 }  // namespace
 
-std::unique_ptr<ReaderTransport> makeSystemTransport() { return std::make_unique<LinuxTransport>(); }
+std::unique_ptr<ReaderTransport> makeSystemTransport() {
+    return std::make_unique<LinuxTransport>();
+}
 
-bool hasDeviceRights() { return ::geteuid() == 0 || hasRawIoCapability(); }
+bool hasDeviceRights() {
+    return ::geteuid() == 0 || hasRawIoCapability();
+}
 
 }  // namespace salvora::cardsec

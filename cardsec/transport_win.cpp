@@ -17,24 +17,28 @@ namespace salvora::cardsec {
 
 namespace {
 
-HANDLE toHandle(SlotHandle handle) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(handle)); }
+HANDLE toHandle(SlotHandle handle) {
+    return reinterpret_cast<HANDLE>(static_cast<intptr_t>(handle));
+}
 
 HANDLE openShared(const char* path, DWORD access) {
     return CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
 }
 
 class WindowsTransport : public ReaderTransport {
-public:
+  public:
     SlotHandle openDrive(int drive) override {
         char path[64];
         std::snprintf(path, sizeof path, "\\\\.\\PhysicalDrive%d", drive);
         const HANDLE handle = openShared(path, GENERIC_READ | GENERIC_WRITE);
-        if (handle == INVALID_HANDLE_VALUE) return kInvalidSlot;
+        if (handle == INVALID_HANDLE_VALUE)
+            return kInvalidSlot;
         return static_cast<SlotHandle>(reinterpret_cast<intptr_t>(handle));
     }
 
     void closeDrive(SlotHandle handle) override {
-        if (handle != kInvalidSlot) CloseHandle(toHandle(handle));
+        if (handle != kInvalidSlot)
+            CloseHandle(toHandle(handle));
     }
 
     DeviceIdentity driveIdentity(SlotHandle handle) override {
@@ -54,13 +58,15 @@ public:
         char path[16];
         std::snprintf(path, sizeof path, "\\\\.\\%c:", letter);
         const HANDLE volume = openShared(path, FILE_GENERIC_READ | FILE_GENERIC_WRITE);
-        if (volume == INVALID_HANDLE_VALUE) return -1;
+        if (volume == INVALID_HANDLE_VALUE)
+            return -1;
         uint8_t extents[32] = {};  // VOLUME_DISK_EXTENTS with room for one extent
         DWORD returned = 0;
         const BOOL ok = DeviceIoControl(volume, IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS, nullptr, 0, extents,
                                         sizeof extents, &returned, nullptr);
         CloseHandle(volume);
-        if (!ok) return -1;
+        if (!ok)
+            return -1;
         return static_cast<int>(Bytes(extents, sizeof extents).le32(8));  // DiskNumber of the first extent
     }
 
@@ -84,8 +90,8 @@ public:
 bool isAdministrator() {
     SID_IDENTIFIER_AUTHORITY authority = SECURITY_NT_AUTHORITY;
     PSID administrators = nullptr;
-    if (!AllocateAndInitializeSid(&authority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0,
-                                  0, 0, 0, &administrators)) {
+    if (!AllocateAndInitializeSid(&authority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0,
+                                  0, 0, 0, 0, &administrators)) {
         return false;
     }
     BOOL member = FALSE;
@@ -96,8 +102,12 @@ bool isAdministrator() {
 
 }  // namespace
 
-std::unique_ptr<ReaderTransport> makeSystemTransport() { return std::make_unique<WindowsTransport>(); }
+std::unique_ptr<ReaderTransport> makeSystemTransport() {
+    return std::make_unique<WindowsTransport>();
+}
 
-bool hasDeviceRights() { return isAdministrator(); }
+bool hasDeviceRights() {
+    return isAdministrator();
+}
 
 }  // namespace salvora::cardsec

@@ -12,8 +12,12 @@ using namespace cardprotect;
 
 namespace {
 
-CardType cardTypeOf(const std::string& slot) { return slot == "cf" ? CardType::kCf : CardType::kSd; }
-const char* cardName(CardType type) { return type == CardType::kCf ? "CF" : "SD"; }
+CardType cardTypeOf(const std::string& slot) {
+    return slot == "cf" ? CardType::kCf : CardType::kSd;
+}
+const char* cardName(CardType type) {
+    return type == CardType::kCf ? "CF" : "SD";
+}
 
 std::string commandName(Action action) {
     switch (action) {
@@ -32,8 +36,10 @@ std::string commandName(Action action) {
 std::string availableActions(const ViewState& view) {
     std::string list;
     for (Action action : {Action::kLock, Action::kUnlock, Action::kRemovePassword, Action::kErase}) {
-        if (!actionAvailable(view, action)) continue;
-        if (!list.empty()) list += ", ";
+        if (!actionAvailable(view, action))
+            continue;
+        if (!list.empty())
+            list += ", ";
         list += commandName(action);
     }
     return list.empty() ? "none" : list;
@@ -41,7 +47,8 @@ std::string availableActions(const ViewState& view) {
 
 std::string slotPlace(const CardwardenModel& model, cardsec::ReaderTransport& transport, CardType type) {
     const int drive = type == CardType::kSd ? model.reader().m_nSdDrive : model.reader().m_nCfDrive;
-    if (drive < 0) return "";
+    if (drive < 0)
+        return "";
     const std::string& label = model.reader().m_strDiskLabel[drive];
     return " in " + label + " (" + transport.drivePath(drive) + ")";
 }
@@ -49,8 +56,10 @@ std::string slotPlace(const CardwardenModel& model, cardsec::ReaderTransport& tr
 void printCard(const CardwardenModel& model, cardsec::ReaderTransport& transport, CardType type) {
     const ViewState& view = model.view();
     std::printf("%s card%s\n", cardName(type), slotPlace(model, transport, type).c_str());
-    if (!view.statusDisplay.empty()) std::printf("  Status: %s\n", view.statusDisplay.c_str());
-    if (!view.infoLine.empty()) std::printf("  %s\n", indentLines(view.infoLine, 2).c_str());
+    if (!view.statusDisplay.empty())
+        std::printf("  Status: %s\n", view.statusDisplay.c_str());
+    if (!view.infoLine.empty())
+        std::printf("  %s\n", indentLines(view.infoLine, 2).c_str());
     std::printf("  Actions: %s\n", availableActions(view).c_str());
 }
 
@@ -70,15 +79,19 @@ int statusOfSlot(CardwardenModel& model, cardsec::ReaderTransport& transport, Ca
         printCard(model, transport, type);
         return kExitSuccess;
     }
-    if (alone || state == SlotState::kNoReader) return reportUnusable(state, type);
+    if (alone || state == SlotState::kNoReader)
+        return reportUnusable(state, type);
     std::printf("%s card: %s\n", cardName(type), "not inserted");
     return kExitSuccess;
 }
 
 Action actionOf(const std::string& command) {
-    if (command == "lock") return Action::kLock;
-    if (command == "unlock") return Action::kUnlock;
-    if (command == "remove-password") return Action::kRemovePassword;
+    if (command == "lock")
+        return Action::kLock;
+    if (command == "unlock")
+        return Action::kUnlock;
+    if (command == "remove-password")
+        return Action::kRemovePassword;
     return Action::kErase;
 }
 
@@ -87,7 +100,8 @@ int refuseAction(const CardwardenModel& model, cardsec::ReaderTransport& transpo
     std::fprintf(stderr, "lockwright: \"%s\" is not available for this %s card in its present state.\n",
                  actionName(action).c_str(), cardName(type));
     if (action == Action::kLock && actionAvailable(model.view(), Action::kUnlock)) {
-        std::fprintf(stderr, "The card is locked: use lockwright unlock --slot %s.\n", type == CardType::kSd ? "sd" : "cf");
+        std::fprintf(stderr, "The card is locked: use lockwright unlock --slot %s.\n",
+                     type == CardType::kSd ? "sd" : "cf");
     }
     std::fflush(stderr);
     printCard(model, transport, type);
@@ -95,7 +109,8 @@ int refuseAction(const CardwardenModel& model, cardsec::ReaderTransport& transpo
 }
 
 int exitCodeOf(const ActionReport& report) {
-    if (report.status == ActionStatus::kAbandoned) return kExitCancelled;
+    if (report.status == ActionStatus::kAbandoned)
+        return kExitCancelled;
     switch (report.result.outcome) {
         case Outcome::kSucceeded:
             return kExitSuccess;
@@ -120,9 +135,11 @@ ModelOptions commandLineOptions() {
 int statusCommand(const CommandLine& line, cardsec::ReaderTransport& transport, cardsec::Sleeper& sleeper,
                   TerminalUi& ui) {
     CardwardenModel model(transport, sleeper, ui, commandLineOptions());
-    if (!line.slot.empty()) return statusOfSlot(model, transport, cardTypeOf(line.slot), true);
+    if (!line.slot.empty())
+        return statusOfSlot(model, transport, cardTypeOf(line.slot), true);
     const int sd = statusOfSlot(model, transport, CardType::kSd, false);
-    if (sd != kExitSuccess) return sd;
+    if (sd != kExitSuccess)
+        return sd;
     return statusOfSlot(model, transport, CardType::kCf, false);
 }
 
@@ -132,12 +149,16 @@ int actionCommand(const CommandLine& line, cardsec::ReaderTransport& transport, 
     const Action action = actionOf(line.command);
     CardwardenModel model(transport, sleeper, ui, commandLineOptions());
     const SlotState state = openSlot(model, type);
-    if (state != SlotState::kReady) return reportUnusable(state, type);
-    if (!actionAvailable(model.view(), action)) return refuseAction(model, transport, action, type);
+    if (state != SlotState::kReady)
+        return reportUnusable(state, type);
+    if (!actionAvailable(model.view(), action))
+        return refuseAction(model, transport, action, type);
     ui.setEchoInfoLine(true);
     const ActionReport report = runAction(model, ui, action);
-    if (report.status == ActionStatus::kAbandoned) std::fputs("lockwright: no password was accepted; nothing was sent to the card.\n", stderr);
-    if (report.status == ActionStatus::kRan && report.result.outcome != Outcome::kCancelled) model.poll();
+    if (report.status == ActionStatus::kAbandoned)
+        std::fputs("lockwright: no password was accepted; nothing was sent to the card.\n", stderr);
+    if (report.status == ActionStatus::kRan && report.result.outcome != Outcome::kCancelled)
+        model.poll();
     return exitCodeOf(report);
 }
 

@@ -11,7 +11,9 @@ namespace {
 const std::set<std::string> kCommands = {"status", "lock", "unlock", "remove-password", "erase", "sim"};
 const std::set<std::string> kSimVerbs = {"insert", "remove", "power-cycle", "unplug", "plug", "show"};
 
-bool isSlot(const std::string& word) { return word == "sd" || word == "cf"; }
+bool isSlot(const std::string& word) {
+    return word == "sd" || word == "cf";
+}
 
 struct Parser {
     int argc;
@@ -50,26 +52,39 @@ bool applyOption(Parser& parser, const std::string& word, CommandLine& line) {
     }
     std::string text;
     double number = 0;
-    if (name == "help") return line.help = true;
-    if (name == "version") return line.version = true;
-    if (name == "locked") return line.locked = true;
-    if (name == "unlocked") return line.unlocked = true;
-    if (name == "frozen") return line.frozen = true;
-    if (name == "enhanced-erase") return line.enhancedErase = true;
-    if (name == "level-max") return line.levelMax = true;
-    if (name == "simulate") return parser.value(name, inlineValue, hasInline, line.simulate);
-    if (name == "slot") return parser.value(name, inlineValue, hasInline, line.slot);
+    if (name == "help")
+        return line.help = true;
+    if (name == "version")
+        return line.version = true;
+    if (name == "locked")
+        return line.locked = true;
+    if (name == "unlocked")
+        return line.unlocked = true;
+    if (name == "frozen")
+        return line.frozen = true;
+    if (name == "enhanced-erase")
+        return line.enhancedErase = true;
+    if (name == "level-max")
+        return line.levelMax = true;
+    if (name == "simulate")
+        return parser.value(name, inlineValue, hasInline, line.simulate);
+    if (name == "slot")
+        return parser.value(name, inlineValue, hasInline, line.slot);
     if (name == "password") {
-        if (!parser.value(name, inlineValue, hasInline, text)) return false;
+        if (!parser.value(name, inlineValue, hasInline, text))
+            return false;
         line.password = text;
         return true;
     }
     if (name == "erase-units" || name == "erase-seconds") {
-        if (!parser.value(name, inlineValue, hasInline, text)) return false;
+        if (!parser.value(name, inlineValue, hasInline, text))
+            return false;
         const bool units = name == "erase-units";
-        if (!parseNumber(text, 0, units ? 255 : 86400, number) || (units && number != static_cast<int>(number))) {
-            parser.error = "The option --" + name + (units ? " takes a whole number from 0 to 255." :
-                                                             " takes a number of seconds from 0 to 86400.");
+        if (!parseNumber(text, 0, units ? 255 : 86400, number) ||
+            (units && number != static_cast<int>(number))) {
+            parser.error = "The option --" + name +
+                           (units ? " takes a whole number from 0 to 255."
+                                  : " takes a number of seconds from 0 to 86400.");
             return false;
         }
         if (units) {
@@ -85,7 +100,8 @@ bool applyOption(Parser& parser, const std::string& word, CommandLine& line) {
 
 bool checkCommand(const std::vector<std::string>& words, CommandLine& line, std::string& error) {
     if (words.empty()) {
-        if (line.help || line.version) return true;
+        if (line.help || line.version)
+            return true;
         error = "Please name a command.";
         return false;
     }
@@ -95,7 +111,8 @@ bool checkCommand(const std::vector<std::string>& words, CommandLine& line, std:
         return false;
     }
     if (line.command != "sim") {
-        if (line.password || line.locked || line.unlocked || line.frozen || line.enhancedErase || line.levelMax) {
+        if (line.password || line.locked || line.unlocked || line.frozen || line.enhancedErase ||
+            line.levelMax) {
             error = "The card options are only for sim insert; lockwright asks for passwords itself.";
             return false;
         }
@@ -114,18 +131,22 @@ bool checkCommand(const std::vector<std::string>& words, CommandLine& line, std:
         return true;
     }
     if (words.size() < 2 || !kSimVerbs.count(words[1])) {
-        if (line.help) return true;
+        if (line.help)
+            return true;
         error = "sim needs one of: insert, remove, power-cycle, unplug, plug, show.";
         return false;
     }
     line.simVerb = words[1];
-    const bool needsSlot = line.simVerb == "insert" || line.simVerb == "remove" || line.simVerb == "power-cycle";
+    const bool needsSlot =
+        line.simVerb == "insert" || line.simVerb == "remove" || line.simVerb == "power-cycle";
     const size_t expected = needsSlot ? 3 : 2;
     if (words.size() != expected || (needsSlot && !isSlot(words[2]))) {
-        error = needsSlot ? "sim " + line.simVerb + " needs the slot: sd or cf." : "Too many words after sim " + line.simVerb + ".";
+        error = needsSlot ? "sim " + line.simVerb + " needs the slot: sd or cf."
+                          : "Too many words after sim " + line.simVerb + ".";
         return false;
     }
-    if (needsSlot) line.simSlot = words[2];
+    if (needsSlot)
+        line.simSlot = words[2];
     return true;
 }
 

@@ -75,7 +75,8 @@ const char* kUsage =
 int runCardCommand(const CommandLine& line, cardsec::ReaderTransport& transport) {
     cardsec::ThreadSleeper sleeper;
     TerminalUi ui(stdin, stdout, stderr, isatty(STDIN_FILENO) != 0);
-    if (line.command == "status") return statusCommand(line, transport, sleeper, ui);
+    if (line.command == "status")
+        return statusCommand(line, transport, sleeper, ui);
     return actionCommand(line, transport, sleeper, ui);
 }
 
@@ -106,11 +107,15 @@ int main(int argc, char** argv) {
         std::puts("Lockwright (Cardwarden) 1.0");
         return kExitSuccess;
     }
-    if (line.command == "sim") return simCommand(line);
-    if (!line.simulate.empty()) return runSimulated(line);
+    if (line.command == "sim")
+        return simCommand(line);
+    if (!line.simulate.empty())
+        return runSimulated(line);
     if (!cardsec::hasDeviceRights()) {
-        std::fprintf(stderr, "%s Please run lockwright as root (for example with sudo): sending commands "
-                     "to the card reader needs the raw I/O capability.\n", cardprotect::text::kNeedsAdministrator);
+        std::fprintf(stderr,
+                     "%s Please run lockwright as root (for example with sudo): sending commands "
+                     "to the card reader needs the raw I/O capability.\n",
+                     cardprotect::text::kNeedsAdministrator);
         return kExitNoRights;
     }
     const std::unique_ptr<cardsec::ReaderTransport> transport = cardsec::makeSystemTransport();

@@ -12,7 +12,9 @@ using namespace cardsec;
 
 namespace {
 
-const char* yesNo(bool value) { return value ? "yes" : "no"; }
+const char* yesNo(bool value) {
+    return value ? "yes" : "no";
+}
 
 std::string quoted(const std::string& password) {
     return "\"" + password.substr(0, password.find('\0')) + "\"";
@@ -48,9 +50,12 @@ void show(const SimulatedReader& reader) {
 // Checks the card options of "sim insert"; returns an empty text when they fit.
 std::string checkInsertOptions(const CommandLine& line) {
     const bool sd = line.simSlot == "sd";
-    if (line.locked && line.unlocked) return "--locked and --unlocked exclude each other.";
-    if ((line.locked || line.unlocked) && !line.password) return "Only a card with a --password can be locked or unlocked.";
-    if (line.password && line.password->empty()) return "--password needs at least one character.";
+    if (line.locked && line.unlocked)
+        return "--locked and --unlocked exclude each other.";
+    if ((line.locked || line.unlocked) && !line.password)
+        return "Only a card with a --password can be locked or unlocked.";
+    if (line.password && line.password->empty())
+        return "--password needs at least one character.";
     if (sd && line.password && line.password->size() > SimSdCard::kMaxPasswordLength) {
         return "An SD card password has at most 16 characters.";
     }
@@ -66,13 +71,16 @@ std::string checkInsertOptions(const CommandLine& line) {
 void insert(const CommandLine& line, SimulatedReader& reader) {
     if (line.simSlot == "sd") {
         SimSdCard card;
-        if (line.password) card.password = *line.password;
+        if (line.password)
+            card.password = *line.password;
         reader.insertSd(card);
-        if (line.unlocked) reader.sd->locked = false;
+        if (line.unlocked)
+            reader.sd->locked = false;
         return;
     }
     SimCfCard card;
-    if (line.password) card.setUserPassword(*line.password);
+    if (line.password)
+        card.setUserPassword(*line.password);
     card.frozenAtPowerUp = line.frozen;
     card.enhancedErase = line.enhancedErase;
     card.levelMax = line.levelMax;
@@ -89,7 +97,8 @@ void insert(const CommandLine& line, SimulatedReader& reader) {
 
 int simCommand(const CommandLine& line) {
     if (line.simulate.empty()) {
-        std::fputs("lockwright: sim needs --simulate STATE, the file that keeps the simulated reader.\n", stderr);
+        std::fputs("lockwright: sim needs --simulate STATE, the file that keeps the simulated reader.\n",
+                   stderr);
         return kExitUsage;
     }
     if (line.simVerb == "insert") {
@@ -104,15 +113,20 @@ int simCommand(const CommandLine& line) {
     FileStore store(line.simulate);
     const bool ok = store.use([&](SimulatedReader& reader) {
         const bool occupied = slot == SimSlot::kSd ? reader.sd.has_value() : reader.cf.has_value();
-        if (line.simVerb == "insert") insert(line, reader);
-        if (line.simVerb == "remove") reader.remove(slot);
+        if (line.simVerb == "insert")
+            insert(line, reader);
+        if (line.simVerb == "remove")
+            reader.remove(slot);
         if (line.simVerb == "power-cycle") {
             emptySlot = !occupied;
             reader.powerCycle(slot);
         }
-        if (line.simVerb == "unplug") reader.unplug();
-        if (line.simVerb == "plug") reader.plug();
-        if (line.simVerb == "show") show(reader);
+        if (line.simVerb == "unplug")
+            reader.unplug();
+        if (line.simVerb == "plug")
+            reader.plug();
+        if (line.simVerb == "show")
+            show(reader);
     });
     if (!ok) {
         std::fprintf(stderr, "lockwright: %s\n", store.lastError().c_str());

@@ -18,7 +18,8 @@ struct termios savedTerminal;
 volatile sig_atomic_t echoOff = 0;
 
 void restoreAndExit(int signal) {
-    if (echoOff) tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
+    if (echoOff)
+        tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }
@@ -29,7 +30,8 @@ bool isFailureCaption(const std::string& caption) {
 }
 
 std::string lowered(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
 }
 
@@ -40,9 +42,11 @@ std::string indentLines(const std::string& text, size_t indent) {
     for (size_t i = 0; i < text.size(); ++i) {
         result += text[i];
         const bool lineFollows = i + 1 < text.size() && text[i + 1] != '\n';
-        if (text[i] == '\n' && lineFollows) result.append(indent, ' ');
+        if (text[i] == '\n' && lineFollows)
+            result.append(indent, ' ');
     }
-    while (!result.empty() && (result.back() == ' ' || result.back() == '\n')) result.pop_back();
+    while (!result.empty() && (result.back() == ' ' || result.back() == '\n'))
+        result.pop_back();
     return result;
 }
 
@@ -66,25 +70,33 @@ bool TerminalUi::askYesNo(const cardsec::ResultMessage& question) {
             std::fputs("\n", err_);
             return false;
         }
-        if (!terminal_) std::fputs("\n", err_);
+        if (!terminal_)
+            std::fputs("\n", err_);
         answer = lowered(answer);
-        if (answer == "y" || answer == "yes") return true;
-        if (answer == "n" || answer == "no") return false;
+        if (answer == "y" || answer == "yes")
+            return true;
+        if (answer == "n" || answer == "no")
+            return false;
         std::fputs("Please answer y or n.\n", err_);
     }
 }
 
-std::optional<cardprotect::PasswordEntry> TerminalUi::askPassword(const cardprotect::PanelSettings& settings) {
+std::optional<cardprotect::PasswordEntry> TerminalUi::askPassword(
+    const cardprotect::PanelSettings& settings) {
     cardprotect::PasswordEntry entry;
-    if (!readSecret(settings.setMode ? "New password: " : "Password: ", entry.password)) return std::nullopt;
-    if (settings.setMode && !readSecret("Password again: ", entry.confirmation)) return std::nullopt;
+    if (!readSecret(settings.setMode ? "New password: " : "Password: ", entry.password))
+        return std::nullopt;
+    if (settings.setMode && !readSecret("Password again: ", entry.confirmation))
+        return std::nullopt;
     return entry;
 }
 
 void TerminalUi::infoLineChanged(const std::string& text) {
-    if (!echo_ || text == lastInfo_) return;
+    if (!echo_ || text == lastInfo_)
+        return;
     lastInfo_ = text;
-    if (text.empty()) return;
+    if (text.empty())
+        return;
     std::fprintf(out_, "%s\n", indentLines(text, 0).c_str());
     std::fflush(out_);
 }
@@ -92,9 +104,12 @@ void TerminalUi::infoLineChanged(const std::string& text) {
 bool TerminalUi::readLine(std::string& line) {
     line.clear();
     int c;
-    while ((c = std::fgetc(in_)) != EOF && c != '\n') line += static_cast<char>(c);
-    if (c == EOF && line.empty()) return false;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    while ((c = std::fgetc(in_)) != EOF && c != '\n')
+        line += static_cast<char>(c);
+    if (c == EOF && line.empty())
+        return false;
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
     return true;
 }
 

@@ -11,20 +11,21 @@
 namespace salvora::lockwright {
 
 class TerminalUi : public cardprotect::WorkflowUi {
-public:
+  public:
     // Reads answers from `in`; prints results on `out`, failures, prompts and
     // questions on `err`. `terminal`: `in` is a terminal (passwords without echo).
     TerminalUi(std::FILE* in, std::FILE* out, std::FILE* err, bool terminal);
 
     void showMessage(const cardsec::ResultMessage& message) override;
     bool askYesNo(const cardsec::ResultMessage& question) override;
-    std::optional<cardprotect::PasswordEntry> askPassword(const cardprotect::PanelSettings& settings) override;
+    std::optional<cardprotect::PasswordEntry> askPassword(
+        const cardprotect::PanelSettings& settings) override;
     void infoLineChanged(const std::string& text) override;
 
     // While set, every new information line (progress texts) is printed.
     void setEchoInfoLine(bool echo) { echo_ = echo; }
 
-private:
+  private:
     bool readLine(std::string& line);
     bool readSecret(const char* prompt, std::string& secret);
 

@@ -21,7 +21,8 @@ inline constexpr const char* kTipSdLock =
     "The SD card will be immediately locked and protected\nNo card removal is necessary";
 inline constexpr const char* kTipCfUnlock = "Use your password to unlock this CF card";
 inline constexpr const char* kTipCfLock =
-    "The CF card will remain unlocked until the next insertion\nPlease remember to remove and reinsert the card "
+    "The CF card will remain unlocked until the next insertion\nPlease remember to remove and reinsert the "
+    "card "
     "after initiating";
 inline constexpr const char* kTipSdRemove = "Remove security protection on this SD card\n(password required)";
 inline constexpr const char* kTipCfRemove = "Remove security protection on this CF card\n(password required)";
@@ -57,7 +58,8 @@ inline constexpr const char* kSetModeCf =
 inline constexpr const char* kEntrySdRemove = "Password security on this SD card will be removed.";
 inline constexpr const char* kEntrySdUnlock =
     "Unlock your SD card for temporary access.\nThe card will be re-locked upon removal.";
-inline constexpr const char* kEntryCfRemove = "Password will be erased and security protection will be removed.";
+inline constexpr const char* kEntryCfRemove =
+    "Password will be erased and security protection will be removed.";
 inline constexpr const char* kEntryCfErase =
     "All data on this CF card will be erased and security protection removed.\n%s";
 inline constexpr const char* kEntryCfUnlock =
@@ -67,12 +69,14 @@ inline constexpr const char* kPasswordEmpty = "Password field is empty. Please e
 inline constexpr const char* kPasswordMismatch = "Password fields do not match. Please retype the password.";
 inline constexpr const char* kPasswordTooLong = "The password is too long. Please use at most 31 characters.";
 inline constexpr const char* kConfirmCfPassword =
-    "The password you set is\n%s\nPlease do not lose it.\nReminder: The CF card will remain UNLOCKED until it "
+    "The password you set is\n%s\nPlease do not lose it.\nReminder: The CF card will remain UNLOCKED until "
+    "it "
     "is removed and re-inserted.\n\n*Not all cards support built-in security functions.\n  Please check the "
     "memory card manufacturer for compatibility details.\n\nDo you really want to lock this card?";
 inline constexpr const char* kConfirmSdPassword =
     "The password you set is\n%s\nPlease do not lose it.\n\n*Not all cards support built-in security "
-    "functions.\n  Please check the memory card manufacturer for compatibility details.\n\nDo you really want "
+    "functions.\n  Please check the memory card manufacturer for compatibility details.\n\nDo you really "
+    "want "
     "to lock this card right now?";
 
 }  // namespace salvora::cardprotect::text

@@ -7,10 +7,12 @@ namespace salvora::cardprotect {
 SlotState openSlot(CardwardenModel& model, CardType cardType) {
     model.initialise();
     model.poll();
-    if (!model.readerFound()) return SlotState::kNoReader;
+    if (!model.readerFound())
+        return SlotState::kNoReader;
     const ViewState& view = model.view();
     const bool present = cardType == CardType::kSd ? view.sdSelector.enabled : view.cfSelector.enabled;
-    if (!present) return SlotState::kNoCard;
+    if (!present)
+        return SlotState::kNoCard;
     if (model.cardType() != cardType) {
         if (cardType == CardType::kSd) {
             model.selectSd();
@@ -19,7 +21,8 @@ SlotState openSlot(CardwardenModel& model, CardType cardType) {
         }
     }
     model.poll();
-    if (model.cardType() != cardType) return SlotState::kNoCard;  // removed meanwhile
+    if (model.cardType() != cardType)
+        return SlotState::kNoCard;  // removed meanwhile
     return SlotState::kReady;
 }
 
@@ -70,7 +73,8 @@ PanelSettings press(CardwardenModel& model, Action action) {
 
 ActionReport runAction(CardwardenModel& model, WorkflowUi& ui, Action action, int attempts) {
     ActionReport report;
-    if (!actionAvailable(model.view(), action)) return report;
+    if (!actionAvailable(model.view(), action))
+        return report;
     const PanelSettings settings = press(model, action);
     if (!settings.usesPanel) {
         report.status = ActionStatus::kRan;
@@ -79,7 +83,8 @@ ActionReport runAction(CardwardenModel& model, WorkflowUi& ui, Action action, in
     }
     for (int attempt = 0; attempt < attempts; ++attempt) {
         const std::optional<PasswordEntry> entry = ui.askPassword(settings);
-        if (!entry) break;
+        if (!entry)
+            break;
         const PanelResult panel = acceptPassword(settings, *entry, ui);
         if (panel.verdict == PanelVerdict::kDeclined) {
             model.panelDeclined();
@@ -87,7 +92,8 @@ ActionReport runAction(CardwardenModel& model, WorkflowUi& ui, Action action, in
             report.result.outcome = Outcome::kCancelled;
             return report;
         }
-        if (panel.verdict != PanelVerdict::kAccepted) continue;
+        if (panel.verdict != PanelVerdict::kAccepted)
+            continue;
         report.status = ActionStatus::kRan;
         report.result = model.runWorker(settings.worker, panel.password);
         return report;

@@ -10,9 +10,9 @@
 namespace salvora::cardprotect {
 
 enum class SlotState {
-    kReady,      // the slot holds a card and it was read
-    kNoReader,   // no reader found
-    kNoCard,     // the reader has no card in this slot (or it cannot be told apart)
+    kReady,     // the slot holds a card and it was read
+    kNoReader,  // no reader found
+    kNoCard,    // the reader has no card in this slot (or it cannot be told apart)
 };
 
 // Starts the window logic, runs one poll, selects `cardType` and polls once

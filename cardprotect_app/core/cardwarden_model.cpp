@@ -20,7 +20,8 @@ constexpr int kExpiredOffset = 12;
 
 }  // namespace
 
-CardwardenModel::CardwardenModel(ReaderTransport& transport, Sleeper& sleeper, WorkflowUi& ui, ModelOptions options)
+CardwardenModel::CardwardenModel(ReaderTransport& transport, Sleeper& sleeper, WorkflowUi& ui,
+                                 ModelOptions options)
     : transport_(transport), sleeper_(sleeper), ui_(ui), options_(options) {}
 
 void CardwardenModel::initialise() {
@@ -39,7 +40,8 @@ void CardwardenModel::initialise() {
     view_.cfLabel.clear();
     view_.statusCaptionVisible = false;
     applyCardMode(kAllDisabled);
-    sdReadable_ = options_.examineCardsPresentAtStart || context_.m_hSdSlot == kInvalidSlot || sd_.m_bSdLocked;
+    sdReadable_ =
+        options_.examineCardsPresentAtStart || context_.m_hSdSlot == kInvalidSlot || sd_.m_bSdLocked;
     notify();
 }
 
@@ -64,9 +66,12 @@ void CardwardenModel::runDiscovery() {
         applyCardMode(kAllDisabled);
         return;
     }
-    if (outcome.noSlotOpen) setInfoLine(text::kInsertCard);
-    if (!outcome.sdAssigned) view_.sdSelector.enabled = false;
-    if (!outcome.cfAssigned) view_.cfSelector.enabled = false;
+    if (outcome.noSlotOpen)
+        setInfoLine(text::kInsertCard);
+    if (!outcome.sdAssigned)
+        view_.sdSelector.enabled = false;
+    if (!outcome.cfAssigned)
+        view_.cfSelector.enabled = false;
 }
 
 void CardwardenModel::applyCardMode(int mode) {
@@ -88,7 +93,8 @@ void CardwardenModel::refreshLockCaption() {
             view_.lockCaption = text::kCaptionUnlock;
         } else {
             const uint16_t word = Bytes(context_.m_IdentifyData.data(), kDataBlockSize).le16(256);
-            if ((word & 0x0001) && !(word & 0x0018)) view_.lockCaption = text::kCaptionLock;
+            if ((word & 0x0001) && !(word & 0x0018))
+                view_.lockCaption = text::kCaptionLock;
         }
     } else {
         view_.lockCaption = text::kCaptionLock;
@@ -112,19 +118,25 @@ void CardwardenModel::setInfoLine(const std::string& line) {
     ui_.infoLineChanged(line);
 }
 
-void CardwardenModel::notify() { ui_.viewChanged(view_); }
+void CardwardenModel::notify() {
+    ui_.viewChanged(view_);
+}
 
-void CardwardenModel::unpressActions() { view_.lock.pressed = view_.remove.pressed = view_.erase.pressed = false; }
+void CardwardenModel::unpressActions() {
+    view_.lock.pressed = view_.remove.pressed = view_.erase.pressed = false;
+}
 
 void CardwardenModel::closePanel() {
     view_.panelFrameVisible = false;
-    if (!panelOpen_) return;
+    if (!panelOpen_)
+        return;
     panelOpen_ = false;
     ui_.closePasswordPanel();
 }
 
 void CardwardenModel::poll() {
-    if (workerRunning_) return;
+    if (workerRunning_)
+        return;
     updateTooltips();
     if (cardType_ == CardType::kNone &&
         (context_.m_hSdSlot != kInvalidSlot || context_.m_hCfSlot != kInvalidSlot)) {
@@ -134,8 +146,10 @@ void CardwardenModel::poll() {
     const int cfProbe = pollCf();
     const bool sdAbsent = sdProbe == kProbeNoCard || sdProbe == kHandleInvalid;
     const bool cfAbsent = cfProbe == kProbeNoCard || cfProbe == kHandleInvalid;
-    if (sdAbsent && cfProbe == kProbeCardPresent && cardType_ != CardType::kCf) selectCf();
-    if (cfAbsent && sdProbe == kProbeCardPresent && cardType_ != CardType::kSd) selectSd();
+    if (sdAbsent && cfProbe == kProbeCardPresent && cardType_ != CardType::kCf)
+        selectCf();
+    if (cfAbsent && sdProbe == kProbeCardPresent && cardType_ != CardType::kSd)
+        selectSd();
     notify();
 }
 
@@ -198,16 +212,19 @@ int CardwardenModel::pollCf() {
 // Reads the SD card of the selected slot and shows the result.
 void CardwardenModel::readSdSelected() {
     const SdStatusReport report = ReadSdStatus(transport_, context_.m_hSdSlot, sd_);
-    if (context_.m_hSdSlot != kInvalidSlot) applySdReport(report);
+    if (context_.m_hSdSlot != kInvalidSlot)
+        applySdReport(report);
     setInfoLine(report.text);
-    if (options_.win2000) ProbeCardPresence(transport_, context_.m_hSdSlot);
+    if (options_.win2000)
+        ProbeCardPresence(transport_, context_.m_hSdSlot);
     showStatus();
 }
 
 void CardwardenModel::readCfSelected() {
     const CfSecurityReport report =
         ReadCfSecurityStatus(transport_, context_.m_hCfSlot, context_.m_IdentifyData, cf_, sleeper_);
-    if (report.identified) applyCfReport(report);
+    if (report.identified)
+        applyCfReport(report);
     setInfoLine(report.text);
     showStatus();
 }
@@ -220,15 +237,18 @@ void CardwardenModel::showStatus() {
 void CardwardenModel::showMessages(const std::vector<ResultMessage>& messages, OperationResult* result) {
     for (const ResultMessage& message : messages) {
         ui_.showMessage(message);
-        if (result) result->messages.push_back(message);
+        if (result)
+            result->messages.push_back(message);
     }
 }
 
 void CardwardenModel::applySdReport(const SdStatusReport& report) {
     const bool selected = cardType_ == CardType::kSd;
-    if (selected) applyCardMode(0);
+    if (selected)
+        applyCardMode(0);
     showMessages(report.messages, nullptr);
-    if (!selected) return;
+    if (!selected)
+        return;
     if (report.locked) {
         status_ = cardsec::text::kStatusLocked;
         view_.statusCaptionVisible = true;
@@ -254,17 +274,20 @@ void CardwardenModel::applyCfReport(const CfSecurityReport& report) {
         }
         return;
     }
-    if (selected) applyCardMode(1);
+    if (selected)
+        applyCardMode(1);
     if (report.enabled && selected) {
         status_ = report.locked ? cardsec::text::kStatusLocked : cardsec::text::kStatusUnlocked;
         view_.statusCaptionVisible = true;
-        if (!report.locked) view_.lock.enabled = false;
+        if (!report.locked)
+            view_.lock.enabled = false;
     } else if (selected) {
         view_.remove.enabled = view_.erase.enabled = false;
         status_.clear();
         view_.statusCaptionVisible = false;
     }
-    if (selected && !report.usable()) applyCardMode(kAllDisabled);
+    if (selected && !report.usable())
+        applyCardMode(kAllDisabled);
     view_.statusOffset = (report.frozen ? kFrozenOffset : 0) + (report.expired ? kExpiredOffset : 0);
 }
 
@@ -346,7 +369,9 @@ PanelSettings CardwardenModel::erasePressed() {
     return settings;
 }
 
-void CardwardenModel::panelDeclined() { securityDone(static_cast<int>(cardType_)); }
+void CardwardenModel::panelDeclined() {
+    securityDone(static_cast<int>(cardType_));
+}
 
 void CardwardenModel::securityDone(int rescan) {
     workerRunning_ = false;
@@ -354,9 +379,12 @@ void CardwardenModel::securityDone(int rescan) {
     view_.panelFrameVisible = false;
     view_.statusDisplayVisible = true;
     closePanel();
-    if (cardType_ == CardType::kSd) view_.sdSelector.enabled = true;
-    if (cardType_ == CardType::kCf) view_.cfSelector.enabled = true;
-    if (rescan == static_cast<int>(CardType::kSd)) sdRescan_ = true;
+    if (cardType_ == CardType::kSd)
+        view_.sdSelector.enabled = true;
+    if (cardType_ == CardType::kCf)
+        view_.cfSelector.enabled = true;
+    if (rescan == static_cast<int>(CardType::kSd))
+        sdRescan_ = true;
     if (rescan == static_cast<int>(CardType::kCf)) {
         setInfoLine(text::kScanningCf);
         cf_.m_bCfRescan = true;

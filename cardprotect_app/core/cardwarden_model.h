@@ -43,7 +43,7 @@ struct OperationResult {
 };
 
 class CardwardenModel {
-public:
+  public:
     CardwardenModel(cardsec::ReaderTransport& transport, cardsec::Sleeper& sleeper, WorkflowUi& ui,
                     ModelOptions options = {});
 
@@ -65,8 +65,10 @@ public:
     // The panel's confirmation was answered No: the operation is abandoned.
     void panelDeclined();
 
-    // The worker procedure of `kind` with the accepted password. Runs to its
-    // end on the caller's thread and hands completion to the window thread.
+    // The worker procedure of `kind` (LockThreadProc, RemoveThreadProc or
+    // EraseThreadProc of the window) with the accepted password. Runs to its end
+    // on the caller's thread and hands completion to the window thread through
+    // WorkflowUi::runOnWindowThread.
     OperationResult runWorker(WorkerKind kind, const PasswordBuffer& password);
 
     // Completion of an operation (WM_SECURITY_DONE): rescan the slot of
@@ -89,7 +91,7 @@ public:
     // The last decoded CF security report (valid after a CF status read).
     const cardsec::CfSecurityReport& cfReport() const { return cfReport_; }
 
-private:
+  private:
     void runDiscovery();
     void applyCardMode(int mode);
     void refreshLockCaption();

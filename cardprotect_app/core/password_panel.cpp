@@ -23,9 +23,12 @@ std::string formatWith(const char* format, const std::string& value) {
 }
 
 std::string entryText(const PanelSettings& settings) {
-    if (settings.cardType == CardType::kSd) return settings.remove ? text::kEntrySdRemove : text::kEntrySdUnlock;
-    if (settings.remove) return text::kEntryCfRemove;
-    if (settings.erase) return formatWith(text::kEntryCfErase, cardsec::EraseTimeText(settings.eraseTimeByte));
+    if (settings.cardType == CardType::kSd)
+        return settings.remove ? text::kEntrySdRemove : text::kEntrySdUnlock;
+    if (settings.remove)
+        return text::kEntryCfRemove;
+    if (settings.erase)
+        return formatWith(text::kEntryCfErase, cardsec::EraseTimeText(settings.eraseTimeByte));
     return text::kEntryCfUnlock;
 }
 
@@ -47,7 +50,8 @@ std::string PasswordBuffer::text() const {
 }
 
 std::string explanationText(const PanelSettings& settings) {
-    if (settings.setMode) return settings.cardType == CardType::kSd ? text::kSetModeSd : text::kSetModeCf;
+    if (settings.setMode)
+        return settings.cardType == CardType::kSd ? text::kSetModeSd : text::kSetModeCf;
     return entryText(settings);
 }
 
@@ -55,10 +59,13 @@ bool fieldsMatch(const std::string& password, const std::string& confirmation) {
     return !password.empty() && password == confirmation;
 }
 
-bool refusesCharacter(bool setMode, char typed) { return setMode && typed == ' '; }
+bool refusesCharacter(bool setMode, char typed) {
+    return setMode && typed == ' ';
+}
 
 std::string lockConfirmationText(CardType cardType, const std::string& password) {
-    return formatWith(cardType == CardType::kCf ? text::kConfirmCfPassword : text::kConfirmSdPassword, password);
+    return formatWith(cardType == CardType::kCf ? text::kConfirmCfPassword : text::kConfirmSdPassword,
+                      password);
 }
 
 PanelResult acceptPassword(const PanelSettings& settings, const PasswordEntry& entry, WorkflowUi& ui) {
@@ -67,8 +74,10 @@ PanelResult acceptPassword(const PanelSettings& settings, const PasswordEntry& e
     const std::string& password = entry.password;
     // A NUL byte would end the password early on the card: it counts as the end.
     const std::string typed = password.substr(0, password.find('\0'));
-    if (typed.empty()) return refuse(PanelVerdict::kEmpty, text::kPasswordEmpty, kWarning, ui);
-    if (typed.size() > kMaxPasswordLength) return refuse(PanelVerdict::kTooLong, text::kPasswordTooLong, kWarning, ui);
+    if (typed.empty())
+        return refuse(PanelVerdict::kEmpty, text::kPasswordEmpty, kWarning, ui);
+    if (typed.size() > kMaxPasswordLength)
+        return refuse(PanelVerdict::kTooLong, text::kPasswordTooLong, kWarning, ui);
     if (settings.setMode) {
         if (typed.find(' ') != std::string::npos) {
             return refuse(PanelVerdict::kHasSpace, text::kSpaceNotAllowed, kError, ui);
@@ -76,9 +85,10 @@ PanelResult acceptPassword(const PanelSettings& settings, const PasswordEntry& e
         if (entry.confirmation != password) {
             return refuse(PanelVerdict::kMismatch, text::kPasswordMismatch, kWarning, ui);
         }
-        const ResultMessage question{lockConfirmationText(settings.cardType, typed), cardsec::text::kConfirmation,
-                                     MessageIcon::kQuestion};
-        if (!ui.askYesNo(question)) return PanelResult{PanelVerdict::kDeclined, PasswordBuffer()};
+        const ResultMessage question{lockConfirmationText(settings.cardType, typed),
+                                     cardsec::text::kConfirmation, MessageIcon::kQuestion};
+        if (!ui.askYesNo(question))
+            return PanelResult{PanelVerdict::kDeclined, PasswordBuffer()};
     }
     return PanelResult{PanelVerdict::kAccepted, PasswordBuffer(typed)};
 }

@@ -32,7 +32,7 @@ constexpr size_t kPasswordBufferSize = 32;
 constexpr size_t kMaxPasswordLength = kPasswordBufferSize - 1;
 
 class PasswordBuffer {
-public:
+  public:
     PasswordBuffer() { bytes_.fill(0); }
     // Copies at most 31 bytes of `text`; the rest stays zero.
     explicit PasswordBuffer(const std::string& text);
@@ -40,7 +40,7 @@ public:
     std::string text() const;
     const std::array<char, kPasswordBufferSize>& bytes() const { return bytes_; }
 
-private:
+  private:
     std::array<char, kPasswordBufferSize> bytes_;
 };
 

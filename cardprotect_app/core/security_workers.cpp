@@ -31,7 +31,8 @@ const char* sdProgressText(SdOperation operation) {
 Outcome outcomeOf(const std::vector<ResultMessage>& messages) {
     bool success = false;
     for (const ResultMessage& message : messages) {
-        if (message.caption != cardsec::text::kSuccess) return Outcome::kFailed;
+        if (message.caption != cardsec::text::kSuccess)
+            return Outcome::kFailed;
         success = true;
     }
     return success ? Outcome::kSucceeded : Outcome::kFailed;
@@ -42,7 +43,8 @@ Outcome outcomeOf(const std::vector<ResultMessage>& messages) {
 OperationResult CardwardenModel::runWorker(WorkerKind kind, const PasswordBuffer& password) {
     OperationResult result;
     workerRunning_ = true;
-    if (!commonStart(result, kind == WorkerKind::kErase)) return result;
+    if (!commonStart(result, kind == WorkerKind::kErase))
+        return result;
     if (cardType_ == CardType::kSd) {
         runSdWorker(kind, password.text(), result);
     } else {
@@ -87,8 +89,10 @@ void CardwardenModel::commonEnd() {
 
 void CardwardenModel::runSdWorker(WorkerKind kind, const std::string& password, OperationResult& result) {
     SdOperation operation = SdOperation::kForcedErase;
-    if (kind == WorkerKind::kLock) operation = sd_.m_bSdLocked ? SdOperation::kUnlock : SdOperation::kLock;
-    if (kind == WorkerKind::kRemove) operation = SdOperation::kRemovePassword;
+    if (kind == WorkerKind::kLock)
+        operation = sd_.m_bSdLocked ? SdOperation::kUnlock : SdOperation::kLock;
+    if (kind == WorkerKind::kRemove)
+        operation = SdOperation::kRemovePassword;
     setInfoLine(sdProgressText(operation));
     SendSdLockUnlock(transport_, context_.m_hSdSlot, sd_, operation,
                      operation == SdOperation::kForcedErase ? std::string() : password);
@@ -97,7 +101,8 @@ void CardwardenModel::runSdWorker(WorkerKind kind, const std::string& password, 
     applySdReport(report);
     result.messages.insert(result.messages.end(), report.messages.begin(), report.messages.end());
     result.outcome = outcomeOf(result.messages);
-    if (options_.win2000) ProbeCardPresence(transport_, context_.m_hSdSlot);
+    if (options_.win2000)
+        ProbeCardPresence(transport_, context_.m_hSdSlot);
     setInfoLine(report.text);
     view_.statusDisplay = status_;
     notify();

@@ -6,6 +6,12 @@
 
 namespace salvora::cardprotect {
 
+// Window message and timer numbers the Windows dialog uses with this logic.
+constexpr unsigned kPollTimerId = 7001;  // the one-second poll
+constexpr unsigned kPollPeriodMs = 1000;
+constexpr unsigned kWmSecurityDone = 7003;   // securityDone(wParam), sent by a worker
+constexpr unsigned kWmRepaintLabels = 7004;  // an image button painted itself
+
 enum class CardType : int { kNone = -1, kSd = 0, kCf = 1 };
 
 struct ButtonView {
@@ -20,9 +26,9 @@ struct ViewState {
     bool statusCaptionVisible = false;  // the "Current status:" label
     int statusOffset = 0;               // pixels below the saved placement (CF frozen 6, expired 12)
     ButtonView lock, remove, erase;
-    std::string lockCaption = "Lock";   // "Lock" or "Unlock"
+    std::string lockCaption = "Lock";  // "Lock" or "Unlock"
     ButtonView sdSelector, cfSelector;
-    std::string sdLabel, cfLabel;       // "Disk (%c:)" over the selector buttons
+    std::string sdLabel, cfLabel;  // "Disk (%c:)" over the selector buttons
     std::string lockTooltip, removeTooltip, eraseTooltip;
     bool panelFrameVisible = false;
 };

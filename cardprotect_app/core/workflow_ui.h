@@ -21,7 +21,7 @@ struct PasswordEntry {
 };
 
 class WorkflowUi {
-public:
+  public:
     virtual ~WorkflowUi() = default;
 
     // A modal message with its caption and icon.

@@ -23,7 +23,8 @@ struct AppRig {
     }
     void insertCf(const std::string& password = "", bool frozen = false) {
         cardsec::SimCfCard card;
-        if (!password.empty()) card.setUserPassword(password);
+        if (!password.empty())
+            card.setUserPassword(password);
         card.frozenAtPowerUp = frozen;
         card.eraseMs = 4000;
         sim.reader.insertCf(card);

@@ -14,7 +14,8 @@ struct Buttons {
     bool lock, remove, erase;
 };
 
-void expectButtons(const ViewState& view, Buttons expected, const std::string& caption, const std::string& status) {
+void expectButtons(const ViewState& view, Buttons expected, const std::string& caption,
+                   const std::string& status) {
     EXPECT_EQ(view.lock.enabled, expected.lock);
     EXPECT_EQ(view.remove.enabled, expected.remove);
     EXPECT_EQ(view.erase.enabled, expected.erase);
@@ -110,14 +111,33 @@ struct CfCase {
 
 TEST(CardStates, CfButtonTable) {
     const CfCase cases[] = {
-        {"locked", [](cardsec::SimCfCard& c) { c.setUserPassword("pw"); c.powerUp(); }, {true, true, true},
-         "Unlock", "LOCKED", 0},
-        {"unlocked", [](cardsec::SimCfCard& c) { c.setUserPassword("pw"); }, {false, true, true}, "Unlock",
-         "UNLOCKED", 0},
+        {"locked",
+         [](cardsec::SimCfCard& c) {
+             c.setUserPassword("pw");
+             c.powerUp();
+         },
+         {true, true, true},
+         "Unlock",
+         "LOCKED",
+         0},
+        {"unlocked",
+         [](cardsec::SimCfCard& c) { c.setUserPassword("pw"); },
+         {false, true, true},
+         "Unlock",
+         "UNLOCKED",
+         0},
         {"disabled", [](cardsec::SimCfCard&) {}, {true, false, false}, "Lock", "", 0},
         {"frozen", [](cardsec::SimCfCard& c) { c.frozen = true; }, {false, false, false}, "Lock", "", 6},
-        {"expired", [](cardsec::SimCfCard& c) { c.setUserPassword("pw"); c.powerUp(); c.attemptsLeft = 0; },
-         {false, false, false}, "Unlock", "LOCKED", 12},
+        {"expired",
+         [](cardsec::SimCfCard& c) {
+             c.setUserPassword("pw");
+             c.powerUp();
+             c.attemptsLeft = 0;
+         },
+         {false, false, false},
+         "Unlock",
+         "LOCKED",
+         12},
     };
     for (const CfCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -197,8 +217,9 @@ TEST(Panel, CfErasePanelCarriesTheEraseTime) {
     const PanelSettings settings = rig.model.erasePressed();
     EXPECT_TRUE(settings.usesPanel);
     EXPECT_EQ(settings.eraseTimeByte, 45);
-    EXPECT_EQ(rig.view().infoLine,
-              "All data on this CF card will be erased and security protection removed.\nErase Time:~ 90 Minutes");
+    EXPECT_EQ(
+        rig.view().infoLine,
+        "All data on this CF card will be erased and security protection removed.\nErase Time:~ 90 Minutes");
 }
 
 TEST(Panel, RemovingTheCardClosesThePanelAndDisablesEverything) {

@@ -32,12 +32,13 @@ std::string readText(const std::filesystem::path& path) {
 
 std::string quote(const std::string& word) {
     std::string quoted = "'";
-    for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    for (char c : word)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return quoted + "'";
 }
 
 class Lockwright : public ::testing::Test {
-protected:
+  protected:
     test::TempDir dir;
     std::string state = (dir.path() / "reader.state").string();
 
@@ -47,8 +48,9 @@ protected:
         const auto in = dir.path() / "stdin.txt";
         const auto out = dir.path() / "output.txt";
         std::ofstream(in) << input;
-        const std::string command = prefix + quote(LOCKWRIGHT_EXE) + " " + arguments + " --simulate " + quote(state) +
-                                    " < " + quote(in.string()) + " > " + quote(out.string()) + " 2>&1";
+        const std::string command = prefix + quote(LOCKWRIGHT_EXE) + " " + arguments + " --simulate " +
+                                    quote(state) + " < " + quote(in.string()) + " > " + quote(out.string()) +
+                                    " 2>&1";
         const int raw = std::system(command.c_str());
         return Outcome{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readText(out)};
     }
@@ -129,7 +131,8 @@ TEST_F(Lockwright, CfEraseShowsTheEraseTime) {
     run("sim insert cf --password pw --erase-units 3 --erase-seconds 1");
     const Outcome erase = run("erase --slot cf", "pw\ny\n");
     EXPECT_EQ(erase.status, 0) << erase.output;
-    EXPECT_TRUE(erase.says("All data on this CF card will be erased and security protection removed.\nErase Time:~ 6 Minutes"));
+    EXPECT_TRUE(erase.says(
+        "All data on this CF card will be erased and security protection removed.\nErase Time:~ 6 Minutes"));
     EXPECT_TRUE(erase.says("Preparing erasing CF card. Please wait..."));
     EXPECT_TRUE(erase.says("Erasing CF card,this may take a while. Please wait..."));
     EXPECT_TRUE(erase.says("CF card successfully erased. Please remember to format your card before use."));
@@ -138,9 +141,11 @@ TEST_F(Lockwright, CfEraseShowsTheEraseTime) {
 
 TEST_F(Lockwright, CfFiveWrongPasswordsThenTheAttemptCounterText) {
     run("sim insert cf --password pw");
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(run("unlock --slot cf", "bad\n").status, 1);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(run("unlock --slot cf", "bad\n").status, 1);
     const Outcome status = run("status --slot cf");
-    EXPECT_TRUE(status.says("Maximum number of failed login attemts exceeded.\n  Please reinsert card to try again."))
+    EXPECT_TRUE(
+        status.says("Maximum number of failed login attemts exceeded.\n  Please reinsert card to try again."))
         << status.output;
     EXPECT_EQ(run("unlock --slot cf", "pw\n").status, 4);
     run("sim power-cycle cf");
@@ -163,9 +168,9 @@ TEST_F(Lockwright, CardRemovedDuringEraseEndsWithFailure) {
     const auto out = dir.path() / "erase-out.txt";
     const auto rc = dir.path() / "erase-rc.txt";
     std::ofstream(in) << "pw\ny\n";
-    const std::string background = "(" + quote(LOCKWRIGHT_EXE) + " erase --slot cf --simulate " + quote(state) +
-                                   " < " + quote(in.string()) + " > " + quote(out.string()) + " 2>&1; echo $? > " +
-                                   quote(rc.string()) + ") &";
+    const std::string background = "(" + quote(LOCKWRIGHT_EXE) + " erase --slot cf --simulate " +
+                                   quote(state) + " < " + quote(in.string()) + " > " + quote(out.string()) +
+                                   " 2>&1; echo $? > " + quote(rc.string()) + ") &";
     ASSERT_EQ(std::system(background.c_str()), 0);
     const auto start = std::chrono::steady_clock::now();
     while (readText(out).find("Erasing CF card") == std::string::npos &&
@@ -174,7 +179,8 @@ TEST_F(Lockwright, CardRemovedDuringEraseEndsWithFailure) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the card is busy erasing now
     run("sim remove cf");
-    while (!std::filesystem::exists(rc) && std::chrono::steady_clock::now() - start < std::chrono::seconds(30)) {
+    while (!std::filesystem::exists(rc) &&
+           std::chrono::steady_clock::now() - start < std::chrono::seconds(30)) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -199,8 +205,8 @@ TEST_F(Lockwright, NoReaderAndEmptySlots) {
 
 TEST_F(Lockwright, SimulateOptionMayComeFirst) {
     run("sim insert sd --password pw");
-    const std::string command = quote(LOCKWRIGHT_EXE) + " --simulate " + quote(state) + " status --slot sd > " +
-                                quote((dir.path() / "first.txt").string());
+    const std::string command = quote(LOCKWRIGHT_EXE) + " --simulate " + quote(state) +
+                                " status --slot sd > " + quote((dir.path() / "first.txt").string());
     EXPECT_EQ(std::system(command.c_str()), 0);
     EXPECT_NE(readText(dir.path() / "first.txt").find("Status: LOCKED"), std::string::npos);
 }

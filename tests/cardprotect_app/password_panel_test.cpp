@@ -9,7 +9,8 @@ namespace {
 
 using test::ScriptedUi;
 
-PanelSettings settingsFor(CardType card, bool setMode, bool remove = false, bool erase = false, uint8_t eraseByte = 0) {
+PanelSettings settingsFor(CardType card, bool setMode, bool remove = false, bool erase = false,
+                          uint8_t eraseByte = 0) {
     PanelSettings settings;
     settings.cardType = card;
     settings.setMode = setMode;
@@ -20,19 +21,22 @@ PanelSettings settingsFor(CardType card, bool setMode, bool remove = false, bool
 }
 
 TEST(PanelExplanation, EveryModeAndCardHasItsText) {
-    EXPECT_EQ(explanationText(settingsFor(CardType::kSd, true)),
-              "SD card will be locked immediately.\nOnly the correct password will unlock the card for access.");
-    EXPECT_EQ(explanationText(settingsFor(CardType::kCf, true)),
-              "The CF will be locked upon next insertion.\nUpon reinsertion, the correct password will be required "
-              "for access.");
+    EXPECT_EQ(
+        explanationText(settingsFor(CardType::kSd, true)),
+        "SD card will be locked immediately.\nOnly the correct password will unlock the card for access.");
+    EXPECT_EQ(
+        explanationText(settingsFor(CardType::kCf, true)),
+        "The CF will be locked upon next insertion.\nUpon reinsertion, the correct password will be required "
+        "for access.");
     EXPECT_EQ(explanationText(settingsFor(CardType::kSd, false, true)),
               "Password security on this SD card will be removed.");
     EXPECT_EQ(explanationText(settingsFor(CardType::kSd, false)),
               "Unlock your SD card for temporary access.\nThe card will be re-locked upon removal.");
     EXPECT_EQ(explanationText(settingsFor(CardType::kCf, false, true)),
               "Password will be erased and security protection will be removed.");
-    EXPECT_EQ(explanationText(settingsFor(CardType::kCf, false, false, true, 30)),
-              "All data on this CF card will be erased and security protection removed.\nErase Time:~ 60 Minutes");
+    EXPECT_EQ(
+        explanationText(settingsFor(CardType::kCf, false, false, true, 30)),
+        "All data on this CF card will be erased and security protection removed.\nErase Time:~ 60 Minutes");
     EXPECT_EQ(explanationText(settingsFor(CardType::kCf, false, false, true, 0)),
               "All data on this CF card will be erased and security protection removed.\n");
     EXPECT_EQ(explanationText(settingsFor(CardType::kCf, false)),
@@ -56,7 +60,8 @@ TEST(PanelOk, SetModeAsksForConfirmationWithThePassword) {
     EXPECT_EQ(result.password.text(), "abc");
     ASSERT_EQ(ui.questions.size(), 1u);
     EXPECT_EQ(ui.questions[0], lockConfirmationText(CardType::kSd, "abc"));
-    EXPECT_NE(ui.questions[0].find("The password you set is\nabc\nPlease do not lose it."), std::string::npos);
+    EXPECT_NE(ui.questions[0].find("The password you set is\nabc\nPlease do not lose it."),
+              std::string::npos);
     EXPECT_NE(ui.questions[0].find("lock this card right now?"), std::string::npos);
     EXPECT_NE(lockConfirmationText(CardType::kCf, "abc").find("Reminder: The CF card will remain UNLOCKED"),
               std::string::npos);
@@ -70,14 +75,26 @@ TEST(PanelOk, RefusalsLeaveNothingAccepted) {
         const char* message;
         const char* caption;
     } cases[] = {
-        {settingsFor(CardType::kSd, false), {"", ""}, PanelVerdict::kEmpty,
-         "Password field is empty. Please enter a password.", "Warning"},
-        {settingsFor(CardType::kCf, true), {"abc", "abd"}, PanelVerdict::kMismatch,
-         "Password fields do not match. Please retype the password.", "Warning"},
-        {settingsFor(CardType::kCf, true), {"a b", "a b"}, PanelVerdict::kHasSpace, "Space key is not allowed!",
+        {settingsFor(CardType::kSd, false),
+         {"", ""},
+         PanelVerdict::kEmpty,
+         "Password field is empty. Please enter a password.",
+         "Warning"},
+        {settingsFor(CardType::kCf, true),
+         {"abc", "abd"},
+         PanelVerdict::kMismatch,
+         "Password fields do not match. Please retype the password.",
+         "Warning"},
+        {settingsFor(CardType::kCf, true),
+         {"a b", "a b"},
+         PanelVerdict::kHasSpace,
+         "Space key is not allowed!",
          "Error!"},
-        {settingsFor(CardType::kSd, false), {std::string(32, 'x'), ""}, PanelVerdict::kTooLong,
-         "The password is too long. Please use at most 31 characters.", "Warning"},
+        {settingsFor(CardType::kSd, false),
+         {std::string(32, 'x'), ""},
+         PanelVerdict::kTooLong,
+         "The password is too long. Please use at most 31 characters.",
+         "Warning"},
     };
     for (const auto& c : cases) {
         ScriptedUi ui;
@@ -103,7 +120,8 @@ TEST(PanelOk, EntryModeAcceptsSpacesOnceWithoutConfirmation) {
 TEST(PanelOk, DeclinedConfirmation) {
     ScriptedUi ui;
     ui.answers = {false};
-    EXPECT_EQ(acceptPassword(settingsFor(CardType::kCf, true), {"abc", "abc"}, ui).verdict, PanelVerdict::kDeclined);
+    EXPECT_EQ(acceptPassword(settingsFor(CardType::kCf, true), {"abc", "abc"}, ui).verdict,
+              PanelVerdict::kDeclined);
 }
 
 // The hand-over buffer holds 32 bytes with the terminating zero: a 31-character

@@ -12,7 +12,7 @@
 namespace salvora::test {
 
 class ScriptedUi : public cardprotect::WorkflowUi {
-public:
+  public:
     std::vector<cardsec::ResultMessage> messages;
     std::vector<std::string> questions;
     std::vector<std::string> infoLines;
@@ -29,15 +29,18 @@ public:
     bool askYesNo(const cardsec::ResultMessage& question) override {
         questions.push_back(question.text);
         events.push_back("ask " + question.caption);
-        if (onAskYesNo) onAskYesNo();
-        if (answers.empty()) return false;
+        if (onAskYesNo)
+            onAskYesNo();
+        if (answers.empty())
+            return false;
         const bool answer = answers.front();
         answers.pop_front();
         return answer;
     }
     std::optional<cardprotect::PasswordEntry> askPassword(const cardprotect::PanelSettings&) override {
         events.push_back("password");
-        if (passwords.empty()) return std::nullopt;
+        if (passwords.empty())
+            return std::nullopt;
         auto entry = passwords.front();
         passwords.pop_front();
         return entry;
@@ -52,11 +55,14 @@ public:
     }
 
     // Scripts one set-mode entry (typed twice) or one entry-mode entry.
-    void typeTwice(const std::string& password) { passwords.push_back(cardprotect::PasswordEntry{password, password}); }
+    void typeTwice(const std::string& password) {
+        passwords.push_back(cardprotect::PasswordEntry{password, password});
+    }
     void type(const std::string& password) { passwords.push_back(cardprotect::PasswordEntry{password, ""}); }
     bool sawInfo(const std::string& text) const {
         for (const std::string& line : infoLines) {
-            if (line == text) return true;
+            if (line == text)
+                return true;
         }
         return false;
     }

@@ -51,9 +51,10 @@ TEST(SecurityWord, TextsInTheirOrder) {
     EXPECT_EQ(decodeSecurityWord(0x0000).text, "This card does not support security feature");
     EXPECT_EQ(decodeSecurityWord(0x0001).text, "Security: Disabled\n");
     EXPECT_EQ(decodeSecurityWord(0x000B).text, "This card is Frozen\nSecurity: Enabled\n");
-    EXPECT_EQ(decodeSecurityWord(0x0017).text,
-              "Security: Enabled\nMaximum number of failed login attemts exceeded.\nPlease reinsert card to try "
-              "again.\n");
+    EXPECT_EQ(
+        decodeSecurityWord(0x0017).text,
+        "Security: Enabled\nMaximum number of failed login attemts exceeded.\nPlease reinsert card to try "
+        "again.\n");
     EXPECT_EQ(decodeSecurityWord(0x0123).text, "Security: Enabled\nSecurity level: Max\nSupports Enh. erase");
 }
 
@@ -76,7 +77,7 @@ TEST(EraseTimeText, FromWord89) {
 // Answers the vendor status read with the next scripted status byte; an empty
 // script means the card is gone (CHECK CONDITION).
 class StatusScript : public ReaderTransport {
-public:
+  public:
     std::deque<int> statuses;  // -1: the call does not reach the reader
     int reads = 0;
 
@@ -86,12 +87,15 @@ public:
     int diskNumberOfLetter(char) override { return -1; }
     std::string drivePath(int) override { return ""; }
     TransportResult execute(SlotHandle, const Cdb& cdb, Direction, uint8_t* data) override {
-        if (cdb[8] != kAtaReadStatus) return {true, kScsiGood};
+        if (cdb[8] != kAtaReadStatus)
+            return {true, kScsiGood};
         ++reads;
-        if (statuses.empty()) return {true, kScsiCheckCondition};
+        if (statuses.empty())
+            return {true, kScsiCheckCondition};
         const int status = statuses.front();
         statuses.pop_front();
-        if (status < 0) return {};
+        if (status < 0)
+            return {};
         data[7] = static_cast<uint8_t>(status);
         return {true, kScsiGood};
     }

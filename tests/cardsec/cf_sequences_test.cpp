@@ -18,16 +18,19 @@ struct CfRig : SimRig {
     explicit CfRig(const std::string& password = "", bool locked = true) {
         SimCfCard card;
         card.eraseMs = 5000;
-        if (!password.empty()) card.setUserPassword(password);
+        if (!password.empty())
+            card.setUserPassword(password);
         reader.insertCf(card);
-        if (!locked) reader.cf->locked = false;
+        if (!locked)
+            reader.cf->locked = false;
         handle = transport.openDrive(kSimCfDrive);
     }
     // The security commands sent, without the status reads.
     std::vector<int> commands() const {
         std::vector<int> result;
         for (int code : recorder.codes()) {
-            if (code != kAtaReadStatus) result.push_back(code);
+            if (code != kAtaReadStatus)
+                result.push_back(code);
         }
         return result;
     }
@@ -117,7 +120,8 @@ TEST(CfSequences, FrozenCardRefusesPrepare) {
 TEST(CfSequences, CardRemovedDuringEraseEndsInFailure) {
     CfRig rig("abc");
     rig.time.onSleep = [&](uint32_t ms) {
-        if (ms == 2000) rig.reader.remove(SimSlot::kCf);
+        if (ms == 2000)
+            rig.reader.remove(SimSlot::kCf);
     };
     const CfOperationResult result = runCfErase(rig.recorder, rig.handle, "abc", true, rig.time, nullptr);
     EXPECT_EQ(result.message, failureMessage("Unable to erase CF card!"));

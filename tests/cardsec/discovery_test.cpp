@@ -13,7 +13,7 @@ using test::FakeTime;
 // A machine with drives of chosen identities and letters; the drives that are
 // reader slots answer through a simulated reader.
 class FakeMachine : public ReaderTransport {
-public:
+  public:
     struct Drive {
         DeviceIdentity identity;
         std::optional<SimSlot> slot;  // answers as this slot of `reader`
@@ -39,20 +39,23 @@ public:
     }
 
     SlotHandle openDrive(int drive) override {
-        if (!drives.count(drive)) return kInvalidSlot;
+        if (!drives.count(drive))
+            return kInvalidSlot;
         ++opens;
         ++openHandles;
         return drive + 100;
     }
     void closeDrive(SlotHandle handle) override {
-        if (handle != kInvalidSlot) --openHandles;
+        if (handle != kInvalidSlot)
+            --openHandles;
     }
     DeviceIdentity driveIdentity(SlotHandle handle) override { return drives.at(handle - 100).identity; }
     int diskNumberOfLetter(char letter) override { return letters.count(letter) ? letters[letter] : -1; }
     std::string drivePath(int) override { return ""; }
     TransportResult execute(SlotHandle handle, const Cdb& cdb, Direction direction, uint8_t* data) override {
         const Drive& drive = drives.at(handle - 100);
-        if (!drive.slot) return {true, kScsiCheckCondition};
+        if (!drive.slot)
+            return {true, kScsiCheckCondition};
         if (drive.alsoAnswersSd && cdb[0] == 0xF5) {
             std::fill(data, data + 512, 0);
             data[3] = 4 << 1;  // transfer state

@@ -10,19 +10,22 @@ namespace salvora::cardsec {
 namespace {
 
 // The 592-byte request as the driver expects it, written out field by field.
-std::array<uint8_t, 592> expectedRequest(const Cdb& cdb, uint8_t direction, bool withData, const DataBlock* out) {
+std::array<uint8_t, 592> expectedRequest(const Cdb& cdb, uint8_t direction, bool withData,
+                                         const DataBlock* out) {
     std::array<uint8_t, 592> bytes{};
     bytes[0] = 44;
     bytes[6] = 16;
     bytes[7] = 32;
     bytes[8] = direction;
-    if (withData) bytes[13] = 0x02;  // 512 = 0x0200, little-endian
-    bytes[16] = 0x2C;                // 300 = 0x012C
+    if (withData)
+        bytes[13] = 0x02;  // 512 = 0x0200, little-endian
+    bytes[16] = 0x2C;      // 300 = 0x012C
     bytes[17] = 0x01;
     bytes[20] = 80;
     bytes[24] = 48;
     std::copy(cdb.begin(), cdb.end(), bytes.begin() + 28);
-    if (out) std::copy(out->begin(), out->end(), bytes.begin() + 80);
+    if (out)
+        std::copy(out->begin(), out->end(), bytes.begin() + 80);
     return bytes;
 }
 
@@ -90,7 +93,7 @@ TEST(PassThroughRequest, ErasePrepareHasNoDataPhase) {
 
 // A transport that answers with fixed results and fills data-in blocks.
 class ScriptedTransport : public ReaderTransport {
-public:
+  public:
     TransportResult answer{true, kScsiGood};
     uint8_t fill = 0x5A;
     int calls = 0;
@@ -102,7 +105,8 @@ public:
     std::string drivePath(int) override { return ""; }
     TransportResult execute(SlotHandle, const Cdb&, Direction direction, uint8_t* data) override {
         ++calls;
-        if (direction == Direction::kDataIn) std::fill(data, data + 512, fill);
+        if (direction == Direction::kDataIn)
+            std::fill(data, data + 512, fill);
         return answer;
     }
 };

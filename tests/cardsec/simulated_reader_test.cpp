@@ -102,7 +102,8 @@ TEST(SimCfCard, AttemptCounterExpiresAfterFiveWrongPasswordsUntilPowerCycle) {
     CfCardRig rig;
     rig.card.setUserPassword("pw");
     rig.card.powerUp();
-    for (int i = 0; i < 5; ++i) EXPECT_FALSE(rig.run(kAtaSecurityUnlock, "no"));
+    for (int i = 0; i < 5; ++i)
+        EXPECT_FALSE(rig.run(kAtaSecurityUnlock, "no"));
     EXPECT_EQ(rig.card.securityWord() & 0x0010, 0x0010);
     EXPECT_FALSE(rig.run(kAtaSecurityUnlock, "pw"));  // even the right one
     rig.card.powerUp();
@@ -161,7 +162,8 @@ TEST(SimulatedReader, EmptySlotAnswersNoCard) {
     test::SimRig rig;
     const SlotHandle sd = rig.transport.openDrive(kSimSdDrive);
     const Cdb testUnitReady{};
-    EXPECT_EQ(rig.transport.execute(sd, testUnitReady, Direction::kNoData, nullptr).scsiStatus, kScsiCheckCondition);
+    EXPECT_EQ(rig.transport.execute(sd, testUnitReady, Direction::kNoData, nullptr).scsiStatus,
+              kScsiCheckCondition);
     rig.reader.insertSd(SimSdCard{});
     EXPECT_EQ(rig.transport.execute(sd, testUnitReady, Direction::kNoData, nullptr).scsiStatus, kScsiGood);
 }
@@ -173,9 +175,10 @@ TEST(SimulatedReader, SlotsAnswerOnlyTheirOwnCommands) {
     DataBlock answer{};
     const SlotHandle sd = rig.transport.openDrive(kSimSdDrive);
     const SlotHandle cf = rig.transport.openDrive(kSimCfDrive);
-    EXPECT_EQ(rig.transport.execute(sd, ataCommandBlock(kAtaIdentifyDevice), Direction::kDataIn, answer.data())
-                  .scsiStatus,
-              kScsiCheckCondition);
+    EXPECT_EQ(
+        rig.transport.execute(sd, ataCommandBlock(kAtaIdentifyDevice), Direction::kDataIn, answer.data())
+            .scsiStatus,
+        kScsiCheckCondition);
     EXPECT_EQ(rig.transport.execute(cf, sdCommandBlock(kSdSendStatus), Direction::kDataIn, answer.data())
                   .scsiStatus,
               kScsiCheckCondition);

@@ -21,7 +21,8 @@ struct FakeTime : cardsec::Sleeper {
     void sleepMs(uint32_t milliseconds) override {
         sleeps.push_back(milliseconds);
         now += milliseconds;
-        if (onSleep) onSleep(milliseconds);
+        if (onSleep)
+            onSleep(milliseconds);
     }
     std::function<int64_t()> clock() {
         return [this] { return now; };
@@ -31,7 +32,7 @@ struct FakeTime : cardsec::Sleeper {
 // Passes every call to `inner` and records the commands; `unreachable` makes
 // every command fail as with an unplugged reader.
 class RecordingTransport : public cardsec::ReaderTransport {
-public:
+  public:
     struct Sent {
         cardsec::Cdb cdb;
         cardsec::Direction direction;
@@ -48,9 +49,11 @@ public:
     cardsec::TransportResult execute(cardsec::SlotHandle handle, const cardsec::Cdb& cdb,
                                      cardsec::Direction direction, uint8_t* data) override {
         Sent sent{cdb, direction, {}};
-        if (direction == cardsec::Direction::kDataOut && data) std::copy_n(data, 512, sent.data.begin());
+        if (direction == cardsec::Direction::kDataOut && data)
+            std::copy_n(data, 512, sent.data.begin());
         this->sent.push_back(sent);
-        if (unreachable) return {};
+        if (unreachable)
+            return {};
         return inner_.execute(handle, cdb, direction, data);
     }
 
@@ -58,8 +61,10 @@ public:
     std::vector<int> codes() const {
         std::vector<int> result;
         for (const Sent& s : sent) {
-            if (s.cdb[0] == 0xF5) result.push_back(s.cdb[1]);
-            if (s.cdb[0] == 0xF9) result.push_back(s.cdb[8]);
+            if (s.cdb[0] == 0xF5)
+                result.push_back(s.cdb[1]);
+            if (s.cdb[0] == 0xF9)
+                result.push_back(s.cdb[8]);
         }
         return result;
     }
@@ -67,7 +72,7 @@ public:
     std::vector<Sent> sent;
     bool unreachable = false;
 
-private:
+  private:
     cardsec::ReaderTransport& inner_;
 };
 
