@@ -25,7 +25,9 @@ CardwardenModel::CardwardenModel(ReaderTransport& transport, Sleeper& sleeper, W
     : transport_(transport), sleeper_(sleeper), ui_(ui), options_(options) {}
 
 void CardwardenModel::initialise() {
+    context_.releaseSlots(transport_);  // a second start must not leak the handles of the first
     context_ = ReaderContext{};
+    view_ = ViewState{};
     sd_ = SdState{};
     cf_ = CfState{};
     sdRescan_ = true;
