@@ -1,0 +1,139 @@
+// The main window's logic without a window: reader discovery, the one-second
+// poll with automatic selection, card-type selection, the button states of
+// each card state, the Lock caption, tooltips, the password panel requests and
+// the worker procedures of the three security operations. A front end calls
+// these methods from its events and shows what comes back through WorkflowUi
+// and view(). Not thread-safe: while a worker runs, the poll does nothing, and
+// the worker hands its completion to the window thread.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cardprotect_app/core/password_panel.h"
+#include "cardprotect_app/core/view_state.h"
+#include "cardprotect_app/core/workflow_ui.h"
+#include "cardsec/cf_commands.h"
+#include "cardsec/cf_sequences.h"
+#include "cardsec/reader_context.h"
+#include "cardsec/sd_commands.h"
+
+namespace salvora::cardprotect {
+
+struct ModelOptions {
+    // Windows 2000 wants one more presence probe after an SD status read.
+    bool win2000 = false;
+    // A window examines an unlocked SD card only after it was inserted while the
+    // window was open. A command line, which starts anew for every command,
+    // examines the card it finds.
+    bool examineCardsPresentAtStart = false;
+};
+
+enum class Outcome {
+    kSucceeded,        // the card confirmed the operation
+    kFailed,           // the card refused it, or did not confirm it
+    kCancelled,        // the user answered No
+    kSlotUnavailable,  // the slot handle is not open; nothing was sent
+};
+
+struct OperationResult {
+    Outcome outcome = Outcome::kFailed;
+    std::vector<cardsec::ResultMessage> messages;  // every message shown, in order
+};
+
+class CardwardenModel {
+  public:
+    CardwardenModel(cardsec::ReaderTransport& transport, cardsec::Sleeper& sleeper, WorkflowUi& ui,
+                    ModelOptions options = {});
+
+    // Window initialisation: discovery, then the all-disabled start state.
+    void initialise();
+    // The one-second poll. Does nothing while an operation runs.
+    void poll();
+    // A device arrived or left: forget the caches and discover again.
+    void deviceChanged();
+    void selectSd();
+    void selectCf();
+
+    // The action buttons. Each returns the settings of the password panel to
+    // open; for the SD erase (usesPanel false) the caller starts the worker at
+    // once.
+    PanelSettings lockPressed();
+    PanelSettings removePressed();
+    PanelSettings erasePressed();
+    // The panel's confirmation was answered No: the operation is abandoned.
+    void panelDeclined();
+
+    // The worker procedure of `kind` (LockThreadProc, RemoveThreadProc or
+    // EraseThreadProc of the window) with the accepted password. Runs to its end
+    // on the caller's thread and hands completion to the window thread through
+    // WorkflowUi::runOnWindowThread.
+    OperationResult runWorker(WorkerKind kind, const PasswordBuffer& password);
+
+    // Completion of an operation (WM_SECURITY_DONE): rescan the slot of
+    // `cardType` (0 SD, 1 CF) or nothing (-1).
+    void securityDone(int cardType);
+
+    // The window wants to close: refused with a warning while an operation
+    // runs; otherwise the slot handles are closed and true is returned.
+    bool requestClose();
+
+    const ViewState& view() const { return view_; }
+    CardType cardType() const { return cardType_; }
+    bool operationRunning() const { return workerRunning_; }
+    bool sdReadable() const { return sdReadable_; }
+    bool readerFound() const { return readerFound_; }
+    const cardsec::ReaderContext& reader() const { return context_; }
+    const cardsec::SdState& sdState() const { return sd_; }
+    const cardsec::CfState& cfState() const { return cf_; }
+    const std::string& status() const { return status_; }
+    // The last decoded CF security report (valid after a CF status read).
+    const cardsec::CfSecurityReport& cfReport() const { return cfReport_; }
+
+  private:
+    void runDiscovery();
+    void applyCardMode(int mode);
+    void refreshLockCaption();
+    void updateTooltips();
+    void setInfoLine(const std::string& text);
+    void notify();
+    void unpressActions();
+    void closePanel();
+    void openPanel(const PanelSettings& settings, ButtonView& pressed);
+    int pollSd();
+    int pollCf();
+    void readSdSelected();
+    void readCfSelected();
+    void showStatus();
+    void applySdReport(const cardsec::SdStatusReport& report);
+    void applyCfReport(const cardsec::CfSecurityReport& report);
+    void showMessages(const std::vector<cardsec::ResultMessage>& messages, OperationResult* result);
+
+    // Workers (security_workers.cpp).
+    bool commonStart(OperationResult& result, bool confirmErase);
+    void commonEnd();
+    void runSdWorker(WorkerKind kind, const std::string& password, OperationResult& result);
+    void runCfWorker(WorkerKind kind, const std::string& password, OperationResult& result);
+    void finishCf(const cardsec::CfOperationResult& outcome, OperationResult& result);
+
+    cardsec::ReaderTransport& transport_;
+    cardsec::Sleeper& sleeper_;
+    WorkflowUi& ui_;
+    ModelOptions options_;
+
+    cardsec::ReaderContext context_;
+    cardsec::SdState sd_;
+    cardsec::CfState cf_;
+    cardsec::CfSecurityReport cfReport_;
+    CardType cardType_ = CardType::kNone;
+    bool sdRescan_ = true;
+    bool sdReadable_ = true;
+    bool workerRunning_ = false;
+    bool panelOpen_ = false;
+    bool readerFound_ = false;
+    std::string status_;  // m_strStatus: "LOCKED", "UNLOCKED" or empty
+    ViewState view_;
+};
+
+}  // namespace salvora::cardprotect
