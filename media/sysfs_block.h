@@ -49,9 +49,9 @@ std::string devicePathOf(const std::string& diskDir);
 // bus the disk hangs on. Texts keep the padding the device reported.
 DeviceIdentity identityOf(const std::string& diskDir);
 
-// The natural order of device names: names are compared run by run (a run
-// of digits or of other characters); digit runs compare as numbers, other
-// runs shorter first, then alphabetically. Digits sort before letters.
+// The natural order of device names: disks counted in letters (sd, vd, xvd,
+// hd) go a ... z, aa ...; digit runs compare as numbers (nvme2n1 before
+// nvme10n1); otherwise alphabetical.
 bool naturalLess(const std::string& a, const std::string& b);
 
 }  // namespace salvora::sysfs

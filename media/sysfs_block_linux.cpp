@@ -99,12 +99,45 @@ void firstText(const std::vector<std::string>& files, std::string& text, bool& h
     }
 }
 
+// Names whose disks are counted in letters: sda ... sdz, sdaa ...
+constexpr const char* kLetterCountedPrefixes[] = {"xvd", "sd", "vd", "hd"};
+
+// A letter-counted name split into its prefix and its letters ("sdaa" gives
+// "sd" and "aa"); any other name is all prefix.
+std::pair<std::string, std::string> splitDiskLetters(const std::string& name) {
+    for (const std::string prefix : kLetterCountedPrefixes) {
+        if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
+        const std::string rest = name.substr(prefix.size());
+        if (std::all_of(rest.begin(), rest.end(), [](char c) { return c >= 'a' && c <= 'z'; })) return {prefix, rest};
+    }
+    return {name, ""};
+}
+
 // The run of digits, or of other characters, that starts at `at`.
 std::string runAt(const std::string& text, size_t at) {
     const bool digits = std::isdigit(static_cast<unsigned char>(text[at])) != 0;
     size_t end = at;
     while (end < text.size() && (std::isdigit(static_cast<unsigned char>(text[end])) != 0) == digits) ++end;
     return text.substr(at, end - at);
+}
+
+// Compares run by run; digit runs compare as numbers, digits before letters.
+bool digitsAsNumbersLess(const std::string& a, const std::string& b) {
+    size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        const bool digits = std::isdigit(static_cast<unsigned char>(a[i])) != 0;
+        if (digits != (std::isdigit(static_cast<unsigned char>(b[j])) != 0)) return digits;
+        std::string runA = runAt(a, i), runB = runAt(b, j);
+        i += runA.size();
+        j += runB.size();
+        if (digits) {
+            runA.erase(0, std::min(runA.find_first_not_of('0'), runA.size()));
+            runB.erase(0, std::min(runB.find_first_not_of('0'), runB.size()));
+            if (runA.size() != runB.size()) return runA.size() < runB.size();
+        }
+        if (runA != runB) return runA < runB;
+    }
+    return a.size() - i < b.size() - j;
 }
 
 }  // namespace
@@ -175,21 +208,11 @@ DeviceIdentity identityOf(const std::string& diskDir) {
 }
 
 bool naturalLess(const std::string& a, const std::string& b) {
-    size_t i = 0, j = 0;
-    while (i < a.size() && j < b.size()) {
-        const bool digits = std::isdigit(static_cast<unsigned char>(a[i])) != 0;
-        if (digits != (std::isdigit(static_cast<unsigned char>(b[j])) != 0)) return digits;
-        std::string runA = runAt(a, i), runB = runAt(b, j);
-        i += runA.size();
-        j += runB.size();
-        if (digits) {
-            runA.erase(0, std::min(runA.find_first_not_of('0'), runA.size()));
-            runB.erase(0, std::min(runB.find_first_not_of('0'), runB.size()));
-        }
-        if (runA.size() != runB.size()) return runA.size() < runB.size();
-        if (runA != runB) return runA < runB;
-    }
-    return a.size() - i < b.size() - j;
+    const auto [prefixA, lettersA] = splitDiskLetters(a);
+    const auto [prefixB, lettersB] = splitDiskLetters(b);
+    if (prefixA != prefixB) return digitsAsNumbersLess(prefixA, prefixB);
+    if (lettersA.size() != lettersB.size()) return lettersA.size() < lettersB.size();
+    return lettersA < lettersB;
 }
 
 }  // namespace salvora::sysfs

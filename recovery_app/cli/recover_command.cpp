@@ -118,12 +118,15 @@ int openSource(const Arguments& args, ChosenMedium& chosen, std::string& error) 
     return chooseDevice(args.value("device"), chosen, error);
 }
 
-int choosePartition(const Arguments& args, MediaReader& medium, RecoveryRange& range, std::string& error) {
-    size_t number = 1;
-    if (args.has("partition") && !parseRowNumber(args.value("partition"), number)) {
-        error = "\"" + args.value("partition") + "\" is not a partition number; salvora partitions lists them.";
-        return kExitUsage;
-    }
+// The partition number given with --partition, 1 when none is given.
+bool partitionNumber(const Arguments& args, size_t& number, std::string& error) {
+    number = 1;
+    if (!args.has("partition") || parseRowNumber(args.value("partition"), number)) return true;
+    error = "\"" + args.value("partition") + "\" is not a partition number; salvora partitions lists them.";
+    return false;
+}
+
+int choosePartition(size_t number, MediaReader& medium, RecoveryRange& range, std::string& error) {
     ListedPartitions partitions;
     if (const int code = listPartitions(medium, partitions, error); code != kExitSuccess) return code;
     const PartitionRecord* partition = partitionToRecover(partitions.rows, number - 1);
@@ -143,12 +146,14 @@ int choosePartition(const Arguments& args, MediaReader& medium, RecoveryRange& r
     return kExitSuccess;
 }
 
-int chooseRange(const Arguments& args, ChosenMedium& chosen, RecoveryRange& range, std::string& error) {
-    if (chosen.image && !args.has("partition")) {
+// An image without --partition is searched whole; otherwise partition `number`.
+int chooseRange(bool partitionGiven, size_t number, ChosenMedium& chosen, RecoveryRange& range,
+                std::string& error) {
+    if (chosen.image && !partitionGiven) {
         range.description = "the whole image " + chosen.medium->devicePath;
         return kExitSuccess;
     }
-    return choosePartition(args, *chosen.medium, range, error);
+    return choosePartition(number, *chosen.medium, range, error);
 }
 
 }  // namespace
@@ -173,11 +178,15 @@ int recoverCommand(int argc, char** argv, int first) {
         return fail(kExitUsage, error);
     }
 
+    size_t number = 1;
+    if (!partitionNumber(args, number, error)) return fail(kExitUsage, error);
     ChosenMedium chosen;
     if (const int code = openSource(args, chosen, error); code != kExitSuccess) return fail(code, error);
     MediaReader& medium = *chosen.medium;
     RecoveryRange range;
-    if (const int code = chooseRange(args, chosen, range, error); code != kExitSuccess) return fail(code, error);
+    if (const int code = chooseRange(args.has("partition"), number, chosen, range, error); code != kExitSuccess) {
+        return fail(code, error);
+    }
 
     const std::string folder = args.value("out", messages::kDefaultSavedFolder);
     if (destinationOnDisk(folder, medium)) {
