@@ -69,7 +69,9 @@ OpenFailure openFailureOf(int error) {
 }
 
 std::string openFailureText(const std::string& devicePath, int error, OpenFailure kind) {
-    if (kind == OpenFailure::kNoRights) return "Reading " + devicePath + " needs administrator rights (run as root).";
+    if (kind == OpenFailure::kNoRights) {
+        return "Reading " + devicePath + " needs administrator rights (run as root).";
+    }
     if (error == EACCES || error == EPERM) {
         return "The system does not let " + devicePath + " be read, even with administrator rights (" +
                std::strerror(error) + ").";

@@ -31,13 +31,15 @@ DiskList listDisks(const PartitionScheme* partitionScheme, uint32_t flags, DiskS
     for (size_t index = 0; index < paths.size(); ++index) {
         std::string whyNot;
         OpenFailure failure = OpenFailure::kNone;
-        std::unique_ptr<MediaReader> reader = source.open(paths[index], partitionScheme, flags, whyNot, failure);
+        std::unique_ptr<MediaReader> reader =
+            source.open(paths[index], partitionScheme, flags, whyNot, failure);
         if (failure == OpenFailure::kNoRights && list.deniedCount++ == 0) list.deniedReason = whyNot;
         if (!reader) continue;
         reader->driveIndex = static_cast<uint32_t>(index);
         if (isMakerReaderRevision(reader->revision)) gMakerReaderPresent.store(true);
         const std::string path = reader->devicePath;
-        if (addDisk(list, std::move(reader)) && failure != OpenFailure::kNone) list.unreadable[path] = {failure, whyNot};
+        if (addDisk(list, std::move(reader)) && failure != OpenFailure::kNone)
+            list.unreadable[path] = {failure, whyNot};
     }
     return list;
 }
@@ -47,6 +49,8 @@ const UnreadableDisk* unreadableReason(const DiskList& list, const MediaReader& 
     return found == list.unreadable.end() ? nullptr : &found->second;
 }
 
-bool makerReaderPresent() { return gMakerReaderPresent.load(); }
+bool makerReaderPresent() {
+    return gMakerReaderPresent.load();
+}
 
 }  // namespace salvora

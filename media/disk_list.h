@@ -14,7 +14,7 @@ namespace salvora {
 
 // Where a platform finds its physical drives.
 class DiskSource {
-public:
+  public:
     virtual ~DiskSource() = default;
     // The device paths to try, in listing order. The position of a path in
     // this list becomes the reader's driveIndex.
@@ -23,8 +23,9 @@ public:
     // describe a disk it cannot read (its size and identity are known
     // without reading it) may return such a reader instead, with `failure`
     // and `whyNot` set; its reads return 0.
-    virtual std::unique_ptr<MediaReader> open(const std::string& devicePath, const PartitionScheme* partitionScheme,
-                                              uint32_t flags, std::string& whyNot, OpenFailure& failure) = 0;
+    virtual std::unique_ptr<MediaReader> open(const std::string& devicePath,
+                                              const PartitionScheme* partitionScheme, uint32_t flags,
+                                              std::string& whyNot, OpenFailure& failure) = 0;
 };
 
 // The physical drives of the running system: "\\.\PhysicalDrive0" to 15 on
@@ -63,7 +64,8 @@ bool addDisk(DiskList& list, std::unique_ptr<MediaReader> reader);
 // silently (those refused for lack of rights are counted); disks the source
 // could only describe are listed and recorded in `unreadable`. Clears and then sets the
 // process-wide makerReaderPresent flag.
-DiskList listDisks(const PartitionScheme* partitionScheme, uint32_t flags, DiskSource& source = systemDiskSource());
+DiskList listDisks(const PartitionScheme* partitionScheme, uint32_t flags,
+                   DiskSource& source = systemDiskSource());
 
 // True when the last listDisks() met a device whose product revision is the
 // maker's card reader's (isMakerReaderRevision).

@@ -11,10 +11,10 @@ constexpr uint64_t kSysfsSectorUnit = 512;  // sysfs gives sizes in 512-byte uni
 // A disk known from sysfs that this process cannot read: size, sector size
 // and identity are filled, every read returns 0.
 class DescribedDisk : public MediaReader {
-public:
+  public:
     void close() override {}
 
-protected:
+  protected:
     int32_t deviceRead(void*, uint32_t, uint64_t) override { return 0; }
 };
 
@@ -26,7 +26,8 @@ std::unique_ptr<MediaReader> describe(const std::string& diskDir, const std::str
     disk->devicePath = devicePath;
     disk->partitionScheme = partitionScheme;
     disk->openFlags = flags;
-    const uint64_t logical = std::strtoull(sysfs::readText(diskDir + "/queue/logical_block_size").c_str(), nullptr, 10);
+    const uint64_t logical =
+        std::strtoull(sysfs::readText(diskDir + "/queue/logical_block_size").c_str(), nullptr, 10);
     disk->sectorSize = logical >= 512 && logical <= 65536 ? static_cast<uint32_t>(logical) : 512;
     applyIdentity(*disk, sysfs::identityOf(diskDir));
     reconcileGeometry(*disk, sectors * kSysfsSectorUnit);
@@ -34,7 +35,7 @@ std::unique_ptr<MediaReader> describe(const std::string& diskDir, const std::str
 }
 
 class LinuxDiskSource : public DiskSource {
-public:
+  public:
     std::vector<std::string> candidatePaths() override {
         std::vector<std::string> paths;
         directories_.clear();
@@ -48,13 +49,15 @@ public:
 
     std::unique_ptr<MediaReader> open(const std::string& devicePath, const PartitionScheme* partitionScheme,
                                       uint32_t flags, std::string& whyNot, OpenFailure& failure) override {
-        std::unique_ptr<MediaReader> reader = openDevice(devicePath, partitionScheme, flags, &whyNot, &failure);
+        std::unique_ptr<MediaReader> reader =
+            openDevice(devicePath, partitionScheme, flags, &whyNot, &failure);
         if (reader || (failure != OpenFailure::kNoRights && failure != OpenFailure::kOther)) return reader;
         const auto dir = directories_.find(devicePath);
-        return dir == directories_.end() ? nullptr : describe(dir->second, devicePath, partitionScheme, flags);
+        return dir == directories_.end() ? nullptr
+                                         : describe(dir->second, devicePath, partitionScheme, flags);
     }
 
-private:
+  private:
     std::map<std::string, std::string> directories_;
 };
 

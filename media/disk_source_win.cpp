@@ -9,7 +9,7 @@ namespace {
 constexpr unsigned kPhysicalDrives = 16;
 
 class WindowsDiskSource : public DiskSource {
-public:
+  public:
     std::vector<std::string> candidatePaths() override {
         std::vector<std::string> paths;
         for (unsigned number = 0; number < kPhysicalDrives; ++number) {

@@ -39,7 +39,9 @@ void inquire(int fd, DeviceIdentity& identity) {
         identity.answered = true;
         identity.removable = (answer[1] & 0x80) != 0 ? 1 : 0;  // RMB bit
     }
-    const auto text = [&](size_t at, size_t length) { return std::string(reinterpret_cast<char*>(answer) + at, length); };
+    const auto text = [&](size_t at, size_t length) {
+        return std::string(reinterpret_cast<char*>(answer) + at, length);
+    };
     if (!identity.hasVendor) {
         identity.vendor = text(8, 8);
         identity.hasVendor = true;
@@ -65,7 +67,8 @@ void identifyDevice(MediaReader& reader) {
     const std::string diskDir = diskDirectoryOf(reader.devicePath);
     DeviceIdentity identity = diskDir.empty() ? DeviceIdentity{} : sysfs::identityOf(diskDir);
     if (!identity.hasRevision) {
-        if (auto* posix = dynamic_cast<PosixReader*>(&reader); posix && posix->fd() >= 0) inquire(posix->fd(), identity);
+        if (auto* posix = dynamic_cast<PosixReader*>(&reader); posix && posix->fd() >= 0)
+            inquire(posix->fd(), identity);
     }
     applyIdentity(reader, identity);
 }

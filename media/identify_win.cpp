@@ -33,6 +33,8 @@ DeviceIdentity queryIdentity(const std::string& devicePath) {
 
 }  // namespace
 
-void identifyDevice(MediaReader& reader) { applyIdentity(reader, queryIdentity(reader.devicePath)); }
+void identifyDevice(MediaReader& reader) {
+    applyIdentity(reader, queryIdentity(reader.devicePath));
+}
 
 }  // namespace salvora

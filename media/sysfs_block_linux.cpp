@@ -108,7 +108,8 @@ std::pair<std::string, std::string> splitDiskLetters(const std::string& name) {
     for (const std::string prefix : kLetterCountedPrefixes) {
         if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
         const std::string rest = name.substr(prefix.size());
-        if (std::all_of(rest.begin(), rest.end(), [](char c) { return c >= 'a' && c <= 'z'; })) return {prefix, rest};
+        if (std::all_of(rest.begin(), rest.end(), [](char c) { return c >= 'a' && c <= 'z'; }))
+            return {prefix, rest};
     }
     return {name, ""};
 }
@@ -144,7 +145,8 @@ bool digitsAsNumbersLess(const std::string& a, const std::string& b) {
 
 std::string readText(const std::string& path) {
     std::string text = rawFile(path);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '\0')) text.pop_back();
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '\0'))
+        text.pop_back();
     return text;
 }
 
@@ -200,10 +202,12 @@ DeviceIdentity identityOf(const std::string& diskDir) {
         identity.hasVendor = true;
     }
     firstText({device + "model", device + "name"}, identity.product, identity.hasProduct);
-    firstText({device + "rev", device + "firmware_rev", device + "fwrev"}, identity.revision, identity.hasRevision);
+    firstText({device + "rev", device + "firmware_rev", device + "fwrev"}, identity.revision,
+              identity.hasRevision);
     identity.serial = serialFromVpdPage(rawFile(device + "vpd_pg80"));
     identity.hasSerial = !identity.serial.empty();
-    if (!identity.hasSerial) firstText({device + "serial", diskDir + "/serial"}, identity.serial, identity.hasSerial);
+    if (!identity.hasSerial)
+        firstText({device + "serial", diskDir + "/serial"}, identity.serial, identity.hasSerial);
     return identity;
 }
 

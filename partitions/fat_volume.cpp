@@ -36,14 +36,18 @@ constexpr uint8_t kAttributeVolumeLabel = 0x08;
 constexpr uint8_t kLongNameAttributes = 0x0F;
 constexpr uint8_t kDeletedEntry = 0xE5;
 
-bool validSectorsPerCluster(uint8_t value) { return value != 0 && (value & (value - 1)) == 0; }
+bool validSectorsPerCluster(uint8_t value) {
+    return value != 0 && (value & (value - 1)) == 0;
+}
 
 bool validJump(Bytes sector) {
     if (sector.u8(0) == 0xEB) return sector.u8(2) == 0x90;
     return sector.u8(0) == 0xE9;
 }
 
-bool validRootEntries(uint16_t entries) { return entries != 0 && entries % 16 == 0; }
+bool validRootEntries(uint16_t entries) {
+    return entries != 0 && entries % 16 == 0;
+}
 
 struct FatLayout {
     uint64_t fatSize = 0;    // sectors per FAT
@@ -53,10 +57,12 @@ struct FatLayout {
 
 FatLayout layoutOf(Bytes sector) {
     FatLayout layout;
-    layout.fatSize = sector.le16(kSectorsPerFat16) ? sector.le16(kSectorsPerFat16) : sector.le32(kSectorsPerFat32);
+    layout.fatSize =
+        sector.le16(kSectorsPerFat16) ? sector.le16(kSectorsPerFat16) : sector.le32(kSectorsPerFat32);
     layout.total = sector.le16(kTotalSectors16) ? sector.le16(kTotalSectors16) : sector.le32(kTotalSectors32);
     const uint64_t bytesPerSector = sector.le16(kBytesPerSector);
-    const uint64_t rootSectors = (sector.le16(kRootEntries) * uint64_t{32} + bytesPerSector - 1) / bytesPerSector;
+    const uint64_t rootSectors =
+        (sector.le16(kRootEntries) * uint64_t{32} + bytesPerSector - 1) / bytesPerSector;
     layout.dataStart = sector.le16(kReservedSectors) + sector.u8(kFatCount) * layout.fatSize + rootSectors;
     return layout;
 }

@@ -36,7 +36,9 @@ bool fieldsThatMustBeZeroAreZero(Bytes sector) {
            sector.u8(19) == 0 && sector.u8(20) == 0 && sector.le16(22) == 0 && sector.le32(32) == 0;
 }
 
-bool validSectorsPerCluster(uint8_t value) { return value != 0 && (value & (value - 1)) == 0; }
+bool validSectorsPerCluster(uint8_t value) {
+    return value != 0 && (value & (value - 1)) == 0;
+}
 
 // Bytes of one file record, or 0 when the boot sector asks for none or for
 // more than kMaxNtfsRecordSize (a clusters-per-record byte of -128 would ask
@@ -103,7 +105,8 @@ void findVolumeName(Bytes data, PartitionRecord& partition) {
     size_t at = 0;
     while (data.has(at, kMinRecordRemainder)) {
         const size_t firstAttribute = data.le16(at + kFirstAttribute);
-        if (!data.equalsText(at, "FILE") || firstAttribute % 8 != 0 || firstAttribute < kMinFirstAttribute) return;
+        if (!data.equalsText(at, "FILE") || firstAttribute % 8 != 0 || firstAttribute < kMinFirstAttribute)
+            return;
         std::string label;
         const Walk walk = walkAttributes(data, at + firstAttribute, label);
         if (walk == Walk::kFound) partition.label = label;
@@ -141,7 +144,8 @@ void readNtfsLabel(MediaReader& reader, Bytes sector, PartitionRecord& partition
 
 int probeNtfsPartition(MediaReader& reader, PartitionRecord& partition) {
     uint8_t sector[kBootSectorSize];
-    if (reader.readAt(sector, kBootSectorSize, partition.offset) < static_cast<int32_t>(kBootSectorSize)) return 1;
+    if (reader.readAt(sector, kBootSectorSize, partition.offset) < static_cast<int32_t>(kBootSectorSize))
+        return 1;
     const Bytes bytes(sector, sizeof sector);
     if (checkNtfsBootSector(bytes, partition) != 0) return 1;
     partition.label.clear();

@@ -60,7 +60,8 @@ void readPrimaryEntries(MediaReader& reader, Bytes sector, PartitionList& list) 
         const uint32_t type = entry.u8(kType);
         if (type == 0) continue;
         PartitionRecord record = newPartitionRecord(&pcPartitionScheme());
-        partitionFromTableEntry(reader, 0, record, entry, isExtendedType(type) ? kStatusExtended : kStatusPrimary,
+        partitionFromTableEntry(reader, 0, record, entry,
+                                isExtendedType(type) ? kStatusExtended : kStatusPrimary,
                                 static_cast<uint32_t>(slot + 1));
         insertPartition(list, record);
     }
@@ -68,21 +69,37 @@ void readPrimaryEntries(MediaReader& reader, Bytes sector, PartitionList& list) 
 
 }  // namespace
 
-bool isExtendedType(uint32_t type) { return type == 0x05 || type == 0x0F || type == 0x85; }
+bool isExtendedType(uint32_t type) {
+    return type == 0x05 || type == 0x0F || type == 0x85;
+}
 
 bool isFatType(uint32_t type) {
     switch (type) {
-        case 0x01: case 0x04: case 0x06: case 0x0B: case 0x0C: case 0x0E:
-        case 0x11: case 0x14: case 0x16: case 0x1B: case 0x1C: case 0x1E:
+        case 0x01:
+        case 0x04:
+        case 0x06:
+        case 0x0B:
+        case 0x0C:
+        case 0x0E:
+        case 0x11:
+        case 0x14:
+        case 0x16:
+        case 0x1B:
+        case 0x1C:
+        case 0x1E:
             return true;
         default:
             return false;
     }
 }
 
-bool isNtfsType(uint32_t type) { return type == 0x07 || type == 0x17; }
+bool isNtfsType(uint32_t type) {
+    return type == 0x07 || type == 0x17;
+}
 
-int checkPcTableSector(Bytes sector) { return sector.u8(kSignature) == 0x55 && sector.u8(kSignature + 1) == 0xAA ? 0 : 1; }
+int checkPcTableSector(Bytes sector) {
+    return sector.u8(kSignature) == 0x55 && sector.u8(kSignature + 1) == 0xAA ? 0 : 1;
+}
 
 int probePcPartitionContent(MediaReader& reader, PartitionRecord& partition) {
     if (isFatType(partition.typeByte)) return probeFatPartition(reader, partition);
@@ -135,7 +152,8 @@ void readExtendedPartitions(MediaReader& reader, PartitionList& list) {
 PartitionList readPcPartitionTable(MediaReader& reader) {
     PartitionList list;
     std::vector<uint8_t> sector(reader.sectorSize);
-    if (reader.readAt(sector.data(), reader.sectorSize, 0) < static_cast<int32_t>(reader.sectorSize)) return list;
+    if (reader.readAt(sector.data(), reader.sectorSize, 0) < static_cast<int32_t>(reader.sectorSize))
+        return list;
     const Bytes bytes(sector.data(), sector.size());
     if (checkPcTableSector(bytes) != 0) {
         insertPartition(list, newPartitionRecord(&pcPartitionScheme()));

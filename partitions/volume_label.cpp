@@ -6,7 +6,9 @@ namespace salvora {
 
 namespace {
 
-bool refusedCharacter(unsigned char c) { return c < 0x20 || std::strchr("\"*/:<>?\\|", c) != nullptr; }
+bool refusedCharacter(unsigned char c) {
+    return c < 0x20 || std::strchr("\"*/:<>?\\|", c) != nullptr;
+}
 
 }  // namespace
 

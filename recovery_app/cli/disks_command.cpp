@@ -22,7 +22,9 @@ std::string shownModel(const DiskRow& row) {
     return std::string("(") + busTypeName(row.disk->busType) + " disk)";
 }
 
-const char* mediaType(const MediaReader& disk) { return disk.fixedMedia ? "fixed" : "removable"; }
+const char* mediaType(const MediaReader& disk) {
+    return disk.fixedMedia ? "fixed" : "removable";
+}
 
 const char* readability(const ListedDisks& disks, const MediaReader& disk) {
     const UnreadableDisk* unreadable = unreadableReason(disks.list, disk);
@@ -38,9 +40,8 @@ void printTable(const ListedDisks& disks) {
     std::printf("%3s  %-32s  %14s  %-9s  %s\n", "#", "Model", "Size", "Type", "Device");
     for (size_t i = 0; i < disks.rows.size(); ++i) {
         const DiskRow& row = disks.rows[i];
-        std::printf("%3zu  %-32s  %14s  %-9s  %s%s\n", i + 1, shownModel(row).c_str(),
-                    row.sizeText.c_str(), mediaType(*row.disk), row.disk->devicePath.c_str(),
-                    readability(disks, *row.disk));
+        std::printf("%3zu  %-32s  %14s  %-9s  %s%s\n", i + 1, shownModel(row).c_str(), row.sizeText.c_str(),
+                    mediaType(*row.disk), row.disk->devicePath.c_str(), readability(disks, *row.disk));
     }
     if (makerReaderPresent()) std::puts("The maker's QX7R card reader is attached.");
 }
@@ -48,19 +49,20 @@ void printTable(const ListedDisks& disks) {
 void printJsonDisk(const ListedDisks& disks, size_t number, const DiskRow& row, bool last) {
     const MediaReader& disk = *row.disk;
     const UnreadableDisk* unreadable = unreadableReason(disks.list, disk);
-    std::printf("    {\"index\": %zu, \"device\": %s, \"model\": %s, \"vendor\": %s, \"product\": %s,\n", number,
-                jsonString(disk.devicePath).c_str(), jsonString(disk.model).c_str(),
+    std::printf("    {\"index\": %zu, \"device\": %s, \"model\": %s, \"vendor\": %s, \"product\": %s,\n",
+                number, jsonString(disk.devicePath).c_str(), jsonString(disk.model).c_str(),
                 jsonString(disk.vendor).c_str(), jsonString(disk.product).c_str());
     std::printf("     \"serial\": %s, \"revision\": %s, \"size\": %" PRIu64 ", \"sizeText\": %s,\n",
                 jsonString(disk.serial).c_str(), jsonString(disk.revision).c_str(), disk.size,
                 jsonString(row.sizeText).c_str());
-    std::printf("     \"sectorSize\": %u, \"removable\": %s, \"fixedMedia\": %u, \"busType\": %u, \"bus\": %s,\n",
-                disk.sectorSize, disk.fixedMedia ? "false" : "true", disk.fixedMedia, disk.busType,
-                jsonString(busTypeName(disk.busType)).c_str());
+    std::printf(
+        "     \"sectorSize\": %u, \"removable\": %s, \"fixedMedia\": %u, \"busType\": %u, \"bus\": %s,\n",
+        disk.sectorSize, disk.fixedMedia ? "false" : "true", disk.fixedMedia, disk.busType,
+        jsonString(busTypeName(disk.busType)).c_str());
     std::printf("     \"driveIndex\": %u, \"makerReader\": %s, \"readable\": %s, \"problem\": %s}%s\n",
                 disk.driveIndex, isMakerReaderRevision(disk.revision) ? "true" : "false",
-                unreadable ? "false" : "true", jsonString(unreadable ? unreadableText(disk, *unreadable) : "").c_str(),
-                last ? "" : ",");
+                unreadable ? "false" : "true",
+                jsonString(unreadable ? unreadableText(disk, *unreadable) : "").c_str(), last ? "" : ",");
 }
 
 void printJson(const ListedDisks& disks) {

@@ -12,11 +12,13 @@
 namespace salvora::cli {
 
 std::string noRightsMessage(const std::string& what) {
-    return "Reading " + what + " needs administrator rights. Please run salvora as root, for example with sudo.";
+    return "Reading " + what +
+           " needs administrator rights. Please run salvora as root, for example with sudo.";
 }
 
 std::string unreadableText(const MediaReader& disk, const UnreadableDisk& unreadable) {
-    return unreadable.failure == OpenFailure::kNoRights ? noRightsMessage(disk.devicePath) : unreadable.reason;
+    return unreadable.failure == OpenFailure::kNoRights ? noRightsMessage(disk.devicePath)
+                                                        : unreadable.reason;
 }
 
 int listSystemDisks(ListedDisks& disks, std::string& error) {

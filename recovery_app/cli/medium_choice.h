@@ -15,8 +15,8 @@ namespace salvora::cli {
 
 // The disks as "salvora disks" lists them.
 struct ListedDisks {
-    DiskList list;               // owns the open readers
-    std::vector<DiskRow> rows;   // all disks, at most kMaxDiskRows
+    DiskList list;              // owns the open readers
+    std::vector<DiskRow> rows;  // all disks, at most kMaxDiskRows
 };
 
 // Lists the system's disks. Returns kExitSuccess, or kExitSourceFailed with a
@@ -32,10 +32,10 @@ std::string unreadableText(const MediaReader& disk, const UnreadableDisk& unread
 
 // A chosen medium with what keeps it open.
 struct ChosenMedium {
-    ListedDisks disks;                     // when chosen by row number
-    std::unique_ptr<MediaReader> opened;   // when opened by path
+    ListedDisks disks;                    // when chosen by row number
+    std::unique_ptr<MediaReader> opened;  // when opened by path
     MediaReader* medium = nullptr;
-    bool image = false;                    // an image file rather than a disk
+    bool image = false;  // an image file rather than a disk
 };
 
 // Opens row `number` (counted from 1) of the disk listing.

@@ -42,7 +42,8 @@ void printJsonRow(size_t number, const PartitionRow& row, bool last) {
 }
 
 void printJson(const MediaReader& medium, const ListedPartitions& partitions) {
-    std::printf("{\n  \"device\": %s,\n  \"size\": %" PRIu64 ",\n  \"sizeText\": %s,\n  \"sectorSize\": %u,\n",
+    std::printf("{\n  \"device\": %s,\n  \"size\": %" PRIu64
+                ",\n  \"sizeText\": %s,\n  \"sectorSize\": %u,\n",
                 jsonString(medium.devicePath).c_str(), medium.size, jsonString(sizeText(medium.size)).c_str(),
                 medium.sectorSize);
     std::printf("  \"partitions\": [\n");
@@ -88,8 +89,9 @@ int partitionsCommand(int argc, char** argv, int first) {
     }
     const auto& words = args.positional();
     if (words.size() > 1 || (words.size() == 1) == args.has("image")) {
-        return fail(kExitUsage, "Please name one disk (its number or device path) or --image FILE. "
-                                "See salvora partitions --help.");
+        return fail(kExitUsage,
+                    "Please name one disk (its number or device path) or --image FILE. "
+                    "See salvora partitions --help.");
     }
     ChosenMedium chosen;
     const int opened = args.has("image") ? chooseImage(args.value("image"), chosen, error)

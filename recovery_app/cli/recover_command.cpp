@@ -108,7 +108,7 @@ struct RecoveryRange {
 };
 
 int openSource(const Arguments& args, ChosenMedium& chosen, std::string& error) {
-    const int sources = (args.has("image") ? 1 : 0) + (args.has("disk") ? 1 : 0) + (args.has("device") ? 1 : 0);
+    const int sources = int{args.has("image")} + int{args.has("disk")} + int{args.has("device")};
     if (sources != 1) {
         error = "Please name what to recover from with one of --image FILE, --disk N or --device PATH.";
         return kExitUsage;
@@ -184,13 +184,14 @@ int recoverCommand(int argc, char** argv, int first) {
     if (const int code = openSource(args, chosen, error); code != kExitSuccess) return fail(code, error);
     MediaReader& medium = *chosen.medium;
     RecoveryRange range;
-    if (const int code = chooseRange(args.has("partition"), number, chosen, range, error); code != kExitSuccess) {
-        return fail(code, error);
-    }
+    const int chosenRange = chooseRange(args.has("partition"), number, chosen, range, error);
+    if (chosenRange != kExitSuccess) return fail(chosenRange, error);
 
     const std::string folder = args.value("out", messages::kDefaultSavedFolder);
     if (destinationOnDisk(folder, medium)) {
-        return fail(kExitDestination, sameDiskMessage(folder, diskName(medium), messages::kSameDiskEndingCommandLine));
+        const std::string refusal =
+            sameDiskMessage(folder, diskName(medium), messages::kSameDiskEndingCommandLine);
+        return fail(kExitDestination, refusal);
     }
     std::string destination;
     if (!prepareDestination(folder, destination, error)) return fail(kExitDestination, error);

@@ -34,7 +34,8 @@ bool lettersHoldDestination(const std::string& letters, const std::string& desti
     const std::string drive = destination.substr(0, destination.find('\\'));
     if (drive.size() != kDriveNameLength) return false;
     for (size_t at = 0; at + kDriveNameLength <= letters.size(); at += kDriveNameLength) {
-        if (std::toupper(static_cast<unsigned char>(letters[at])) == std::toupper(static_cast<unsigned char>(drive[0])) &&
+        if (std::toupper(static_cast<unsigned char>(letters[at])) ==
+                std::toupper(static_cast<unsigned char>(drive[0])) &&
             letters[at + 1] == drive[1]) {
             return true;
         }

@@ -15,8 +15,8 @@ namespace {
 bool volumeDisk(char letter, uint32_t& diskNumber) {
     char path[8];
     std::snprintf(path, sizeof path, "\\\\.\\%c:", letter);
-    const HANDLE volume =
-        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE volume = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
     if (volume == INVALID_HANDLE_VALUE) return false;
     VOLUME_DISK_EXTENTS extents{};  // room for exactly one extent
     DWORD returned = 0;

@@ -19,8 +19,8 @@ std::vector<PartitionRow> partitionRows(PartitionList& list, uint64_t diskSize) 
     for (PartitionRecord& record : list) {
         if (examined++ == kMaxPartitionEntries) break;
         if (hasKnownFileSystem(record.fsKind)) {
-            rows.push_back({record.label.empty() ? messages::kNoName : record.label, record.fsName, sizeText(record.size),
-                            &record});
+            rows.push_back({record.label.empty() ? messages::kNoName : record.label, record.fsName,
+                            sizeText(record.size), &record});
             continue;
         }
         if (record.fsKind != kFsNone) continue;

@@ -14,9 +14,9 @@ namespace salvora {
 constexpr size_t kMaxPartitionEntries = 11;
 
 struct PartitionRow {
-    std::string label;      // the volume label, "NO NAME", or "Unknown"
-    std::string format;     // fsName, or "Unknown"
-    std::string sizeText;   // size text of the partition, or "Unknown"
+    std::string label;           // the volume label, "NO NAME", or "Unknown"
+    std::string format;          // fsName, or "Unknown"
+    std::string sizeText;        // size text of the partition, or "Unknown"
     PartitionRecord* partition;  // the record in the list
 };
 

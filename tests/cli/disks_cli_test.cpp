@@ -16,7 +16,7 @@ std::string firstDisk() {
 }
 
 class MachineDisks : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         disk = firstDisk();
         if (disk.empty()) GTEST_SKIP() << "this machine has no disk to list";
@@ -47,23 +47,25 @@ TEST_F(MachineDisks, WithoutRightsTheDisksAreListedAndTheReasonGiven) {
 TEST_F(MachineDisks, WithoutRightsADiskCannotBeOpened) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to drop to another user";
     SKIP_WITHOUT_TOOLS("setpriv");
-    for (const std::vector<std::string>& command :
-         {std::vector<std::string>{"partitions", "1"}, {"partitions", disk}, {"recover", "--disk", "1"},
-          {"recover", "--device", disk}}) {
+    for (const std::vector<std::string>& command : {std::vector<std::string>{"partitions", "1"},
+                                                    {"partitions", disk},
+                                                    {"recover", "--disk", "1"},
+                                                    {"recover", "--device", disk}}) {
         const auto run = runSalvora(command, test::asNobody());
         EXPECT_EQ(run.status, 3) << command[0];
-        EXPECT_NE(run.err.find("Reading " + disk + " needs administrator rights."), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("Reading " + disk + " needs administrator rights."), std::string::npos)
+            << run.err;
     }
 }
 
 TEST_F(MachineDisks, JsonNamesEveryField) {
     const auto run = runSalvora({"disks", "--json"});
     ASSERT_EQ(run.status, 0) << run.err;
-    for (const char* field : {"\"makerReaderPresent\": ", "\"disks\": [", "\"index\": 1", "\"device\": ",
-                              "\"model\": ", "\"vendor\": ", "\"product\": ", "\"serial\": ", "\"revision\": ",
-                              "\"size\": ", "\"sizeText\": ", "\"sectorSize\": ", "\"removable\": ",
-                              "\"busType\": ", "\"bus\": ", "\"driveIndex\": 0", "\"makerReader\": ",
-                              "\"readable\": ", "\"problem\": "}) {
+    for (const char* field :
+         {"\"makerReaderPresent\": ", "\"disks\": [", "\"index\": 1", "\"device\": ", "\"model\": ",
+          "\"vendor\": ", "\"product\": ", "\"serial\": ", "\"revision\": ", "\"size\": ", "\"sizeText\": ",
+          "\"sectorSize\": ", "\"removable\": ", "\"busType\": ", "\"bus\": ", "\"driveIndex\": 0",
+          "\"makerReader\": ", "\"readable\": ", "\"problem\": "}) {
         EXPECT_NE(run.out.find(field), std::string::npos) << field << "\n" << run.out;
     }
 }

@@ -10,7 +10,7 @@ namespace fs = std::filesystem;
 using test::runSalvora;
 
 class ImageCommands : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { SKIP_WITHOUT_TOOLS("sfdisk", "mkfs.vfat", "mkntfs", "mcopy", "truncate", "dd"); }
 
     // A disk with FAT12, FAT16 and NTFS primaries; photo A in the FAT16
@@ -18,7 +18,8 @@ protected:
     fs::path photoDisk() {
         const fs::path disk = dir.path() / "disk.img";
         EXPECT_TRUE(test::makeBlankImage(disk, 40 << 20));
-        EXPECT_TRUE(test::writeTable(disk, {{2048, 8192, "1"}, {10240, 32768, "6", true}, {43008, 16384, "7"}}));
+        EXPECT_TRUE(
+            test::writeTable(disk, {{2048, 8192, "1"}, {10240, 32768, "6", true}, {43008, 16384, "7"}}));
         EXPECT_TRUE(test::makeFat(disk, 2048, 8192, 12, "CARD12"));
         EXPECT_TRUE(test::makeFat(disk, 10240, 32768, 16, "VOL16"));
         EXPECT_TRUE(test::makeNtfs(disk, 43008, 16384, "Caf\xc3\xa9 \xe2\x82\xac"));  // "Café €"
@@ -47,21 +48,25 @@ TEST_F(ImageCommands, PartitionsAsJson) {
     const auto run = runSalvora({"partitions", "--image", photoDisk().string(), "--json"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("\"size\": 41943040,"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("{\"index\": 2, \"label\": \"VOL16\", \"format\": \"FAT16\", \"sizeText\": \"16.00  MB\""),
+    EXPECT_NE(run.out.find(
+                  "{\"index\": 2, \"label\": \"VOL16\", \"format\": \"FAT16\", \"sizeText\": \"16.00  MB\""),
               std::string::npos)
         << run.out;
-    EXPECT_NE(run.out.find("\"offset\": 5242880, \"size\": 16777216, \"volumeLabel\": \"VOL16\""), std::string::npos);
-    EXPECT_NE(run.out.find("\"fsKind\": 9, \"typeByte\": 6, \"status\": 2, \"order\": 2}"), std::string::npos);
+    EXPECT_NE(run.out.find("\"offset\": 5242880, \"size\": 16777216, \"volumeLabel\": \"VOL16\""),
+              std::string::npos);
+    EXPECT_NE(run.out.find("\"fsKind\": 9, \"typeByte\": 6, \"status\": 2, \"order\": 2}"),
+              std::string::npos);
     EXPECT_NE(run.out.find("\"label\": \"Café \""), std::string::npos) << run.out;
 }
 
 TEST_F(ImageCommands, RecoverOnePartitionFindsOnlyItsPhoto) {
     const fs::path disk = photoDisk();
     const fs::path out = dir.path() / "saved";
-    const auto run = runSalvora({"recover", "--image", disk.string(), "--partition", "2", "--types", "jpg", "--out",
-                                 out.string()});
+    const auto run = runSalvora(
+        {"recover", "--image", disk.string(), "--partition", "2", "--types", "jpg", "--out", out.string()});
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("Recovering partition 2 (VOL16, FAT16, 16.00  MB) of " + disk.string()), std::string::npos)
+    EXPECT_NE(run.out.find("Recovering partition 2 (VOL16, FAT16, 16.00  MB) of " + disk.string()),
+              std::string::npos)
         << run.out;
     EXPECT_NE(run.out.find("Recovery Complete - 1 Files Recovered."), std::string::npos) << run.out;
     EXPECT_EQ(test::readFile(out / "KV00000.jpg"), test::readFile(test::dataPath("jpeg/camera_640x480.jpg")));
@@ -69,15 +74,16 @@ TEST_F(ImageCommands, RecoverOnePartitionFindsOnlyItsPhoto) {
 
 TEST_F(ImageCommands, RecoverWithoutPartitionSearchesTheWholeImage) {
     const fs::path out = dir.path() / "saved";
-    const auto run = runSalvora({"recover", "--image", photoDisk().string(), "--types", "jpg", "--out", out.string(),
-                                 "--quiet"});
+    const auto run = runSalvora(
+        {"recover", "--image", photoDisk().string(), "--types", "jpg", "--out", out.string(), "--quiet"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("Recovery Complete - 2 Files Recovered."), std::string::npos) << run.out;
 }
 
 TEST_F(ImageCommands, MissingPartitionIsRefused) {
     const fs::path out = dir.path() / "saved";
-    const auto run = runSalvora({"recover", "--image", photoDisk().string(), "--partition", "9", "--out", out.string()});
+    const auto run =
+        runSalvora({"recover", "--image", photoDisk().string(), "--partition", "9", "--out", out.string()});
     EXPECT_EQ(run.status, 6);
     EXPECT_NE(run.err.find("Get Partition Fail !!!\nThere is no partition 9: salvora partitions lists 3."),
               std::string::npos)
@@ -107,14 +113,14 @@ TEST(RecoverCommand, PartitionOfLengthZeroIsRefused) {
     const uint8_t boot[] = {0xEB, 0x3C, 0x90};
     std::copy(std::begin(boot), std::end(boot), disk.begin() + 2048 * 512);
     auto at = disk.begin() + 2048 * 512;
-    at[11] = 0x00, at[12] = 0x02;          // 512 bytes per sector
-    at[13] = 1;                            // sectors per cluster
-    at[14] = 1;                            // reserved
-    at[16] = 2;                            // FATs
-    at[17] = 0x00, at[18] = 0x02;          // 512 root entries
-    at[19] = 0x00, at[20] = 0x40;          // 16384 sectors
+    at[11] = 0x00, at[12] = 0x02;  // 512 bytes per sector
+    at[13] = 1;                    // sectors per cluster
+    at[14] = 1;                    // reserved
+    at[16] = 2;                    // FATs
+    at[17] = 0x00, at[18] = 0x02;  // 512 root entries
+    at[19] = 0x00, at[20] = 0x40;  // 16384 sectors
     at[21] = 0xF8;
-    at[22] = 16;                           // sectors per FAT
+    at[22] = 16;  // sectors per FAT
     at[510] = 0x55, at[511] = 0xAA;
     const fs::path image = dir.path() / "zero.img";
     test::writeFile(image, disk);
@@ -124,8 +130,8 @@ TEST(RecoverCommand, PartitionOfLengthZeroIsRefused) {
     EXPECT_NE(listing.out.find("  1  NO NAME                   FAT16            0  Byte          1048576"),
               std::string::npos)
         << listing.out;
-    const auto run = runSalvora({"recover", "--image", image.string(), "--partition", "1", "--out",
-                                 (dir.path() / "saved").string()});
+    const auto run = runSalvora(
+        {"recover", "--image", image.string(), "--partition", "1", "--out", (dir.path() / "saved").string()});
     EXPECT_EQ(run.status, 6);
     EXPECT_NE(run.err.find("Get Partition Fail !!!"), std::string::npos) << run.err;
 }

@@ -41,6 +41,8 @@ inline Run runSalvora(const std::vector<std::string>& arguments, const std::stri
 }
 
 // The prefix that runs salvora as the unprivileged user "nobody".
-inline std::string asNobody() { return "setpriv --reuid=65534 --regid=65534 --clear-groups"; }
+inline std::string asNobody() {
+    return "setpriv --reuid=65534 --regid=65534 --clear-groups";
+}
 
 }  // namespace salvora::test

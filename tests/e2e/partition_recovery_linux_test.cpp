@@ -16,22 +16,25 @@ using test::readFile;
 
 // A disk with one photo in each of its four volumes: FAT12, FAT16, FAT32, NTFS.
 class PhotoDisk : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
-        if (!test::missingTools({"sfdisk", "mkfs.vfat", "mkntfs", "ntfscp", "mcopy", "truncate", "dd"}).empty()) {
+        if (!test::missingTools({"sfdisk", "mkfs.vfat", "mkntfs", "ntfscp", "mcopy", "truncate", "dd"})
+                 .empty()) {
             return;
         }
         folder_ = new test::TempDir;
         const fs::path disk = folder_->path() / "disk.img";
-        const fs::path photo[4] = {dataPath("jpeg/jfif_exif_160x120.jpg"), dataPath("jpeg/camera_640x480.jpg"),
-                                   dataPath("jpeg/camera_320x240.jpg"), dataPath("jpeg/jfif_plain_200x150.jpg")};
-        built_ = test::makeBlankImage(disk, 72 << 20) &&
-                 test::writeTable(disk, {{2048, 8192, "1"}, {10240, 32768, "6"}, {43008, 81920, "c"},
-                                         {124928, 16384, "7"}}) &&
-                 test::makeFat(disk, 2048, 8192, 12, "ONE") && test::makeFat(disk, 10240, 32768, 16, "TWO") &&
-                 test::makeFat(disk, 43008, 81920, 32, "THREE") && test::copyIntoFat(disk, 2048, photo[0]) &&
-                 test::copyIntoFat(disk, 10240, photo[1]) && test::copyIntoFat(disk, 43008, photo[2]) &&
-                 test::makeNtfs(disk, 124928, 16384, "FOUR", {photo[3]});
+        const fs::path photo[4] = {dataPath("jpeg/jfif_exif_160x120.jpg"),
+                                   dataPath("jpeg/camera_640x480.jpg"), dataPath("jpeg/camera_320x240.jpg"),
+                                   dataPath("jpeg/jfif_plain_200x150.jpg")};
+        built_ =
+            test::makeBlankImage(disk, 72 << 20) &&
+            test::writeTable(
+                disk, {{2048, 8192, "1"}, {10240, 32768, "6"}, {43008, 81920, "c"}, {124928, 16384, "7"}}) &&
+            test::makeFat(disk, 2048, 8192, 12, "ONE") && test::makeFat(disk, 10240, 32768, 16, "TWO") &&
+            test::makeFat(disk, 43008, 81920, 32, "THREE") && test::copyIntoFat(disk, 2048, photo[0]) &&
+            test::copyIntoFat(disk, 10240, photo[1]) && test::copyIntoFat(disk, 43008, photo[2]) &&
+            test::makeNtfs(disk, 124928, 16384, "FOUR", {photo[3]});
         for (const fs::path& path : photo) photos_.push_back(readFile(path));
         image_ = disk.string();
     }
@@ -68,8 +71,8 @@ TEST_F(PhotoDisk, EachPartitionGivesBackOnlyItsOwnPhoto) {
         EXPECT_EQ(rows[k].label, labels[k]);
         const PartitionRecord* partition = partitionToRecover(rows, k);
         ASSERT_NE(partition, nullptr);
-        const auto recovery = test::recoverRange(*medium, partition->offset, partition->size,
-                                                 test::onlyFamilies({"jpg"}));
+        const auto recovery =
+            test::recoverRange(*medium, partition->offset, partition->size, test::onlyFamilies({"jpg"}));
         ASSERT_EQ(recovery.result, kScanFinished) << labels[k];
         ASSERT_EQ(recovery.files.size(), 1u) << labels[k];
         EXPECT_EQ(recovery.files.begin()->second, photos_[k]) << labels[k];

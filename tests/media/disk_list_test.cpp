@@ -1,9 +1,10 @@
+#include "media/disk_list.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
 
 #include "media/device_identity.h"
-#include "media/disk_list.h"
 #include "media/memory_reader.h"
 
 namespace salvora {
@@ -11,17 +12,17 @@ namespace {
 
 // A reader that notes when it is closed.
 class NotingReader : public MemoryReader {
-public:
+  public:
     explicit NotingReader(bool* closed) : MemoryReader(std::vector<uint8_t>(4096, 0)), closed_(closed) {}
     void close() override { *closed_ = true; }
 
-private:
+  private:
     bool* closed_;
 };
 
 // A system whose drives are given by the test: path -> how opening it ends.
 class FakeDisks : public DiskSource {
-public:
+  public:
     struct Drive {
         OpenFailure failure = OpenFailure::kNone;
         std::string revision;
@@ -53,7 +54,7 @@ public:
         return reader;
     }
 
-private:
+  private:
     const Drive& find(const std::string& path) const {
         for (const auto& drive : drives) {
             if (drive.first == path) return drive.second;
@@ -65,7 +66,9 @@ private:
 
 TEST(ListDisks, MissingDrivesAreSkippedAndIndexesKept) {
     FakeDisks system;
-    system.drives = {{"drive0", {}}, {"drive1", {OpenFailure::kNotFound}}, {"drive2", {}},
+    system.drives = {{"drive0", {}},
+                     {"drive1", {OpenFailure::kNotFound}},
+                     {"drive2", {}},
                      {"drive3", {OpenFailure::kNoMedium}}};
     const DiskList list = listDisks(nullptr, kDefaultOpenFlags, system);
     ASSERT_EQ(list.readers.size(), 2u);

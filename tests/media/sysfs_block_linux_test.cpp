@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 // A sysfs tree written by the test, laid out as the kernel lays it out:
 // devices under devices/, /sys/block and /sys/dev/block as symbolic links.
 class FakeSysfs : public ::testing::Test {
-protected:
+  protected:
     test::TempDir root;
 
     std::string path(const std::string& relative) const { return (root.path() / relative).string(); }
@@ -44,7 +44,8 @@ protected:
         return dir;
     }
 
-    std::string partition(const std::string& diskDir, const std::string& name, const std::string& number) const {
+    std::string partition(const std::string& diskDir, const std::string& name,
+                          const std::string& number) const {
         const std::string dir = diskDir + "/" + name;
         file(dir + "/partition", "1\n");
         file(dir + "/dev", number + "\n");
@@ -54,13 +55,15 @@ protected:
 };
 
 TEST_F(FakeSysfs, UsbCardReaderIdentity) {
-    const std::string dir = disk("pci0000:00/0000:00:14.0/usb2/2-1/2-1:1.0/host6/target6:0:0/6:0:0:0", "sdb",
-                                 "8:16", 62333952);
+    const std::string dir =
+        disk("pci0000:00/0000:00:14.0/usb2/2-1/2-1:1.0/host6/target6:0:0/6:0:0:0", "sdb", "8:16", 62333952);
     file(dir + "/removable", "1\n");
     file(dir + "/device/vendor", "Korvell \n");
     file(dir + "/device/model", "QX7R SD Slot    \n");
     file(dir + "/device/rev", "KV07\n");
-    file(dir + "/device/vpd_pg80", std::string("\0\x80\0\x0c" "000000000042", 16));
+    file(dir + "/device/vpd_pg80", std::string("\0\x80\0\x0c"
+                                               "000000000042",
+                                               16));
     const DeviceIdentity identity = sysfs::identityOf(path(dir));
     ASSERT_TRUE(identity.answered);
     EXPECT_EQ(modelText(identity), "Korvell QX7R SD Slot");
@@ -72,7 +75,8 @@ TEST_F(FakeSysfs, UsbCardReaderIdentity) {
 }
 
 TEST_F(FakeSysfs, NvmeAndMmcAndVirtioIdentity) {
-    const std::string nvme = disk("pci0000:00/0000:00:1d.0/0000:3d:00.0/nvme/nvme0", "nvme0n1", "259:0", 1000);
+    const std::string nvme =
+        disk("pci0000:00/0000:00:1d.0/0000:3d:00.0/nvme/nvme0", "nvme0n1", "259:0", 1000);
     file(nvme + "/device/vendor", "0x144d\n");
     file(nvme + "/device/model", "Samsung SSD 970 EVO 1TB                 \n");
     file(nvme + "/device/firmware_rev", "2B2QEXE7\n");
@@ -152,8 +156,8 @@ TEST_F(FakeSysfs, SelfReferencingMappingEnds) {
 TEST(NaturalOrder, DeviceNamesSortAsPeopleCountThem) {
     std::vector<std::string> names{"sdaa", "sdb", "nvme10n1", "sda", "nvme2n1", "sdz", "mmcblk1", "mmcblk0"};
     std::sort(names.begin(), names.end(), sysfs::naturalLess);
-    EXPECT_EQ(names, (std::vector<std::string>{"mmcblk0", "mmcblk1", "nvme2n1", "nvme10n1", "sda", "sdb", "sdz",
-                                               "sdaa"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"mmcblk0", "mmcblk1", "nvme2n1", "nvme10n1", "sda", "sdb",
+                                               "sdz", "sdaa"}));
     EXPECT_FALSE(sysfs::naturalLess("sda", "sda"));
     EXPECT_TRUE(sysfs::naturalLess("sd", "sda"));
 }

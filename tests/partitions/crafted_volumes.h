@@ -42,8 +42,8 @@ struct FatFields {
     uint32_t rootCluster = 0;
     uint8_t jump[3] = {0xEB, 0x3C, 0x90};
     uint8_t extendedSignature = 0x29;
-    std::string label = "CRAFTED    ";     // 11 bytes at 43 (FAT12/16)
-    std::string label32 = "NO NAME    ";   // 11 bytes at 71 (FAT32)
+    std::string label = "CRAFTED    ";    // 11 bytes at 43 (FAT12/16)
+    std::string label32 = "NO NAME    ";  // 11 bytes at 71 (FAT32)
 };
 
 inline std::vector<uint8_t> fatBootSector(const FatFields& f) {

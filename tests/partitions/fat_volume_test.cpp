@@ -1,8 +1,9 @@
+#include "partitions/fat_volume.h"
+
 #include <gtest/gtest.h>
 
 #include "crafted_volumes.h"
 #include "media/memory_reader.h"
-#include "partitions/fat_volume.h"
 #include "partitions/partition_scheme.h"
 
 namespace salvora {
@@ -176,7 +177,7 @@ TEST(FatLabels, Fat16LabelNeedsTheExtendedSignature) {
 }
 
 class Fat32Label : public ::testing::Test {
-protected:
+  protected:
     // A FAT32 volume whose root directory holds `entries` and whose boot
     // sector holds the label BOOTLABEL.
     std::string labelWith(const std::vector<std::vector<uint8_t>>& entries) {
@@ -199,8 +200,9 @@ protected:
 };
 
 TEST_F(Fat32Label, RootDirectoryLabelWins) {
-    EXPECT_EQ(labelWith({test::directoryEntry("DCIM       ", 0x10), test::directoryEntry("CANON_DC   ", 0x08)}),
-              "CANON_DC");
+    EXPECT_EQ(
+        labelWith({test::directoryEntry("DCIM       ", 0x10), test::directoryEntry("CANON_DC   ", 0x08)}),
+        "CANON_DC");
 }
 
 TEST_F(Fat32Label, DeletedLabelEntryFallsBackToTheBootSector) {
@@ -208,12 +210,14 @@ TEST_F(Fat32Label, DeletedLabelEntryFallsBackToTheBootSector) {
 }
 
 TEST_F(Fat32Label, LongNameEntriesAreNotLabels) {
-    EXPECT_EQ(labelWith({test::directoryEntry("AB\0C\0D\0E\0F", 0x0F), test::directoryEntry("REAL       ", 0x08)}),
-              "REAL");
+    EXPECT_EQ(
+        labelWith({test::directoryEntry("AB\0C\0D\0E\0F", 0x0F), test::directoryEntry("REAL       ", 0x08)}),
+        "REAL");
 }
 
 TEST_F(Fat32Label, EntriesAfterTheEndMarkAreNotRead) {
-    EXPECT_EQ(labelWith({std::vector<uint8_t>(32, 0), test::directoryEntry("HIDDEN     ", 0x08)}), "BOOTLABEL");
+    EXPECT_EQ(labelWith({std::vector<uint8_t>(32, 0), test::directoryEntry("HIDDEN     ", 0x08)}),
+              "BOOTLABEL");
 }
 
 TEST_F(Fat32Label, RefusedDirectoryLabelFallsBackToTheBootSector) {

@@ -1,8 +1,9 @@
+#include "partitions/ntfs_volume.h"
+
 #include <gtest/gtest.h>
 
 #include "crafted_volumes.h"
 #include "media/memory_reader.h"
-#include "partitions/ntfs_volume.h"
 #include "partitions/partition_scheme.h"
 
 namespace salvora {
@@ -149,10 +150,14 @@ TEST(NtfsVolume, DamagedFileRecordsOnlyLoseTheLabel) {
     EXPECT_EQ(damaged([](auto& r) { r[0] = 'B'; }), "") << "not a file record";
     EXPECT_EQ(damaged([](auto& r) { test::put16(r, 20, 57); }), "") << "first attribute not a multiple of 8";
     EXPECT_EQ(damaged([](auto& r) { test::put16(r, 20, 40); }), "") << "first attribute inside the header";
-    EXPECT_EQ(damaged([](auto& r) { test::put32(r, 128 + 4, 30); }), "") << "attribute length not a multiple of 8";
-    EXPECT_EQ(damaged([](auto& r) { test::put32(r, 128 + 4, 16); }), "") << "attribute shorter than its header";
-    EXPECT_EQ(damaged([](auto& r) { test::put16(r, 128 + 20, 28); }), "") << "value offset not a multiple of 8";
-    EXPECT_EQ(damaged([](auto& r) { test::put32(r, 128 + 16, 400); }), "") << "value longer than the attribute";
+    EXPECT_EQ(damaged([](auto& r) { test::put32(r, 128 + 4, 30); }), "")
+        << "attribute length not a multiple of 8";
+    EXPECT_EQ(damaged([](auto& r) { test::put32(r, 128 + 4, 16); }), "")
+        << "attribute shorter than its header";
+    EXPECT_EQ(damaged([](auto& r) { test::put16(r, 128 + 20, 28); }), "")
+        << "value offset not a multiple of 8";
+    EXPECT_EQ(damaged([](auto& r) { test::put32(r, 128 + 16, 400); }), "")
+        << "value longer than the attribute";
     EXPECT_EQ(damaged([](auto& r) { test::put16(r, 128 + 20, 0); }), "") << "name without a value offset";
     EXPECT_EQ(damaged([](auto& r) { r[128 + 8] = 1; }), "") << "a non-resident name is skipped";
 }

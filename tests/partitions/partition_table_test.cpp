@@ -14,7 +14,9 @@ using test::putTableEntry;
 
 constexpr uint64_t kSector = 512;
 
-std::vector<PartitionRecord> asVector(const PartitionList& list) { return {list.begin(), list.end()}; }
+std::vector<PartitionRecord> asVector(const PartitionList& list) {
+    return {list.begin(), list.end()};
+}
 
 PartitionList readTable(std::vector<uint8_t> disk) {
     MemoryReader medium(std::move(disk));
@@ -92,7 +94,7 @@ TEST(PartitionTable, TwoEntriesForTheSameRangeAreMerged) {
 // The disk used by the extended-chain tests: an extended partition at
 // sector 4096 whose boot records are written by the test.
 class ExtendedChain : public ::testing::Test {
-protected:
+  protected:
     static constexpr uint32_t kExtendedStart = 4096;
     std::vector<uint8_t> disk = std::vector<uint8_t>(64 << 20, 0);
 

@@ -31,8 +31,8 @@ std::vector<PartitionRecord> withFileSystem(const std::vector<PartitionRecord>& 
     return found;
 }
 
-void expectVolume(const PartitionRecord& record, uint32_t kind, const std::string& name, const std::string& label,
-                  uint64_t startSector, uint64_t sectors) {
+void expectVolume(const PartitionRecord& record, uint32_t kind, const std::string& name,
+                  const std::string& label, uint64_t startSector, uint64_t sectors) {
     EXPECT_EQ(record.fsKind, kind) << label;
     EXPECT_EQ(record.fsName, name) << label;
     EXPECT_EQ(record.label, label);
@@ -41,7 +41,7 @@ void expectVolume(const PartitionRecord& record, uint32_t kind, const std::strin
 }
 
 class RealImages : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { SKIP_WITHOUT_TOOLS("sfdisk", "mkfs.vfat", "mkntfs", "truncate", "dd"); }
     test::TempDir dir;
 };
@@ -69,14 +69,14 @@ TEST_F(RealImages, UnlabelledFat16CardShowsNoName) {
 TEST_F(RealImages, MbrWithFat12Fat16Fat32AndNtfsPrimaries) {
     const fs::path disk = dir.path() / "disk.img";
     ASSERT_TRUE(test::makeBlankImage(disk, 72 * kMiB));
-    ASSERT_TRUE(test::writeTable(disk, {{2048, 8192, "1"},
-                                        {10240, 32768, "6"},
-                                        {43008, 81920, "c", true},
-                                        {124928, 16384, "7"}}));
+    ASSERT_TRUE(test::writeTable(
+        disk, {{2048, 8192, "1"}, {10240, 32768, "6"}, {43008, 81920, "c", true}, {124928, 16384, "7"}}));
     ASSERT_TRUE(test::makeFat(disk, 2048, 8192, 12, "CARD12"));
     ASSERT_TRUE(test::makeFat(disk, 10240, 32768, 16, "VOL16"));
     ASSERT_TRUE(test::makeFat(disk, 43008, 81920, 32, "CANON_DC"));
-    ASSERT_TRUE(test::makeNtfs(disk, 124928, 16384, "Fotos\xe2\x82\xac" "2024"));  // "Fotos€2024"
+    ASSERT_TRUE(test::makeNtfs(disk, 124928, 16384,
+                               "Fotos\xe2\x82\xac"
+                               "2024"));  // "Fotos€2024"
     const auto list = partitionsOf(disk);
     ASSERT_EQ(list.size(), 4u);
     expectVolume(list[0], kFsFat12, "FAT12", "CARD12", 2048, 8192);

@@ -1,18 +1,21 @@
+#include "recovery_app/core/destination_check.h"
+
 #include <gtest/gtest.h>
 
-#include "recovery_app/core/destination_check.h"
 #include "recovery_app/core/messages.h"
 
 namespace salvora {
 namespace {
 
 TEST(SameDiskMessage, FillsPathAndDiskAndEndsWithTheFrontEndsAdvice) {
-    EXPECT_EQ(sameDiskMessage("D:\\Saved Files\\", "QX7R SD", messages::kSameDiskEndingWindow),
-              "Your Saved Path(D:\\Saved Files\\) is identical to the recovery disk(QX7R SD),this will render your "
-              "lost files unrecoverable.\nPlease select another saved location under 'Settings' menu.");
-    EXPECT_EQ(sameDiskMessage("/media/card/out", "%s disk", messages::kSameDiskEndingCommandLine),
-              "Your Saved Path(/media/card/out) is identical to the recovery disk(%s disk),this will render your "
-              "lost files unrecoverable.\nPlease select another saved location with --out.");
+    EXPECT_EQ(
+        sameDiskMessage("D:\\Saved Files\\", "QX7R SD", messages::kSameDiskEndingWindow),
+        "Your Saved Path(D:\\Saved Files\\) is identical to the recovery disk(QX7R SD),this will render your "
+        "lost files unrecoverable.\nPlease select another saved location under 'Settings' menu.");
+    EXPECT_EQ(
+        sameDiskMessage("/media/card/out", "%s disk", messages::kSameDiskEndingCommandLine),
+        "Your Saved Path(/media/card/out) is identical to the recovery disk(%s disk),this will render your "
+        "lost files unrecoverable.\nPlease select another saved location with --out.");
 }
 
 TEST(DiskLetters, VolumesAreGroupedByDiskNumber) {

@@ -45,7 +45,8 @@ TEST(DestinationOnDisk, FolderOnAnotherFileSystemIsAccepted) {
     test::TempDir dir;
     const std::string node = diskNodeHolding(dir.path());
     if (node.empty()) GTEST_SKIP() << "the temporary folder is not on a disk here";
-    if (diskNodeHolding("/dev/shm") == node || !fs::exists("/dev/shm")) GTEST_SKIP() << "no memory file system";
+    if (diskNodeHolding("/dev/shm") == node || !fs::exists("/dev/shm"))
+        GTEST_SKIP() << "no memory file system";
     EXPECT_FALSE(destinationOnDisk("/dev/shm/saved", *diskAt(node)));
 }
 

@@ -130,18 +130,21 @@ TEST(PartitionRows, DiskOfSizeZeroShowsUnknownSize) {
 
 TEST(PartitionRows, AtMostElevenEntriesAreExamined) {
     PartitionList list;
-    for (int i = 0; i < 15; ++i) list.push_back(record(kMiB * (i + 1), kMiB * 2, kFsFat16, "P" + std::to_string(i), "FAT16"));
+    for (int i = 0; i < 15; ++i)
+        list.push_back(record(kMiB * (i + 1), kMiB * 2, kFsFat16, "P" + std::to_string(i), "FAT16"));
     const auto rows = partitionRows(list, kGiB);
     ASSERT_EQ(rows.size(), kMaxPartitionEntries);
     EXPECT_EQ(rows.back().label, "P10");
     // Entries of other kinds count as examined without giving a row.
     PartitionList mixed;
-    for (int i = 0; i < 12; ++i) mixed.push_back(record(kMiB * (i + 1), kMiB * 2, i < 10 ? 99u : kFsFat32, "X", "FAT32"));
+    for (int i = 0; i < 12; ++i)
+        mixed.push_back(record(kMiB * (i + 1), kMiB * 2, i < 10 ? 99u : kFsFat32, "X", "FAT32"));
     EXPECT_EQ(partitionRows(mixed, kGiB).size(), 1u);
 }
 
 TEST(PartitionToRecover, RefusesMissingRowsAndEmptyPartitions) {
-    PartitionList list{record(kMiB, 0, kFsFat32, "EMPTY", "FAT32"), record(2 * kMiB, kMiB * 4, kFsFat16, "OK", "FAT16")};
+    PartitionList list{record(kMiB, 0, kFsFat32, "EMPTY", "FAT32"),
+                       record(2 * kMiB, kMiB * 4, kFsFat16, "OK", "FAT16")};
     const auto rows = partitionRows(list, kGiB);
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(partitionToRecover(rows, 0), nullptr) << "length 0";

@@ -15,7 +15,9 @@ namespace {
 
 constexpr const char* kToolPath = "PATH=/usr/sbin:/sbin:/usr/bin:/bin:$PATH ";
 
-bool executable(const fs::path& path) { return ::access(path.c_str(), X_OK) == 0; }
+bool executable(const fs::path& path) {
+    return ::access(path.c_str(), X_OK) == 0;
+}
 
 }  // namespace
 
@@ -40,7 +42,8 @@ std::string shellQuoted(const std::string& text) {
 }
 
 bool runTool(const std::string& command, std::string* log) {
-    const fs::path output = fs::temp_directory_path() / ("salvora-tool-" + std::to_string(::getpid()) + ".log");
+    const fs::path output =
+        fs::temp_directory_path() / ("salvora-tool-" + std::to_string(::getpid()) + ".log");
     const std::string line = kToolPath + command + " >" + output.string() + " 2>&1";
     const int status = std::system(line.c_str());
     if (log) {
@@ -66,7 +69,8 @@ bool writeTable(const fs::path& image, const std::vector<TableEntry>& entries) {
                 << (entry.bootable ? ", bootable" : "") << "\n";
         }
     }
-    const bool ok = runTool("sfdisk -q " + shellQuoted(image.string()) + " < " + shellQuoted(script.string()));
+    const bool ok =
+        runTool("sfdisk -q " + shellQuoted(image.string()) + " < " + shellQuoted(script.string()));
     fs::remove(script);
     return ok;
 }
@@ -84,8 +88,8 @@ bool makeNtfs(const fs::path& image, uint64_t start, uint64_t sectors, const std
     const fs::path volume = image.string() + ".ntfs";
     const std::string quotedVolume = shellQuoted(volume.string());
     bool ok = makeBlankImage(volume, sectors * 512) &&
-              runTool("mkntfs -q -F -Q -s 512 -p " + std::to_string(start) + " -L " + shellQuoted(label) + " " +
-                      quotedVolume);
+              runTool("mkntfs -q -F -Q -s 512 -p " + std::to_string(start) + " -L " + shellQuoted(label) +
+                      " " + quotedVolume);
     for (const fs::path& file : files) {
         ok = ok && runTool("ntfscp -f " + quotedVolume + " " + shellQuoted(file.string()) + " " +
                            shellQuoted(file.filename().string()));
@@ -98,8 +102,9 @@ bool makeNtfs(const fs::path& image, uint64_t start, uint64_t sectors, const std
 }
 
 bool copyIntoFat(const fs::path& image, uint64_t start, const fs::path& file) {
-    return runTool("MTOOLS_SKIP_CHECK=1 mcopy -i " + shellQuoted(image.string() + "@@" + std::to_string(start * 512)) +
-                   " " + shellQuoted(file.string()) + " ::/" + shellQuoted(file.filename().string()));
+    return runTool("MTOOLS_SKIP_CHECK=1 mcopy -i " +
+                   shellQuoted(image.string() + "@@" + std::to_string(start * 512)) + " " +
+                   shellQuoted(file.string()) + " ::/" + shellQuoted(file.filename().string()));
 }
 
 }  // namespace salvora::test

@@ -26,7 +26,8 @@ Recovery recoverImage(const std::vector<uint8_t>& image, const EnabledFamilies& 
     return recoverRange(medium, 0, 0, families);
 }
 
-Recovery recoverRange(MediaReader& medium, uint64_t offset, uint64_t length, const EnabledFamilies& families) {
+Recovery recoverRange(MediaReader& medium, uint64_t offset, uint64_t length,
+                      const EnabledFamilies& families) {
     Recovery recovery;
     TempDir folder;
     SearchSpace space;

@@ -31,7 +31,8 @@ Recovery recoverImage(const std::vector<uint8_t>& image, const EnabledFamilies& 
 
 // Recovers the bytes [offset, offset + length) of `medium` (the whole medium
 // when length is 0) the same way.
-Recovery recoverRange(MediaReader& medium, uint64_t offset, uint64_t length, const EnabledFamilies& families);
+Recovery recoverRange(MediaReader& medium, uint64_t offset, uint64_t length,
+                      const EnabledFamilies& families);
 
 // An enable list with only the families of the given extensions on.
 EnabledFamilies onlyFamilies(const std::vector<std::string>& extensions);
