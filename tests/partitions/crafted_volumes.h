@@ -154,7 +154,7 @@ inline std::vector<uint8_t> fileRecord(uint32_t size, uint32_t type, const std::
     put32(r, at + 4, length);
     put32(r, at + 16, static_cast<uint32_t>(value.size()));
     put16(r, at + 20, 24);
-    std::memcpy(r.data() + at + 24, value.data(), value.size());
+    if (!value.empty()) std::memcpy(r.data() + at + 24, value.data(), value.size());
     at += length;
     put32(r, at, 0xFFFFFFFF);
     return r;
