@@ -149,17 +149,5 @@ TEST(RecoverCommand, CommandLineMistakes) {
     EXPECT_NE(missing.err.find("/nonexistent/card.img"), std::string::npos);
 }
 
-TEST(HelpTexts, NameTheNewCommandsAndOptions) {
-    const auto main = runSalvora({"--help"});
-    EXPECT_NE(main.out.find("  disks "), std::string::npos);
-    EXPECT_NE(main.out.find("  partitions "), std::string::npos);
-    const auto recover = runSalvora({"recover", "--help"});
-    for (const char* option : {"--disk N", "--device PATH", "--partition K", "--image FILE"}) {
-        EXPECT_NE(recover.out.find(option), std::string::npos) << option;
-    }
-    EXPECT_NE(runSalvora({"partitions", "--help"}).out.find("--json"), std::string::npos);
-    EXPECT_NE(runSalvora({"disks", "--help"}).out.find("--json"), std::string::npos);
-}
-
 }  // namespace
 }  // namespace salvora

@@ -135,12 +135,6 @@ TEST(ListDisks, MakerReaderIsNoticedByItsRevisionAndClearedNextTime) {
     EXPECT_FALSE(makerReaderPresent());
 }
 
-TEST(AddDisk, AbsentReaderChangesNothing) {
-    DiskList list;
-    EXPECT_FALSE(addDisk(list, nullptr));
-    EXPECT_TRUE(list.readers.empty());
-}
-
 TEST(ApplyIdentity, FillsTheReaderFromTheReportedTexts) {
     MemoryReader reader(std::vector<uint8_t>(512, 0));
     DeviceIdentity identity;

@@ -233,11 +233,6 @@ TEST(PartitionTypes, ContentIsTestedByTypeByte) {
     for (const PartitionRecord& record : list) {
         EXPECT_EQ(record.fsKind, record.typeByte == 0x06 ? kFsFat16 : kFsNone);
     }
-    EXPECT_TRUE(isFatType(0x1E));
-    EXPECT_FALSE(isFatType(0x07));
-    EXPECT_TRUE(isNtfsType(0x17));
-    EXPECT_TRUE(isExtendedType(0x85));
-    EXPECT_FALSE(isExtendedType(0x83));
 }
 
 }  // namespace
