@@ -51,17 +51,45 @@ uint64_t reportedSizeOf(int fd) {
     return end > 0 ? static_cast<uint64_t>(end) : 0;
 }
 
+OpenFailure openFailureOf(int error) {
+    switch (error) {
+        case EACCES:
+        case EPERM:
+            // Administrator rights would help only a user who lacks them.
+            return ::geteuid() != 0 ? OpenFailure::kNoRights : OpenFailure::kOther;
+        case ENOENT:
+        case ENXIO:
+        case ENODEV:
+            return OpenFailure::kNotFound;
+        case ENOMEDIUM:
+            return OpenFailure::kNoMedium;
+        default:
+            return OpenFailure::kOther;
+    }
+}
+
+std::string openFailureText(const std::string& devicePath, int error, OpenFailure kind) {
+    if (kind == OpenFailure::kNoRights) {
+        return "Reading " + devicePath + " needs administrator rights (run as root).";
+    }
+    if (error == EACCES || error == EPERM) {
+        return "The system does not let " + devicePath + " be read, even with administrator rights (" +
+               std::strerror(error) + ").";
+    }
+    return "Cannot open " + devicePath + ": " + std::strerror(error) + ".";
+}
+
 }  // namespace
 
 std::unique_ptr<MediaReader> openDevice(const std::string& devicePath, const PartitionScheme* partitionScheme,
-                                        uint32_t flags, std::string* whyNot) {
+                                        uint32_t flags, std::string* whyNot, OpenFailure* failure) {
+    if (failure) *failure = OpenFailure::kNone;
     const int fd = ::open(devicePath.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        if (whyNot) {
-            *whyNot = (errno == EACCES || errno == EPERM)
-                          ? "Reading " + devicePath + " needs administrator rights (run as root)."
-                          : "Cannot open " + devicePath + ": " + std::strerror(errno) + ".";
-        }
+        const int error = errno;
+        const OpenFailure kind = openFailureOf(error);
+        if (whyNot) *whyNot = openFailureText(devicePath, error, kind);
+        if (failure) *failure = kind;
         return nullptr;
     }
     auto reader = std::make_unique<PosixReader>(fd);
@@ -75,6 +103,7 @@ std::unique_ptr<MediaReader> openDevice(const std::string& devicePath, const Par
     reconcileGeometry(*reader, reported);
     if (reader->size == 0) {
         if (whyNot) *whyNot = devicePath + " reports a size of 0 (no medium inserted?).";
+        if (failure) *failure = OpenFailure::kNoMedium;
         return nullptr;
     }
     return reader;

@@ -10,6 +10,7 @@ enum ExitCode : int {
     kExitSourceFailed = 3,    // the image or disk cannot be opened (missing, empty, no rights)
     kExitDestination = 4,     // the destination folder cannot be used
     kExitOutputFailed = 5,    // a recovered file could not be created or written
+    kExitNoPartition = 6,     // the chosen partition does not exist or has a length of 0
     kExitInterrupted = 130,   // stopped by Ctrl-C or a termination request
 };
 

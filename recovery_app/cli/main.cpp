@@ -2,7 +2,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "recovery_app/cli/disks_command.h"
 #include "recovery_app/cli/exit_codes.h"
+#include "recovery_app/cli/partitions_command.h"
 #include "recovery_app/cli/recover_command.h"
 
 namespace {
@@ -15,11 +17,18 @@ const char* kUsage =
     "it finds into a folder of your choice. The card or disk is only ever read.\n"
     "\n"
     "Commands:\n"
-    "  recover    recover files from a disk image (salvora recover --help)\n"
+    "  disks       list the disks and memory cards (salvora disks --help)\n"
+    "  partitions  list the partitions of a disk or image (salvora partitions --help)\n"
+    "  recover     recover files from a partition, a disk or a disk image\n"
+    "              (salvora recover --help)\n"
+    "\n"
+    "A typical session: salvora disks, then salvora partitions 2, then\n"
+    "salvora recover --disk 2 --partition 1 --out /home/me/rescued\n"
+    "Reading disks needs administrator rights: run salvora as root.\n"
     "\n"
     "Options:\n"
-    "  --help     show this text\n"
-    "  --version  show the version\n";
+    "  --help      show this text\n"
+    "  --version   show the version\n";
 
 }  // namespace
 
@@ -39,6 +48,8 @@ int main(int argc, char** argv) {
         return kExitSuccess;
     }
     if (std::strcmp(command, "recover") == 0) return recoverCommand(argc, argv, 2);
+    if (std::strcmp(command, "disks") == 0) return disksCommand(argc, argv, 2);
+    if (std::strcmp(command, "partitions") == 0) return partitionsCommand(argc, argv, 2);
     std::fprintf(stderr, "salvora: unknown command \"%s\".\n\n%s", command, kUsage);
     return kExitUsage;
 }

@@ -11,11 +11,13 @@
 #include "carve/scan.h"
 #include "carve/search_space.h"
 #include "media/error_text.h"
-#include "media/image_reader.h"
 #include "recovery_app/cli/arguments.h"
 #include "recovery_app/cli/exit_codes.h"
+#include "recovery_app/cli/json_text.h"
+#include "recovery_app/cli/medium_choice.h"
 #include "recovery_app/cli/progress_line.h"
 #include "recovery_app/core/destination.h"
+#include "recovery_app/core/destination_check.h"
 #include "recovery_app/core/file_types.h"
 #include "recovery_app/core/messages.h"
 
@@ -56,17 +58,29 @@ int exitCodeFor(int32_t result) {
 }  // namespace
 
 const char* recoverUsage() {
-    return "Usage: salvora recover --image FILE [--out DIR] [--types LIST] [--quiet]\n"
+    return "Usage: salvora recover --image FILE [--partition K] [OPTIONS]\n"
+           "       salvora recover --disk N [--partition K] [OPTIONS]\n"
+           "       salvora recover --device PATH [--partition K] [OPTIONS]\n"
            "\n"
-           "Reads the disk image FILE block by block, finds the files it holds by their\n"
-           "signatures and writes each one into DIR as KV00000.jpg, KV00001.pdf, ...\n"
-           "The image is only ever read; nothing on it changes.\n"
+           "Reads a partition of a disk or memory card (or a whole disk image) block by\n"
+           "block, finds the files it holds by their signatures and writes each one into\n"
+           "DIR as KV00000.jpg, KV00001.pdf, ... The disk or image is only ever read;\n"
+           "nothing on it changes.\n"
+           "\n"
+           "What to recover from:\n"
+           "  --image FILE     a disk or memory-card image file; without --partition the\n"
+           "                   whole image is searched\n"
+           "  --disk N         disk number N as salvora disks prints it\n"
+           "  --device PATH    a disk by its device path, for example /dev/sdb\n"
+           "  --partition K    partition number K as salvora partitions prints it; for a\n"
+           "                   disk the first partition is taken when it is not given\n"
+           "Reading a disk needs administrator rights: run salvora as root.\n"
            "\n"
            "Options:\n"
-           "  --image FILE   the disk or memory-card image to recover from\n"
            "  --out DIR      destination folder, created when missing (default: \"Saved Files\"\n"
-           "                 in the current folder). Files of an earlier recovery with the\n"
-           "                 same names are overwritten.\n"
+           "                 in the current folder). It must not lie on the disk being\n"
+           "                 recovered: writing there could overwrite the lost files. Files\n"
+           "                 of an earlier recovery with the same names are overwritten.\n"
            "  --types LIST   comma-separated file types to look for, for example jpg,pdf,zip;\n"
            "                 \"all\" for every type. Types: bmp,jpg,indd,riff,tif,raw,orf,crw,\n"
            "                 x3f,mrw,raf,mp3,doc,pdf,mpg,m2ts,mov,zip. Default: all but indd,\n"
@@ -78,14 +92,77 @@ const char* recoverUsage() {
            "so far stay, the file being written is removed.\n"
            "\n"
            "Exit status: 0 done; 1 the medium could not be read to its end; 2 wrong command\n"
-           "line; 3 the image cannot be opened; 4 the destination cannot be used; 5 a\n"
-           "recovered file could not be written; 130 interrupted.\n";
+           "line; 3 the image or disk cannot be opened (missing, empty, no rights); 4 the\n"
+           "destination cannot be used (or lies on the disk being recovered); 5 a recovered\n"
+           "file could not be written; 6 there is no such partition, or its length is 0;\n"
+           "130 interrupted.\n";
 }
+
+namespace {
+
+// The byte range to recover: a partition, or the whole medium (length 0).
+struct RecoveryRange {
+    uint64_t offset = 0;
+    uint64_t length = 0;
+    std::string description;
+};
+
+int openSource(const Arguments& args, ChosenMedium& chosen, std::string& error) {
+    const int sources = int{args.has("image")} + int{args.has("disk")} + int{args.has("device")};
+    if (sources != 1) {
+        error = "Please name what to recover from with one of --image FILE, --disk N or --device PATH.";
+        return kExitUsage;
+    }
+    if (args.has("image")) return chooseImage(args.value("image"), chosen, error);
+    if (args.has("disk")) return chooseListedDisk(args.value("disk"), chosen, error);
+    return chooseDevice(args.value("device"), chosen, error);
+}
+
+// The partition number given with --partition, 1 when none is given.
+bool partitionNumber(const Arguments& args, size_t& number, std::string& error) {
+    number = 1;
+    if (!args.has("partition") || parseRowNumber(args.value("partition"), number)) return true;
+    error = "\"" + args.value("partition") + "\" is not a partition number; salvora partitions lists them.";
+    return false;
+}
+
+int choosePartition(size_t number, MediaReader& medium, RecoveryRange& range, std::string& error) {
+    ListedPartitions partitions;
+    if (const int code = listPartitions(medium, partitions, error); code != kExitSuccess) return code;
+    const PartitionRecord* partition = partitionToRecover(partitions.rows, number - 1);
+    if (!partition) {
+        error = std::string(messages::kGetPartitionFail) + "\n" +
+                (number > partitions.rows.size()
+                     ? "There is no partition " + std::to_string(number) + ": salvora partitions lists " +
+                           std::to_string(partitions.rows.size()) + "."
+                     : "Partition " + std::to_string(number) + " has a length of 0 bytes.");
+        return kExitNoPartition;
+    }
+    const PartitionRow& row = partitions.rows[number - 1];
+    range.offset = partition->offset;
+    range.length = partition->size;
+    range.description = "partition " + std::to_string(number) + " (" + latin1ToUtf8(row.label) + ", " +
+                        row.format + ", " + row.sizeText + ") of " + medium.devicePath;
+    return kExitSuccess;
+}
+
+// An image without --partition is searched whole; otherwise partition `number`.
+int chooseRange(bool partitionGiven, size_t number, ChosenMedium& chosen, RecoveryRange& range,
+                std::string& error) {
+    if (chosen.image && !partitionGiven) {
+        range.description = "the whole image " + chosen.medium->devicePath;
+        return kExitSuccess;
+    }
+    return choosePartition(number, *chosen.medium, range, error);
+}
+
+}  // namespace
 
 int recoverCommand(int argc, char** argv, int first) {
     Arguments args;
     std::string error;
-    const std::vector<OptionSpec> specs{{"image", true}, {"out", true},   {"types", true},
+    const std::vector<OptionSpec> specs{{"image", true},  {"disk", true},  {"device", true},
+                                        {"partition", true}, {"out", true}, {"types", true},
                                         {"quiet", false}, {"help", false}};
     if (!args.parse(argc, argv, first, specs, error)) return fail(kExitUsage, error + " See salvora recover --help.");
     if (args.has("help")) {
@@ -95,30 +172,41 @@ int recoverCommand(int argc, char** argv, int first) {
     if (!args.positional().empty()) {
         return fail(kExitUsage, "Unexpected word \"" + args.positional().front() + "\". See salvora recover --help.");
     }
-    if (!args.has("image")) return fail(kExitUsage, "Please name the image to recover from with --image FILE.");
 
     EnabledFamilies families = standardFamilies();
     if (args.has("types") && !familiesFromList(args.value("types"), families, error)) {
         return fail(kExitUsage, error);
     }
 
-    std::unique_ptr<MediaReader> medium = openImage(args.value("image"), error);
-    if (!medium) return fail(kExitSourceFailed, error);
+    size_t number = 1;
+    if (!partitionNumber(args, number, error)) return fail(kExitUsage, error);
+    ChosenMedium chosen;
+    if (const int code = openSource(args, chosen, error); code != kExitSuccess) return fail(code, error);
+    MediaReader& medium = *chosen.medium;
+    RecoveryRange range;
+    const int chosenRange = chooseRange(args.has("partition"), number, chosen, range, error);
+    if (chosenRange != kExitSuccess) return fail(chosenRange, error);
 
-    std::string destination;
-    if (!prepareDestination(args.value("out", messages::kDefaultSavedFolder), destination, error)) {
-        return fail(kExitDestination, error);
+    const std::string folder = args.value("out", messages::kDefaultSavedFolder);
+    if (destinationOnDisk(folder, medium)) {
+        const std::string refusal =
+            sameDiskMessage(folder, diskName(medium), messages::kSameDiskEndingCommandLine);
+        return fail(kExitDestination, refusal);
     }
+    std::string destination;
+    if (!prepareDestination(folder, destination, error)) return fail(kExitDestination, error);
 
+    const bool quiet = args.has("quiet");
+    if (!quiet) std::printf("Recovering %s\n", range.description.c_str());
+    std::fflush(stdout);
     SearchSpace space;
-    initFromPartition(space, *medium, 0, 0);
+    initFromPartition(space, medium, range.offset, range.length);
     gStopRequested.store(false);
     installStopHandlers();
-    const bool quiet = args.has("quiet");
     ProgressLine progress(stderr, isatty(STDERR_FILENO) != 0, quiet, gStopRequested);
     uint32_t saved = 0;
     clearLastErrorText();
-    const int32_t result = runScan(*medium, destination, families, space, 0, progress, saved);
+    const int32_t result = runScan(medium, destination, families, space, 0, progress, saved);
     progress.finish(result == kScanFinished);
 
     if (result == kScanFinished || result == kScanStopped) {

@@ -45,7 +45,7 @@ Outcome salvora(const std::string& arguments, const test::TempDir& dir) {
 
 bool haveTool(const char* tool) { return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0; }
 
-class RecoverCommand : public ::testing::Test {
+class RecoverImageCommand : public ::testing::Test {
 protected:
     test::TempDir dir;
     fs::path path(const std::string& name) const { return dir.path() / name; }
@@ -58,7 +58,7 @@ protected:
 
 // A camera's FAT32 card whose photographs were deleted: the photographs come
 // back byte-identical, in the order they were written, and the image is unchanged.
-TEST_F(RecoverCommand, DeletedPhotosOnAFatCardComeBackAndTheCardIsUntouched) {
+TEST_F(RecoverImageCommand, DeletedPhotosOnAFatCardComeBackAndTheCardIsUntouched) {
     if (!haveTool("mkfs.vfat") || !haveTool("mcopy")) GTEST_SKIP() << "dosfstools and mtools are needed";
     const fs::path card = path("card.img");
     const std::vector<std::string> photos{"camera_640x480.jpg", "camera_320x240.jpg", "jfif_exif_160x120.jpg",
@@ -89,7 +89,7 @@ TEST_F(RecoverCommand, DeletedPhotosOnAFatCardComeBackAndTheCardIsUntouched) {
     EXPECT_EQ(test::readFile(card), before);
 }
 
-TEST_F(RecoverCommand, BadInputGetsOneClearMessageAndWritesNothing) {
+TEST_F(RecoverImageCommand, BadInputGetsOneClearMessageAndWritesNothing) {
     test::writeFile(path("empty.img"), {});
     fs::create_directory(path("folder.img"));
     test::writeFile(path("good.img"), std::vector<uint8_t>(4096, 0));
@@ -121,7 +121,7 @@ TEST_F(RecoverCommand, BadInputGetsOneClearMessageAndWritesNothing) {
     }
 }
 
-TEST_F(RecoverCommand, HelpExplainsTheCommandAndTheTypes) {
+TEST_F(RecoverImageCommand, HelpExplainsTheCommandAndTheTypes) {
     const Outcome top = salvora("--help", dir);
     EXPECT_EQ(top.status, 0);
     EXPECT_NE(top.out.find("recover"), std::string::npos);
@@ -132,7 +132,7 @@ TEST_F(RecoverCommand, HelpExplainsTheCommandAndTheTypes) {
     }
 }
 
-TEST_F(RecoverCommand, DefaultDestinationIsSavedFilesInTheCurrentFolder) {
+TEST_F(RecoverImageCommand, DefaultDestinationIsSavedFilesInTheCurrentFolder) {
     ImageWithOnePhoto();
     const std::string command = "cd " + quote(dir.path().string()) + " && " + quote(SALVORA_EXE) +
                                 " recover --image one.img --quiet >/dev/null 2>&1";

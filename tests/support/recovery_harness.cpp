@@ -22,11 +22,16 @@ private:
 }  // namespace
 
 Recovery recoverImage(const std::vector<uint8_t>& image, const EnabledFamilies& families, uint32_t sectorSize) {
-    Recovery recovery;
     MemoryReader medium(image, sectorSize);
+    return recoverRange(medium, 0, 0, families);
+}
+
+Recovery recoverRange(MediaReader& medium, uint64_t offset, uint64_t length,
+                      const EnabledFamilies& families) {
+    Recovery recovery;
     TempDir folder;
     SearchSpace space;
-    initFromPartition(space, medium, 0, 0);
+    initFromPartition(space, medium, offset, length);
     Collector collector(recovery);
     clearLastErrorText();
     recovery.result = runScan(medium, folder.folder(), families, space, 0, collector, recovery.savedCounter);

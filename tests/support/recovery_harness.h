@@ -10,6 +10,10 @@
 #include "carve/scan.h"
 #include "support/test_files.h"
 
+namespace salvora {
+class MediaReader;
+}
+
 namespace salvora::test {
 
 struct Recovery {
@@ -24,6 +28,11 @@ struct Recovery {
 // into a fresh temporary folder and returns what the folder holds afterwards.
 Recovery recoverImage(const std::vector<uint8_t>& image, const EnabledFamilies& families,
                       uint32_t sectorSize = 512);
+
+// Recovers the bytes [offset, offset + length) of `medium` (the whole medium
+// when length is 0) the same way.
+Recovery recoverRange(MediaReader& medium, uint64_t offset, uint64_t length,
+                      const EnabledFamilies& families);
 
 // An enable list with only the families of the given extensions on.
 EnabledFamilies onlyFamilies(const std::vector<std::string>& extensions);

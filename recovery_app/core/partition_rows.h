@@ -1,0 +1,35 @@
+// The rows of the partition list that both front ends show, and the
+// partition a recovery takes from the chosen row.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "partitions/partition_record.h"
+
+namespace salvora {
+
+// At most this many partition records are looked at for rows.
+constexpr size_t kMaxPartitionEntries = 11;
+
+struct PartitionRow {
+    std::string label;           // the volume label, "NO NAME", or "Unknown"
+    std::string format;          // fsName, or "Unknown"
+    std::string sizeText;        // size text of the partition, or "Unknown"
+    PartitionRecord* partition;  // the record in the list
+};
+
+// Rows for the first kMaxPartitionEntries records of `list`: a FAT or NTFS
+// record gives its label (or "NO NAME"), fsName and size; a record without a
+// file system gives "Unknown", "Unknown" and its size when that is non-zero
+// and below `diskSize`. Otherwise that record is made to cover the whole disk
+// (offset 0, size diskSize), gives the last row, and the walk ends. With a
+// diskSize of 0 such a row shows "Unknown" as its size.
+std::vector<PartitionRow> partitionRows(PartitionList& list, uint64_t diskSize);
+
+// The partition of row `row` (counted from 0) to recover, or nullptr when
+// there is no such row or the partition's size is 0.
+PartitionRecord* partitionToRecover(const std::vector<PartitionRow>& rows, size_t row);
+
+}  // namespace salvora
