@@ -70,7 +70,7 @@ void noteReadFailure(uint64_t offset) {
 // Finds up to ten file starts with strict recognition and marks them, so the
 // block size and grid can be derived from their alignment.
 int32_t discoveryPass(MediaReader& medium, SearchSpace& space, const SignatureRegistry& registry,
-                      uint32_t blockSize) {
+                      uint32_t blockSize, ScanObserver& observer) {
     const uint32_t windowLength = windowLengthFor(blockSize);
     ScanBuffer buffer(blockSize);
     CarveCandidate none;
@@ -81,6 +81,7 @@ int32_t discoveryPass(MediaReader& medium, SearchSpace& space, const SignatureRe
     buffer.refill(medium, offset);
     int startsFound = 0;
     while (range != space.head()) {
+        if (observer.stopRequested()) return kScanStopped;
         const uint64_t offsetAtStart = offset;
         FamilyTally* tally = registry.findHeader(buffer.current(), windowLength, 1, none, fresh);
         if (tally && tally->family) {
@@ -299,7 +300,7 @@ int32_t runScan(MediaReader& medium, const std::string& destinationFolder, const
     const uint32_t sectorSize = medium.sectorSize ? medium.sectorSize : 512;
     SignatureRegistry registry;
     registry.build(families);
-    int32_t result = discoveryPass(medium, searchSpace, registry, sectorSize);
+    int32_t result = discoveryPass(medium, searchSpace, registry, sectorSize, observer);
     if (result == kScanFinished) {
         uint64_t phase = 0;
         const uint32_t carveBlockSize = deriveBlockSize(searchSpace, sectorSize, phase);

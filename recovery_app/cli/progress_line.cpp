@@ -59,6 +59,13 @@ void ProgressLine::draw(int percent) {
     drawn_ = true;
 }
 
+void ProgressLine::note(const std::string& text) {
+    if (terminal_ && drawn_ && !quiet_) std::fputs("\r\033[K", out_);
+    std::fprintf(out_, "%s\n", text.c_str());
+    if (terminal_ && drawn_ && !quiet_) draw(lastPercent_ < 0 ? 0 : lastPercent_);
+    std::fflush(out_);
+}
+
 void ProgressLine::finish(bool reachedEnd) {
     if (quiet_ || !drawn_) return;
     if (reachedEnd) {

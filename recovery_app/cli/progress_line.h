@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "carve/scan.h"
 #include "recovery_app/core/progress_estimate.h"
@@ -23,6 +24,10 @@ public:
     void progress(int percent, uint64_t offset) override;
     void fileSaved(uint32_t keptCount, const SavedFile& file) override;
     bool stopRequested() override { return stop_.load(std::memory_order_relaxed); }
+
+    // Prints a line of its own (for example a warning) without breaking the
+    // redrawn progress line, even in quiet mode.
+    void note(const std::string& text);
 
     // Ends the redrawn line so that later output starts on a line of its own;
     // `reachedEnd` shows the scan as complete.

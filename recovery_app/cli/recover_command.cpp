@@ -11,6 +11,7 @@
 #include "carve/scan.h"
 #include "carve/search_space.h"
 #include "media/error_text.h"
+#include "media/keep_going_reader.h"
 #include "recovery_app/cli/arguments.h"
 #include "recovery_app/cli/exit_codes.h"
 #include "recovery_app/cli/json_text.h"
@@ -20,6 +21,8 @@
 #include "recovery_app/core/destination_check.h"
 #include "recovery_app/core/file_types.h"
 #include "recovery_app/core/messages.h"
+#include "recovery_app/core/progress_estimate.h"
+#include "recovery_app/core/report.h"
 
 namespace salvora::cli {
 
@@ -40,6 +43,32 @@ void installStopHandlers() {
 int fail(int code, const std::string& message) {
     std::fprintf(stderr, "salvora: %s\n", message.c_str());
     return code;
+}
+
+// What the scan reports goes to the progress line and, when asked for, the report.
+class RecoverObserver : public ScanObserver {
+public:
+    RecoverObserver(ProgressLine& line, RecoveryReport& report) : line_(line), report_(report) {}
+    void progressStarted(uint64_t first, uint64_t last) override { line_.progressStarted(first, last); }
+    void progress(int percent, uint64_t offset) override { line_.progress(percent, offset); }
+    void fileSaved(uint32_t keptCount, const SavedFile& file) override {
+        line_.fileSaved(keptCount, file);
+        report_.fileSaved(file);
+    }
+    bool stopRequested() override { return line_.stopRequested(); }
+
+private:
+    ProgressLine& line_;
+    RecoveryReport& report_;
+};
+
+void printUnreadable(uint64_t bytes) {
+    if (bytes == 0) {
+        std::printf("Every byte of the medium could be read.\n");
+        return;
+    }
+    std::printf("%llu bytes (%s) could not be read and were taken as zeros.\n",
+                static_cast<unsigned long long>(bytes), byteText(bytes).c_str());
 }
 
 int exitCodeFor(int32_t result) {
@@ -85,6 +114,12 @@ const char* recoverUsage() {
            "                 \"all\" for every type. Types: bmp,jpg,indd,riff,tif,raw,orf,crw,\n"
            "                 x3f,mrw,raf,mp3,doc,pdf,mpg,m2ts,mov,zip. Default: all but indd,\n"
            "                 mpg, m2ts and mov.\n"
+           "  --report FILE  write one row per recovered file as the recovery goes: name,\n"
+           "                 type, extension, offset of its first byte on the medium, size\n"
+           "                 and SHA-256; JSON lines when FILE ends in .jsonl, CSV otherwise\n"
+           "  --keep-going   on a damaged medium, read around unreadable sectors (taking\n"
+           "                 them as zeros) instead of stopping; each unreadable range is\n"
+           "                 listed, and the summary says how many bytes could not be read\n"
            "  --quiet        print only the summary\n"
            "\n"
            "While it runs, a line on standard error shows the percent done, the number of\n"
@@ -163,7 +198,8 @@ int recoverCommand(int argc, char** argv, int first) {
     std::string error;
     const std::vector<OptionSpec> specs{{"image", true},  {"disk", true},  {"device", true},
                                         {"partition", true}, {"out", true}, {"types", true},
-                                        {"quiet", false}, {"help", false}};
+                                        {"report", true}, {"keep-going", false}, {"quiet", false},
+                                        {"help", false}};
     if (!args.parse(argc, argv, first, specs, error)) return fail(kExitUsage, error + " See salvora recover --help.");
     if (args.has("help")) {
         std::fputs(recoverUsage(), stdout);
@@ -196,28 +232,46 @@ int recoverCommand(int argc, char** argv, int first) {
     std::string destination;
     if (!prepareDestination(folder, destination, error)) return fail(kExitDestination, error);
 
+    RecoveryReport report;
+    if (args.has("report")) {
+        const std::string reportPath = args.value("report");
+        if (destinationOnDisk(reportPath, medium)) {
+            return fail(kExitDestination, "The report " + reportPath +
+                                              " would be written on the disk being recovered. Please write it elsewhere.");
+        }
+        if (!report.open(reportPath, error)) return fail(kExitDestination, error);
+    }
+
     const bool quiet = args.has("quiet");
     if (!quiet) std::printf("Recovering %s\n", range.description.c_str());
     std::fflush(stdout);
-    SearchSpace space;
-    initFromPartition(space, medium, range.offset, range.length);
     gStopRequested.store(false);
     installStopHandlers();
     ProgressLine progress(stderr, isatty(STDERR_FILENO) != 0, quiet, gStopRequested);
+    KeepGoingReader keepGoing(medium, [&](const UnreadableRange& bad) {
+        progress.note("salvora: cannot read " + std::to_string(bad.length) + " bytes at offset " +
+                      std::to_string(bad.offset) + "; they are taken as zeros");
+        report.unreadable(bad.offset, bad.length);
+    });
+    MediaReader& source = args.has("keep-going") ? static_cast<MediaReader&>(keepGoing) : medium;
+    SearchSpace space;
+    initFromPartition(space, source, range.offset, range.length);
+    RecoverObserver observer(progress, report);
     uint32_t saved = 0;
     clearLastErrorText();
-    const int32_t result = runScan(medium, destination, families, space, 0, progress, saved);
+    const int32_t result = runScan(source, destination, families, space, 0, observer, saved);
     progress.finish(result == kScanFinished);
-
     if (result == kScanFinished || result == kScanStopped) {
         if (result == kScanStopped) std::fputs("Recovery interrupted.\n", stdout);
         std::printf(messages::kRecoveryComplete, static_cast<int>(saved));
         std::printf("\n");
+        if (args.has("keep-going")) printUnreadable(keepGoing.unreadableBytes());
         if (!quiet) std::printf("The files are in %s\n", destination.c_str());
         return exitCodeFor(result);
     }
     std::fprintf(stderr, "salvora: %s\n", lastErrorText().c_str());
     std::printf("%u files were recovered into %s before the recovery stopped.\n", saved, destination.c_str());
+    if (args.has("keep-going")) printUnreadable(keepGoing.unreadableBytes());
     return exitCodeFor(result);
 }
 
