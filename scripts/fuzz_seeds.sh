@@ -13,6 +13,27 @@ case "$target" in
       { printf '\000'; head -c 65536 "$file"; } >"$corpus/seed-$n"
     done
     ;;
+  fuzz_partitions)
+    # Boot sectors and tables of real volumes made by mkfs.vfat, mkntfs and sfdisk.
+    for tool in "mkfs.vfat -F 12" "mkfs.vfat -F 16" "mkfs.vfat -F 32"; do
+      n=$((n + 1))
+      scratch=$(mktemp)
+      truncate -s 40M "$scratch"
+      $tool -n SEED "$scratch" >/dev/null 2>&1 && head -c 65536 "$scratch" >"$corpus/seed-$n"
+      rm -f "$scratch"
+    done
+    scratch=$(mktemp)
+    truncate -s 8M "$scratch"
+    if mkntfs -F -q -L SEED "$scratch" >/dev/null 2>&1; then head -c 65536 "$scratch" >"$corpus/seed-ntfs"; fi
+    printf 'label: dos\n2048,4096,c\n8192,4096,5\n' | sfdisk -q "$scratch" >/dev/null 2>&1 && head -c 1024 "$scratch" >"$corpus/seed-mbr"
+    rm -f "$scratch"
+    ;;
+  fuzz_card_status)
+    # Flags, an erase-time byte, then status answers: locked, failed, idle, IDENTIFY-like.
+    printf '\003\001\000\002\000\012\000\000' >"$corpus/seed-locked"
+    printf '\002\377\000\003\000\002\000\000' >"$corpus/seed-failed"
+    head -c 600 /dev/zero >"$corpus/seed-zero"
+    ;;
   *)
     # Other targets take the first 64 KiB of the real files as they are.
     find "$root/tests/data" -type f ! -name '*.md' | sort | while read -r file; do
