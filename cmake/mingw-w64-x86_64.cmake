@@ -24,3 +24,6 @@ find_program(WINE_EXECUTABLE NAMES wine wine64)
 if(WINE_EXECUTABLE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_EXECUTABLE})
 endif()
+
+# Shipped programs carry no symbol tables.
+set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")
