@@ -18,10 +18,13 @@ fi
 
 prefix=$(mktemp -d "${TMPDIR:-/tmp}/salvora-wine.XXXXXX")
 cleanup() {
+  # After a time-out the session's own clean-up may not have run: stop this
+  # prefix's server (and with it its programs) before removing the prefix.
+  if [[ -d "$WINEPREFIX" ]]; then timeout 30 wineserver -k >/dev/null 2>&1 || true; fi
   if [[ "${SALVORA_WINE_KEEP:-0}" == 1 ]]; then
     echo "Wine prefix kept: $prefix" >&2
   else
-    rm -rf "$prefix"
+    rm -rf "$prefix" 2>/dev/null || { sleep 1; rm -rf "$prefix"; }
   fi
 }
 trap cleanup EXIT
