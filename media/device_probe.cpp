@@ -51,4 +51,15 @@ uint64_t probeDevice(DeviceQueries& device, MediaReader& reader) {
     return reportedSizeOf(device);
 }
 
+void applyIdentity(const DeviceIdentity& identity, MediaReader& reader) {
+    if (!identity.answered) return;
+    reader.fixedMedia = identity.removable == 0 ? 1 : 0;
+    reader.busType = identity.busType;
+    if (identity.hasSerial) reader.serial = withOneTrailingSpace(identity.serial);
+    if (identity.hasRevision) reader.revision = identity.revision;
+    if (identity.hasVendor) reader.vendor = withoutTrailingSpaces(identity.vendor);
+    if (identity.hasProduct) reader.product = withoutTrailingSpaces(identity.product);
+    reader.model = modelText(identity);
+}
+
 }  // namespace salvora

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "media/media_reader.h"
+#include "media/storage_descriptor.h"
 
 namespace salvora {
 
@@ -44,5 +45,12 @@ public:
 // first non-zero of the length query, the file size, the extended query's
 // disk size and the end position; 0 when none.
 uint64_t probeDevice(DeviceQueries& device, MediaReader& reader);
+
+// Fills the identity fields of `reader` from a decoded device descriptor:
+// fixedMedia (1 when the medium is not removable), busType, the vendor and
+// the product without trailing spaces, the serial with one trailing space at
+// most, the revision, and the model text. An identity that was not answered
+// changes nothing; a text the device did not report stays empty.
+void applyIdentity(const DeviceIdentity& identity, MediaReader& reader);
 
 }  // namespace salvora

@@ -125,15 +125,7 @@ void identifyDevice(MediaReader& reader) {
                          static_cast<DWORD>(answer.size()), &returned, nullptr)) {
         return;
     }
-    const DeviceIdentity identity = parseStorageDescriptor(answer.data(), returned);
-    if (!identity.answered) return;
-    reader.fixedMedia = identity.removable == 0 ? 1 : 0;
-    reader.busType = identity.busType;
-    if (identity.hasSerial) reader.serial = withOneTrailingSpace(identity.serial);
-    if (identity.hasRevision) reader.revision = identity.revision;
-    if (identity.hasVendor) reader.vendor = withoutTrailingSpaces(identity.vendor);
-    if (identity.hasProduct) reader.product = withoutTrailingSpaces(identity.product);
-    reader.model = modelText(identity);
+    applyIdentity(parseStorageDescriptor(answer.data(), returned), reader);
 }
 
 }  // namespace salvora
