@@ -10,9 +10,10 @@
 #
 # Environment: SALVORA_WINE_TIMEOUT  seconds for the whole session (default 600)
 #              SALVORA_WINE_KEEP     1 keeps the prefix (its path is printed)
+#              SALVORA_WINE_VERBOSE  1 prints the end of Wine's log when COMMAND fails
 set -euo pipefail
 if [[ $# -eq 0 ]]; then
-  sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//' >&2
+  sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//' >&2
   exit 2
 fi
 
