@@ -9,6 +9,9 @@
 
 namespace salvora {
 
+// Creates (or empties) the file at `path` (UTF-8) for reading and writing in
+// binary mode and returns the stream; null on failure with errno set.
+std::FILE* openOutputFile(const std::string& path);
 // Positions `file` at the absolute byte offset. False on failure.
 bool seekOutput(std::FILE* file, uint64_t offset);
 // Moves `file` by `delta` bytes from its current position. False on failure.

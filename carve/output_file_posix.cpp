@@ -7,6 +7,8 @@
 
 namespace salvora {
 
+std::FILE* openOutputFile(const std::string& path) { return std::fopen(path.c_str(), "w+b"); }
+
 bool seekOutput(std::FILE* file, uint64_t offset) {
     if (offset > static_cast<uint64_t>(INT64_MAX)) return false;
     return ::fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;

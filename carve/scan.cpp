@@ -220,7 +220,7 @@ void CarvingPass::startOutput() {
         return;
     }
     if (current_.tally->family->saveOutput != 1) return;
-    current_.output = std::fopen(current_.path.c_str(), "w+b");
+    current_.output = openOutputFile(current_.path);
     if (!current_.output) {
         setLastErrorText(std::strerror(errno));
         result_ = kScanCreateFailed;

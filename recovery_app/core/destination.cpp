@@ -1,7 +1,7 @@
 #include "recovery_app/core/destination.h"
 
-#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 namespace salvora {
@@ -10,6 +10,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The engine's paths are UTF-8 on every platform; a path built from plain
+// text would be read in the system's code page on Windows.
+fs::path pathOf(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+
 bool endsWithSeparator(const std::string& text) {
     return !text.empty() && (text.back() == '/' || text.back() == '\\');
 }
@@ -17,9 +21,9 @@ bool endsWithSeparator(const std::string& text) {
 // Creates and removes a probe file: the only sure test that files can be made here.
 bool canCreateFiles(const fs::path& folder) {
     const fs::path probe = folder / ".salvora-write-test";
-    std::FILE* file = std::fopen(probe.string().c_str(), "wb");
+    std::ofstream file(probe, std::ios::binary);
     if (!file) return false;
-    std::fclose(file);
+    file.close();
     std::error_code ignored;
     fs::remove(probe, ignored);
     return true;
@@ -32,7 +36,7 @@ bool prepareDestination(const std::string& folder, std::string& prepared, std::s
         whyNot = "No destination folder was given.";
         return false;
     }
-    const fs::path path(folder);
+    const fs::path path = pathOf(folder);
     std::error_code error;
     const fs::file_status status = fs::status(path, error);
     if (fs::exists(status) && !fs::is_directory(status)) {

@@ -1,14 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstring>
 #include <filesystem>
 
 #include "carve/scan.h"
+#include "carve/scan_families.h"
 #include "carve/shared_checks.h"
 #include "carve/signature_registry.h"
 #include "media/bytes.h"
@@ -19,110 +15,7 @@
 namespace salvora {
 namespace {
 
-// A made-up format: a block starting "HDR", an id byte and a le32 length;
-// the file is that many bytes. Its checks are the shared ones.
-const uint8_t kHdr[] = {'H', 'D', 'R'};
-uint32_t recogniseHdr(const uint8_t* window, uint32_t length, uint32_t, const CarveCandidate&,
-                      CarveCandidate& fresh) {
-    resetCandidate(fresh);
-    fresh.extension = "hdr";
-    fresh.expectedSize = Bytes(window, length).le32(4);
-    fresh.blockCheck = blockCheckUntilExpected;
-    fresh.endCheck = endCheckTruncateToExpected;
-    return 1;
-}
-void registerHdr(FamilyTally& tally) { registerSignature(0, kHdr, 3, recogniseHdr, tally); }
-
-// Another made-up format with a header holdoff: "HLD", runs until the next header.
-const uint8_t kHld[] = {'H', 'L', 'D'};
-uint32_t recogniseHld(const uint8_t*, uint32_t, uint32_t, const CarveCandidate&, CarveCandidate& fresh) {
-    resetCandidate(fresh);
-    fresh.extension = "hld";
-    return 1;
-}
-void registerHld(FamilyTally& tally) { registerSignature(0, kHld, 3, recogniseHld, tally); }
-
-// "STP": a file whose block check ends it on its third block.
-const uint8_t kStp[] = {'S', 'T', 'P'};
-uint32_t stopOnThird(const uint8_t*, uint32_t, CarveCandidate& candidate) {
-    return candidate.size == 2 * 512 ? 2 : 1;
-}
-std::vector<uint64_t> gSizesAtEndCheck;
-void recordSize(CarveCandidate& candidate) { gSizesAtEndCheck.push_back(candidate.size); }
-uint32_t recogniseStp(const uint8_t*, uint32_t, uint32_t, const CarveCandidate&, CarveCandidate& fresh) {
-    resetCandidate(fresh);
-    fresh.extension = "stp";
-    fresh.blockCheck = stopOnThird;
-    fresh.endCheck = recordSize;
-    return 1;
-}
-void registerStp(FamilyTally& tally) { registerSignature(0, kStp, 3, recogniseStp, tally); }
-
-const FileFamily kHdrFamily{"hdr", "", 0, 0, 1, 1, registerHdr};
-const FileFamily kHldFamily{"hld", "", 8192, 0, 1, 1, registerHld};
-const FileFamily kStpFamily{"stp", "", 0, 0, 1, 1, registerStp};
-
-EnabledFamilies families() {
-    return {{1, &kHdrFamily}, {1, &kHldFamily}, {1, &kStpFamily}, {0, nullptr}};
-}
-
-void putHeader(std::vector<uint8_t>& image, size_t at, const char* magic, char id, uint32_t length) {
-    std::memcpy(image.data() + at, magic, 3);
-    image[at + 3] = static_cast<uint8_t>(id);
-    for (int i = 0; i < 4; ++i) image[at + 4 + i] = static_cast<uint8_t>(length >> (8 * i));
-    for (size_t i = 8; i < 512 && at + i < image.size(); ++i) image[at + i] = static_cast<uint8_t>(id);
-}
-
-void fillBlock(std::vector<uint8_t>& image, size_t block, char fill) {
-    std::memset(image.data() + block * 512, fill, 512);
-}
-
-// A medium that reports how it was read and can fail at a chosen offset.
-class TestMedium : public MemoryReader {
-public:
-    using MemoryReader::MemoryReader;
-    std::vector<uint64_t> reads;
-    uint64_t failFrom = UINT64_MAX;
-
-protected:
-    int32_t deviceRead(void* buffer, uint32_t count, uint64_t offset) override {
-        reads.push_back(offset);
-        if (offset >= failFrom) {
-            recordReadFailure(5, "Input/output error");
-            return 0;
-        }
-        return MemoryReader::deviceRead(buffer, count, offset);
-    }
-};
-
-class Observer : public ScanObserver {
-public:
-    std::vector<int> percents;
-    std::vector<SavedFile> saved;
-    std::vector<uint32_t> counts;
-    int stopAfterBlocks = -1;
-    void progress(int percent, uint64_t) override { percents.push_back(percent); }
-    void fileSaved(uint32_t keptCount, const SavedFile& file) override {
-        counts.push_back(keptCount);
-        saved.push_back(file);
-    }
-    bool stopRequested() override { return stopAfterBlocks >= 0 && static_cast<int>(percents.size()) >= stopAfterBlocks; }
-};
-
-struct Scan {
-    int32_t result;
-    uint32_t counter = 0;
-};
-
-Scan scan(MediaReader& medium, const test::TempDir& dir, Observer& observer) {
-    SearchSpace space;
-    initFromPartition(space, medium, 0, 0);
-    Scan out;
-    clearLastErrorText();
-    out.result = runScan(medium, dir.folder(), families(), space, 0, observer, out.counter);
-    EXPECT_TRUE(space.empty());
-    return out;
-}
+using namespace scan_test;
 
 TEST(Scan, BlockSize512ExaminesA897BlockWindowPerRefill) {
     std::vector<uint8_t> image(2 << 20, 0);
@@ -309,58 +202,6 @@ TEST(Scan, SecondScanIntoTheSameFolderNumbersFromZeroAndOverwrites) {
     ASSERT_EQ(scan(medium, dir, observer).result, kScanFinished);
     EXPECT_EQ(dir.fileNames(), (std::vector<std::string>{"KV00000.hdr"}));
     EXPECT_EQ(test::readFile(dir.path() / "KV00000.hdr").size(), 1000u);
-}
-
-// A full disk (writes go to /dev/full) ends the scan with the system's text;
-// the files saved before stay whole and the file being written is removed.
-TEST(OutputFailure, FullDiskEndsTheScanAndKeepsEarlierFiles) {
-    for (uint32_t secondLength : {600u, 3u << 20}) {  // flushed when closed / while written
-        std::vector<uint8_t> image(8 << 20, 0);
-        putHeader(image, 4096, "HDR", 'a', 1000);
-        putHeader(image, 65536, "HDR", 'b', secondLength);
-        TestMedium medium(image);
-        test::TempDir dir;
-        std::filesystem::create_symlink("/dev/full", dir.path() / "KV00001.hdr");
-        Observer observer;
-        const Scan result = scan(medium, dir, observer);
-        EXPECT_EQ(result.result, kScanWriteFailed) << secondLength;
-        EXPECT_EQ(lastErrorText(), std::strerror(ENOSPC));
-        EXPECT_EQ(result.counter, 1u);
-        EXPECT_EQ(dir.fileNames(), (std::vector<std::string>{"KV00000.hdr"})) << secondLength;
-        EXPECT_EQ(test::readFile(dir.path() / "KV00000.hdr"),
-                  std::vector<uint8_t>(image.begin() + 4096, image.begin() + 4096 + 1000));
-    }
-}
-
-// A file larger than the destination allows (EFBIG) ends there and is judged
-// on what was written; the scan goes on with the next file.
-TEST(OutputFailure, FileTooLargeEndsThatFileAndTheScanGoesOn) {
-    std::vector<uint8_t> image(4 << 20, 0);
-    putHeader(image, 4096, "HDR", 'a', 1000);
-    putHeader(image, 65536, "HDR", 'b', 1 << 20);  // beyond the limit: dropped as cut short
-    putHeader(image, 3 << 20, "HDR", 'c', 2000);
-    test::TempDir dir;
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{256 * 1024, 256 * 1024};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        TestMedium medium(image);
-        SearchSpace space;
-        initFromPartition(space, medium, 0, 0);
-        Observer observer;
-        uint32_t counter = 0;
-        const int32_t result = runScan(medium, dir.folder(), families(), space, 0, observer, counter);
-        _exit(result == kScanFinished && counter == 2 ? 0 : 10 + result);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(dir.fileNames(), (std::vector<std::string>{"KV00000.hdr", "KV00001.hdr"}));
-    EXPECT_EQ(test::readFile(dir.path() / "KV00001.hdr"),
-              std::vector<uint8_t>(image.begin() + (3 << 20), image.begin() + (3 << 20) + 2000));
 }
 
 }  // namespace

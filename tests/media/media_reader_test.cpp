@@ -178,5 +178,24 @@ TEST_F(ImageFile, ImageThatShrinksUnderTheReaderReportsAReadError) {
     clearLastErrorText();
 }
 
+TEST_F(ImageFile, ReadErrorTextCarriesTheSystemsOwnWords) {
+    const auto path = dir.path() / "card.img";
+    test::writeFile(path, countingBytes(8192));
+    std::string why;
+    auto reader = openImage(path.string(), why);
+    ASSERT_TRUE(reader);
+    std::filesystem::resize_file(path, 512);
+    clearLastErrorText();
+    std::vector<uint8_t> out(1024);
+    EXPECT_EQ(reader->readAt(out.data(), 1024, 2048), 0);
+    const std::string text = lastErrorText();
+    const size_t description = text.find("\nDescription:");
+    ASSERT_NE(description, std::string::npos) << text;
+    const std::string words = text.substr(description + 13);
+    EXPECT_GE(words.size(), 3u) << text;
+    EXPECT_NE(words.back(), '\n') << "the system's line end is not part of the text";
+    clearLastErrorText();
+}
+
 }  // namespace
 }  // namespace salvora

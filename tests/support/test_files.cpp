@@ -42,7 +42,9 @@ TempDir::~TempDir() {
 }
 
 std::string TempDir::folder() const {
-    return path_.string() + static_cast<char>(fs::path::preferred_separator);
+    // UTF-8, as the engine takes paths (a user name outside ASCII on Windows).
+    const std::u8string text = path_.u8string();
+    return std::string(text.begin(), text.end()) + static_cast<char>(fs::path::preferred_separator);
 }
 
 std::vector<std::string> TempDir::fileNames() const {

@@ -1,0 +1,24 @@
+// Resource ids of the widget gallery.
+#pragma once
+
+#define IDD_GALLERY 100
+
+#define IDB_PATTERN 201
+#define IDB_FULL 202
+#define IDB_FULL_PRESSED 203
+#define IDB_FULL_HOT 204
+#define IDB_TOGGLE_ALT 205
+#define IDB_MISSING 299
+
+#define IDC_PLAIN_BUTTON 1001
+#define IDC_FULL_BUTTON 1002
+#define IDC_TOGGLE_BUTTON 1003
+#define IDC_DISABLED_BUTTON 1004
+#define IDC_BROKEN_BUTTON 1005
+#define IDC_BAR_0 1010
+#define IDC_BAR_50 1011
+#define IDC_BAR_100 1012
+#define IDC_BAR_TEXT 1013
+#define IDC_CAPTION_BUTTONS 1020
+#define IDC_CAPTION_BARS 1021
+#define IDC_FOLDER_STATUS 1022
