@@ -54,7 +54,7 @@ run_fuzz_targets() {
     corpus="$ROOT/build/fuzz/corpus/$name"
     if [[ ! -d "$corpus" ]]; then
       mkdir -p "$corpus"
-      "$ROOT/scripts/fuzz_seeds.sh" "$name" "$corpus"
+      "$ROOT/scripts/fuzz/seeds.sh" "$name" "$corpus"
     fi
     log "Fuzzing $name for $seconds s"
     ASAN_OPTIONS=detect_leaks=1 "$target" "$corpus" -max_total_time="$seconds" -max_len=70000 \

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# fuzz_seeds.sh TARGET CORPUS: writes the seed inputs of a fuzz target.
+# seeds.sh TARGET CORPUS: writes the seed inputs of a fuzz target.
 set -euo pipefail
-root="$(cd "$(dirname "$0")/.." && pwd)"
+root="$(cd "$(dirname "$0")/../.." && pwd)"
 target=$1
 corpus=$2
 n=0
