@@ -1,4 +1,4 @@
-# packages: package
+# packages: package windows
 # The Debian package installs working programs: unpack it into a scratch root
 # and run them from there.
 build_preset release >/dev/null
@@ -11,3 +11,12 @@ dpkg -x "$deb" "$scratch"
 test -f "$scratch/usr/share/man/man1/salvora.1"
 if [[ -x "$scratch/usr/bin/lockwright" ]]; then "$scratch/usr/bin/lockwright" --help >/dev/null; fi
 echo "package $(basename "$deb") installs and runs"
+
+# The Windows zip holds both programs side by side.
+if [[ -f "$ROOT/build/windows/build.ninja" ]]; then
+  "$ROOT/scripts/package_windows.sh" >/dev/null
+  listing=$(unzip -l "$ROOT"/build/windows/packages/*.zip)
+  grep -q "/salvora.exe" <<<"$listing"
+  grep -q "/lockwright.exe" <<<"$listing"
+  echo "Windows zip holds salvora.exe and lockwright.exe"
+fi
