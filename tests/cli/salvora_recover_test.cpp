@@ -89,6 +89,30 @@ TEST_F(RecoverImageCommand, DeletedPhotosOnAFatCardComeBackAndTheCardIsUntouched
     EXPECT_EQ(test::readFile(card), before);
 }
 
+// The source is only ever read: an image holding files of every family is
+// bit-identical, with the same modification time, after a scan for all of them.
+TEST_F(RecoverImageCommand, ImageIsUnchangedAfterAScanForEveryFamily) {
+    test::ImageBuilder image(8 << 20);
+    size_t offset = 65536;
+    for (const auto& entry : fs::recursive_directory_iterator(test::dataPath(""))) {
+        if (!entry.is_regular_file() || entry.path().extension() == ".md") continue;
+        const auto bytes = test::readFile(entry.path());
+        if (offset + bytes.size() > image.bytes().size() || bytes.size() > 256 * 1024) continue;
+        image.place(offset, bytes);
+        offset += (bytes.size() + 65535) / 65536 * 65536;
+    }
+    const fs::path card = path("card.img");
+    test::writeFile(card, image.bytes());
+    const auto modified = fs::last_write_time(card);
+    const Outcome run = salvora("recover --types all --quiet --image " + quote(card.string()) + " --out " +
+                                    quote(path("out").string()),
+                                dir);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_GT(std::distance(fs::directory_iterator(path("out")), fs::directory_iterator()), 40);
+    EXPECT_EQ(test::readFile(card), image.bytes());
+    EXPECT_EQ(fs::last_write_time(card), modified);
+}
+
 TEST_F(RecoverImageCommand, BadInputGetsOneClearMessageAndWritesNothing) {
     test::writeFile(path("empty.img"), {});
     fs::create_directory(path("folder.img"));
