@@ -3,15 +3,15 @@
 namespace salvora::cli {
 
 namespace {
-const OptionSpec* findSpec(const std::vector<OptionSpec>& specs, const std::string& name) {
-    for (const OptionSpec& spec : specs) {
-        if (spec.name == name) return &spec;
+const OptionRule* findRule(const std::vector<OptionRule>& rules, const std::string& name) {
+    for (const OptionRule& rule : rules) {
+        if (rule.name == name) return &rule;
     }
     return nullptr;
 }
 }  // namespace
 
-bool Arguments::parse(int argc, char** argv, int first, const std::vector<OptionSpec>& specs,
+bool Arguments::parse(int argc, char** argv, int first, const std::vector<OptionRule>& rules,
                       std::string& error) {
     bool onlyPositional = false;
     for (int i = first; i < argc; ++i) {
@@ -32,12 +32,12 @@ bool Arguments::parse(int argc, char** argv, int first, const std::vector<Option
             name = name.substr(0, equals);
             inlineValue = true;
         }
-        const OptionSpec* spec = findSpec(specs, name);
-        if (!spec) {
+        const OptionRule* rule = findRule(rules, name);
+        if (!rule) {
             error = "Unknown option --" + name + ".";
             return false;
         }
-        if (!spec->takesValue) {
+        if (!rule->takesValue) {
             if (inlineValue) {
                 error = "The option --" + name + " takes no value.";
                 return false;
@@ -53,7 +53,7 @@ bool Arguments::parse(int argc, char** argv, int first, const std::vector<Option
             value = argv[++i];
         }
         std::vector<std::string>& list = values_[name];
-        if (!list.empty() && !spec->repeatable) {
+        if (!list.empty() && !rule->repeatable) {
             error = "The option --" + name + " was given twice.";
             return false;
         }

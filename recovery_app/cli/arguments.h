@@ -9,7 +9,7 @@
 
 namespace salvora::cli {
 
-struct OptionSpec {
+struct OptionRule {
     std::string name;  // without the leading dashes
     bool takesValue;
     bool repeatable = false;
@@ -19,7 +19,7 @@ class Arguments {
 public:
     // Parses argv[first..argc). Returns false with a message in `error` on an
     // unknown option, a missing value or a repeated single option.
-    bool parse(int argc, char** argv, int first, const std::vector<OptionSpec>& specs, std::string& error);
+    bool parse(int argc, char** argv, int first, const std::vector<OptionRule>& rules, std::string& error);
 
     bool has(const std::string& name) const { return values_.count(name) != 0 || flags_.count(name) != 0; }
     // The (last) value of an option, or `fallback`.

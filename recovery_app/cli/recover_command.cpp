@@ -196,11 +196,11 @@ int chooseRange(bool partitionGiven, size_t number, ChosenMedium& chosen, Recove
 int recoverCommand(int argc, char** argv, int first) {
     Arguments args;
     std::string error;
-    const std::vector<OptionSpec> specs{{"image", true},  {"disk", true},  {"device", true},
+    const std::vector<OptionRule> rules{{"image", true},  {"disk", true},  {"device", true},
                                         {"partition", true}, {"out", true}, {"types", true},
                                         {"report", true}, {"keep-going", false}, {"quiet", false},
                                         {"help", false}};
-    if (!args.parse(argc, argv, first, specs, error)) return fail(kExitUsage, error + " See salvora recover --help.");
+    if (!args.parse(argc, argv, first, rules, error)) return fail(kExitUsage, error + " See salvora recover --help.");
     if (args.has("help")) {
         std::fputs(recoverUsage(), stdout);
         return kExitSuccess;
