@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "support/recovery_harness.h"
 
 namespace salvora::test {
@@ -68,6 +70,15 @@ inline std::vector<uint8_t> contentOf(const Recovery& recovery, const SavedFile&
 
 inline std::vector<uint8_t> prefix(const std::vector<uint8_t>& bytes, size_t length) {
     return {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min(length, bytes.size()))};
+}
+
+// Expects the file placed at `placed` back byte for byte under `extension`.
+inline void expectRecovered(const Recovery& recovery, const PlacedFile& placed, const std::string& extension) {
+    const SavedFile* saved = savedAt(recovery, placed.offset);
+    ASSERT_NE(saved, nullptr) << placed.name << " was not recovered";
+    EXPECT_EQ(saved->extension, extension) << placed.name;
+    EXPECT_EQ(saved->size, placed.bytes.size()) << placed.name;
+    EXPECT_EQ(contentOf(recovery, *saved), placed.bytes) << placed.name;
 }
 
 }  // namespace salvora::test

@@ -13,15 +13,7 @@ using test::onlyFamilies;
 using test::PlacedFile;
 using test::recoverImage;
 using test::savedAt;
-
-// Expects the file placed at `placed` back byte for byte under `extension`.
-void expectRecovered(const test::Recovery& recovery, const PlacedFile& placed, const std::string& extension) {
-    const SavedFile* saved = savedAt(recovery, placed.offset);
-    ASSERT_NE(saved, nullptr) << placed.name << " was not recovered";
-    EXPECT_EQ(saved->extension, extension) << placed.name;
-    EXPECT_EQ(saved->size, placed.bytes.size()) << placed.name;
-    EXPECT_EQ(contentOf(recovery, *saved), placed.bytes) << placed.name;
-}
+using test::expectRecovered;
 
 TEST(RiffRecovery, WaveAndAviComeBackWholeUnderTheirFormType) {
     CardLayout card(1 << 20);
