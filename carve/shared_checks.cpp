@@ -1,7 +1,7 @@
 #include "carve/shared_checks.h"
 
 #include <cstring>
-#include <vector>
+#include <memory>
 
 #include "carve/output_file.h"
 
@@ -25,15 +25,17 @@ void endCheckFindLastFooter(CarveCandidate& candidate, const uint8_t* footer, ui
     if (footerLength == 0 || !candidate.output) return;
     // The head holds one chunk; the tail keeps the first footerLength - 1
     // bytes of the chunk after it, so a footer across two chunks is found.
-    std::vector<uint8_t> buffer(kChunk + footerLength - 1, 0);
+    const auto storage = std::make_unique_for_overwrite<uint8_t[]>(kChunk + footerLength - 1);
+    uint8_t* const buffer = storage.get();
+    std::memset(buffer + kChunk, 0, footerLength - 1);
     uint64_t position = candidate.size;
     do {
         position = position % kChunk != 0 ? position - position % kChunk : position - kChunk;
         if (!seekOutput(candidate.output, position)) return;
-        const size_t got = std::fread(buffer.data(), 1, kChunk, candidate.output);
-        if (got < kChunk) std::memset(buffer.data() + got, 0, kChunk - got);
+        const size_t got = std::fread(buffer, 1, kChunk, candidate.output);
+        if (got < kChunk) std::memset(buffer + got, 0, kChunk - got);
         for (size_t i = got; i-- > 0;) {
-            if (buffer[i] == footer[0] && std::memcmp(buffer.data() + i, footer, footerLength) == 0) {
+            if (buffer[i] == footer[0] && std::memcmp(buffer + i, footer, footerLength) == 0) {
                 const uint64_t end = position + i + footerLength;
                 // A match that runs into bytes beyond the file's size is not in the file.
                 if (end <= candidate.size) {
@@ -42,7 +44,7 @@ void endCheckFindLastFooter(CarveCandidate& candidate, const uint8_t* footer, ui
                 }
             }
         }
-        std::memmove(buffer.data() + kChunk, buffer.data(), footerLength - 1);
+        std::memmove(buffer + kChunk, buffer, footerLength - 1);
     } while (position > 0);
     candidate.size = 0;
 }

@@ -1,7 +1,7 @@
 #include "formats/jpeg.h"
 
 #include <algorithm>
-#include <vector>
+#include <memory>
 
 #include "carve/output_file.h"
 #include "carve/shared_checks.h"
@@ -113,12 +113,19 @@ uint32_t blockCheckJpeg(const uint8_t* window, uint32_t windowLength, CarveCandi
 
 namespace {
 
-// The first bytes of the written file, as much as the structure check looks at.
-std::vector<uint8_t> readHead(CarveCandidate& candidate) {
-    std::vector<uint8_t> head;
+// The first bytes of the written file, as much as the structure check looks
+// at. The buffer is not cleared first: only the bytes read are used.
+struct FileHead {
+    std::unique_ptr<uint8_t[]> data;
+    size_t size = 0;
+    Bytes bytes() const { return Bytes(data.get(), size); }
+};
+
+FileHead readHead(CarveCandidate& candidate) {
+    FileHead head;
     if (!candidate.output || !seekOutput(candidate.output, 0)) return head;
-    head.resize(kStructureLimit);
-    head.resize(std::fread(head.data(), 1, head.size(), candidate.output));
+    head.data = std::make_unique_for_overwrite<uint8_t[]>(kStructureLimit);
+    head.size = std::fread(head.data.get(), 1, kStructureLimit, candidate.output);
     return head;
 }
 
@@ -147,8 +154,8 @@ void endCheckJpeg(CarveCandidate& candidate) {
     candidate.size = 0;
     if (!candidate.output) return;
     const int64_t written = tellOutput(candidate.output);
-    const std::vector<uint8_t> head = readHead(candidate);
-    const Bytes file(head.data(), head.size());
+    const FileHead head = readHead(candidate);
+    const Bytes file = head.bytes();
     if (structureError(file) != 0) return;
     if (written <= 0) return;
     candidate.size = static_cast<uint64_t>(written);
@@ -160,8 +167,7 @@ void endCheckJpeg(CarveCandidate& candidate) {
 }
 
 uint64_t checkJpegStructure(CarveCandidate& candidate) {
-    const std::vector<uint8_t> head = readHead(candidate);
-    return structureError(Bytes(head.data(), head.size()));
+    return structureError(readHead(candidate).bytes());
 }
 
 }  // namespace salvora
