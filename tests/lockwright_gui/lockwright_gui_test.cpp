@@ -117,7 +117,8 @@ TEST(SdCard, LockedCardIsSelectedShownLockedAndUnlockedWithItsPassword) {
     EXPECT_FALSE(visible(window.panelControl(kPasswordAgain)));
     EXPECT_FALSE(visible(window.control(kStatusDisplay)));
     EXPECT_TRUE(selected(window.control(kLock)));
-    window.enterPassword(L"wrong");
+    setText(window.panelControl(kPassword), L"wrong");
+    pressEnter(window.panelControl(kPassword));  // Enter is the panel's OK
     window.expectBox(L"Failed!", L"Unable to unlock SD card!");
     EXPECT_TRUE(window.panelGone());
     EXPECT_TRUE(window.showsStatus(L"LOCKED"));
@@ -159,6 +160,17 @@ TEST(SdCard, CardUnlockedBeforeTheStartMustBeReinserted) {
     EXPECT_TRUE(window.showsStatus(L"LOCKED"));
     EXPECT_EQ(window.info(), L"Security: Enabled\n");
     EXPECT_EQ(textOf(window.control(kLock)), L"Unlock");
+
+    // The SD erase asks first, on its worker; No leaves the card as it was.
+    window.click(kErase);
+    window.expectBox(L"Confirmation",
+                     L"This function will peramanently erase all data stored on the memory card.\nData recovery "
+                     L"will be impossible. Use at your own risk.\nDo you really want to erase all data on this "
+                     L"card?",
+                     IDNO);
+    EXPECT_TRUE(waitFor([&] { return enabled(window.control(kSdButton)) && enabled(window.control(kErase)); }));
+    EXPECT_TRUE(window.showsStatus(L"LOCKED"));
+    EXPECT_EQ(cards.now().sd->contents, "data");
 
     // Taking the card out while its password panel is open closes the panel.
     window.click(kDisablePassword);
@@ -243,6 +255,15 @@ TEST(CfCard, EraseShowsItsTimeAndTheWindowCannotBeClosedWhileItRuns) {
                      L"card?",
                      IDYES);
     ASSERT_TRUE(window.showsInfo(L"Erasing CF card,this may take a while. Please wait..."));
+    // The accepted panel stays, inert: its field takes no more keys.
+    const HWND field = window.panelControl(kPassword);
+    const std::wstring before = textOf(field);
+    EXPECT_EQ(before, L"pw");  // Wine reads a masked field of another process; Windows would not
+    type(field, L"xyz");
+    pressEnter(field);
+    Sleep(300);
+    EXPECT_EQ(textOf(field), before);
+    EXPECT_FALSE(visible(window.panelControl(kPanelOk)));
 
     const std::wstring inProgress =
         L"Security operation in progress! Please wait for the process to complete before closing the "
@@ -262,6 +283,54 @@ TEST(CfCard, EraseShowsItsTimeAndTheWindowCannotBeClosedWhileItRuns) {
     EXPECT_EQ(cards.now().cf->contents, "erased");
     window.closeBox();
     EXPECT_EQ(window.waitForExit(), 0);
+}
+
+int top(HWND window) {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    return rect.top;
+}
+
+TEST(CfCard, ExpiredAttemptCounterMovesTheStatusDownAndDisablesEverything) {
+    SimulatedCards cards;
+    insertCf(cards, "pw");
+    Window window(cards);
+    ASSERT_TRUE(window.showsStatus(L"LOCKED"));
+    const HWND info = window.control(kInfoLine);
+    const int statusBelowInfo = top(window.control(kStatusDisplay)) - top(info);
+    const int captionBelowInfo = top(window.control(kStatusCaption)) - top(info);
+
+    ASSERT_TRUE(cards.change([](SimulatedReader& reader) { reader.remove(SimSlot::kCf); }));
+    ASSERT_TRUE(window.showsInfo(L"CF card is not inserted"));
+    ASSERT_TRUE(cards.change([](SimulatedReader& reader) {
+        reader.insertCf(cfCard("pw"));
+        reader.cf->attemptsLeft = 0;
+    }));
+    ASSERT_TRUE(window.showsInfo(L"Security: Enabled\nMaximum number of failed login attemts exceeded.\nPlease "
+                                 L"reinsert card to try again.\n"));
+    EXPECT_EQ(top(window.control(kStatusDisplay)) - top(info), statusBelowInfo + 12);
+    EXPECT_EQ(top(window.control(kStatusCaption)) - top(info), captionBelowInfo + 12);
+    for (int id : {kLock, kDisablePassword, kErase})
+        EXPECT_FALSE(enabled(window.control(id)));
+    window.exitAndExpectEnd();
+}
+
+TEST(Window, UnusableStateFileIsReported) {
+    SimulatedCards cards;
+    ASSERT_TRUE(cards.change([](SimulatedReader&) {}));
+    const HANDLE file = CreateFileW(cards.path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const char garbage[] = "generation many\n";
+    DWORD written = 0;
+    WriteFile(file, garbage, sizeof garbage - 1, &written, nullptr);
+    CloseHandle(file);
+    Lockwright program(cards.path(), false);
+    const MessageBoxWindow box = waitForBox(program.pid(), L"Error!");
+    ASSERT_NE(box.window, nullptr);
+    EXPECT_EQ(box.text.rfind(L"The simulated reader cannot be used: ", 0), 0u);
+    EXPECT_TRUE(noBox(program.pid(), L"Cardwarden"));  // no window on a reader that cannot be read
+    EXPECT_TRUE(answer(box, IDOK));
+    EXPECT_EQ(program.waitForExit(), 7);
 }
 
 TEST(Window, AboutBoxAndEmptyReader) {

@@ -104,6 +104,11 @@ void type(HWND field, const std::wstring& text) {
     }
 }
 
+void pressEnter(HWND field) {
+    PostMessageW(field, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+    PostMessageW(field, WM_KEYUP, VK_RETURN, static_cast<LPARAM>(0xC01C0001));
+}
+
 MessageBoxWindow waitForBox(DWORD pid, const std::wstring& caption, int timeoutMs) {
     MessageBoxWindow box;
     waitFor([&] { return (box.window = findDialog(pid, caption)) != nullptr; }, timeoutMs);
@@ -123,7 +128,7 @@ bool answer(const MessageBoxWindow& box, int button) {
     return waitFor([&] { return !IsWindow(box.window); });
 }
 
-Lockwright::Lockwright(const std::wstring& statePath) {
+Lockwright::Lockwright(const std::wstring& statePath, bool expectWindow) {
     std::wstring commandLine = L"\"" + windowsPath(L"" LOCKWRIGHT_EXE) + L"\" --simulate \"" + statePath + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -135,7 +140,8 @@ Lockwright::Lockwright(const std::wstring& statePath) {
     CloseHandle(started.hThread);
     process_ = started.hProcess;
     pid_ = started.dwProcessId;
-    waitFor([&] { return (window_ = findDialog(pid_, L"Cardwarden")) != nullptr; }, 15000);
+    if (expectWindow)
+        waitFor([&] { return (window_ = findDialog(pid_, L"Cardwarden")) != nullptr; }, 15000);
 }
 
 Lockwright::~Lockwright() {

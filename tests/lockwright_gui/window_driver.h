@@ -29,6 +29,9 @@ void setText(HWND field, const std::wstring& text);
 // Types `text` into a field key by key (WM_CHAR, then the key's release).
 void type(HWND field, const std::wstring& text);
 
+// Presses Enter in a field, as the keyboard does.
+void pressEnter(HWND field);
+
 // A message box of process `pid` with `caption`.
 struct MessageBoxWindow {
     HWND window = nullptr;
@@ -44,7 +47,8 @@ bool answer(const MessageBoxWindow& box, int button);
 // lockwright.exe --simulate STATE, ended (or killed) when the object goes.
 class Lockwright {
   public:
-    explicit Lockwright(const std::wstring& statePath);
+    // Starts the program and, unless `expectWindow` is false, waits for its window.
+    explicit Lockwright(const std::wstring& statePath, bool expectWindow = true);
     ~Lockwright();
     Lockwright(const Lockwright&) = delete;
     Lockwright& operator=(const Lockwright&) = delete;
