@@ -10,8 +10,8 @@
 namespace salvora::cardprotect {
 
 struct LaunchOptions {
-    bool elevatedCopy = false;  // the first argument is exactly "runas"
-    std::string simulate;       // state file of the simulated reader; empty for the real reader
+    bool elevatedCopy = false;         // the first argument is exactly "runas"
+    std::string simulate;              // state file of the simulated reader; empty for the real reader
     bool simulateMissingFile = false;  // "--simulate" was the last word: no file was named
 };
 

@@ -67,8 +67,9 @@ class CCardButton : public widgets::CGdipButton {
 
     std::array<Images, cardprotect::kImageSets> m_images;
     std::array<std::array<widgets::PictureDC, 4>, cardprotect::kImageSets> m_faces;
-    std::array<widgets::PictureDC, cardprotect::kImageSets> m_shiftedFaces;  // normal, one pixel down and right
-    widgets::PictureDC m_background;                                       // for a set without pictures
+    std::array<widgets::PictureDC, cardprotect::kImageSets>
+        m_shiftedFaces;               // normal, one pixel down and right
+    widgets::PictureDC m_background;  // for a set without pictures
     int m_nImageSet = 1;
     bool m_bSelected = false;
     bool m_bDisabledLook = false;

@@ -63,9 +63,10 @@ LRESULT CEditCus::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     // Only a real space counts: a wide character is never cut down to one byte here.
     const bool ascii = wParam < 0x80;
-    if (message == WM_CHAR && ascii && cardprotect::refusesCharacter(m_peers.setMode, static_cast<char>(wParam))) {
-        showResultBox(GetAncestor(hwnd(), GA_ROOT), {cardprotect::text::kSpaceNotAllowed, cardsec::text::kError,
-                                                     cardsec::MessageIcon::kStop});
+    if (message == WM_CHAR && ascii &&
+        cardprotect::refusesCharacter(m_peers.setMode, static_cast<char>(wParam))) {
+        showResultBox(GetAncestor(hwnd(), GA_ROOT), {cardprotect::text::kSpaceNotAllowed,
+                                                     cardsec::text::kError, cardsec::MessageIcon::kStop});
         return 0;
     }
     const LRESULT result = Default(message, wParam, lParam);

@@ -19,6 +19,7 @@ namespace salvora::lockwright {
 namespace {
 
 constexpr int kExitNoRights = 1;
+constexpr int kExitNoWindow = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitSimulation = 7;
 
@@ -52,7 +53,8 @@ void showError(const std::string& text) {
 
 }  // namespace
 
-CLockbayApp::CLockbayApp() : m_arguments(commandLineArguments()), m_options(cardprotect::parseLaunchOptions(m_arguments)) {
+CLockbayApp::CLockbayApp()
+    : m_arguments(commandLineArguments()), m_options(cardprotect::parseLaunchOptions(m_arguments)) {
     INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), 0xFF};
     InitCommonControlsEx(&controls);
 }
@@ -98,8 +100,7 @@ int CLockbayApp::RunSimulated() {
 int CLockbayApp::RunWindow(cardsec::ReaderTransport& transport) {
     cardsec::ThreadSleeper sleeper;
     CLockbayDlg window(transport, sleeper);
-    window.DoModal();
-    return 0;
+    return window.DoModal() == -1 ? kExitNoWindow : 0;
 }
 
 }  // namespace salvora::lockwright

@@ -16,7 +16,8 @@ class CLockbayApp : public widgets::AppBase {
   public:
     CLockbayApp();
     // Returns the process exit code: 0 after the window closed or an elevated
-    // copy was started, 1 without administrator rights, 2 for a command line
+    // copy was started, 1 without administrator rights (or when the window
+    // cannot be made), 2 for a command line
     // that names no state file, 7 for a state file that cannot be used.
     int Run() override;
 

@@ -74,7 +74,8 @@ void MainWindowView::Attach(HWND dialog) {
     for (int id : {IDC_INFO_LINE, IDC_STATUS_CAPTION}) {
         SendDlgItemMessageW(dialog, id, WM_SETFONT, reinterpret_cast<WPARAM>(m_hInfoFont), FALSE);
     }
-    SendDlgItemMessageW(dialog, IDC_STATUS_DISPLAY, WM_SETFONT, reinterpret_cast<WPARAM>(m_hStatusFont), FALSE);
+    SendDlgItemMessageW(dialog, IDC_STATUS_DISPLAY, WM_SETFONT, reinterpret_cast<WPARAM>(m_hStatusFont),
+                        FALSE);
     m_rcStatus = ControlRect(IDC_STATUS_DISPLAY);
     m_rcStatusCaption = ControlRect(IDC_STATUS_CAPTION);
 }
@@ -86,9 +87,12 @@ void MainWindowView::AttachButtons() {
         UINT images;
     };
     const Binding bindings[] = {
-        {m_cSd, IDC_SD_BUTTON, IDB_SD},         {m_cCf, IDC_CF_BUTTON, IDB_CF},
-        {m_cExit, IDC_EXIT, IDB_EXIT},          {m_cLock, IDC_LOCK, IDB_LOCK},
-        {m_cRemove, IDC_DISABLE_PASSWORD, IDB_DISABLE_PASSWORD}, {m_cErase, IDC_ERASE, IDB_ERASE},
+        {m_cSd, IDC_SD_BUTTON, IDB_SD},
+        {m_cCf, IDC_CF_BUTTON, IDB_CF},
+        {m_cExit, IDC_EXIT, IDB_EXIT},
+        {m_cLock, IDC_LOCK, IDB_LOCK},
+        {m_cRemove, IDC_DISABLE_PASSWORD, IDB_DISABLE_PASSWORD},
+        {m_cErase, IDC_ERASE, IDB_ERASE},
     };
     for (const Binding& binding : bindings) {
         binding.button.SubclassDlgItem(binding.id, m_hDlg);
@@ -131,7 +135,8 @@ void MainWindowView::Place(int id, const RECT& saved, int offset) const {
 void MainWindowView::ShowStatus(const ViewState& view, CardType cardType) {
     const HWND status = GetDlgItem(m_hDlg, IDC_STATUS_DISPLAY);
     const HWND caption = GetDlgItem(m_hDlg, IDC_STATUS_CAPTION);
-    const bool moved = !m_bShownOnce || view.statusOffset != m_shown.statusOffset || cardType != m_shownCardType;
+    const bool moved =
+        !m_bShownOnce || view.statusOffset != m_shown.statusOffset || cardType != m_shownCardType;
     if (moved) {
         Place(IDC_STATUS_DISPLAY, m_rcStatus, view.statusOffset);
         Place(IDC_STATUS_CAPTION, m_rcStatusCaption, cardType == CardType::kCf ? view.statusOffset : 0);

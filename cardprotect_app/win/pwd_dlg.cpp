@@ -84,7 +84,8 @@ void CPwdDlg::Accept() {
     entry.password = m_cPassword.Text();
     if (m_settings.setMode)
         entry.confirmation = m_cAgain.Text();
-    const cardprotect::PanelResult result = cardprotect::acceptPassword(m_settings, entry, m_owner.MessageUi());
+    const cardprotect::PanelResult result =
+        cardprotect::acceptPassword(m_settings, entry, m_owner.MessageUi());
     if (!hwnd())
         return;  // the card went away while a message was shown: the panel is closed
     if (result.verdict == cardprotect::PanelVerdict::kDeclined) {

@@ -58,8 +58,8 @@ struct Window : Lockwright {
     void expectBox(const std::wstring& caption, const std::wstring& text, int button = IDOK,
                    int timeoutMs = kWaitMs) const {
         const MessageBoxWindow box = waitForBox(pid(), caption, timeoutMs);
-        ASSERT_NE(box.window, nullptr) << "no message box \"" << std::string(caption.begin(), caption.end())
-                                       << "\"";
+        ASSERT_NE(box.window, nullptr)
+            << "no message box \"" << std::string(caption.begin(), caption.end()) << "\"";
         EXPECT_EQ(box.text, text);
         EXPECT_TRUE(answer(box, button));
     }
@@ -113,7 +113,8 @@ TEST(SdCard, LockedCardIsSelectedShownLockedAndUnlockedWithItsPassword) {
 
     window.click(kLock);
     ASSERT_TRUE(window.panelShown());
-    EXPECT_EQ(window.info(), L"Unlock your SD card for temporary access.\nThe card will be re-locked upon removal.");
+    EXPECT_EQ(window.info(),
+              L"Unlock your SD card for temporary access.\nThe card will be re-locked upon removal.");
     EXPECT_FALSE(visible(window.panelControl(kPasswordAgain)));
     EXPECT_FALSE(visible(window.control(kStatusDisplay)));
     EXPECT_TRUE(selected(window.control(kLock)));
@@ -134,7 +135,8 @@ TEST(SdCard, LockedCardIsSelectedShownLockedAndUnlockedWithItsPassword) {
     EXPECT_FALSE(enabled(window.control(kSdButton)));
     EXPECT_TRUE(answer(unlocked, IDOK));
     EXPECT_TRUE(window.showsStatus(L"UNLOCKED"));
-    EXPECT_TRUE(waitFor([&] { return !enabled(window.control(kLock)) && enabled(window.control(kSdButton)); }));
+    EXPECT_TRUE(
+        waitFor([&] { return !enabled(window.control(kLock)) && enabled(window.control(kSdButton)); }));
     EXPECT_TRUE(enabled(window.control(kDisablePassword)));
     EXPECT_FALSE(enabled(window.control(kErase)));
     EXPECT_GT(WindowShot::settled(window.window()).count(window.control(kStatusDisplay), kUnlockedGreen), 20);
@@ -163,12 +165,14 @@ TEST(SdCard, CardUnlockedBeforeTheStartMustBeReinserted) {
 
     // The SD erase asks first, on its worker; No leaves the card as it was.
     window.click(kErase);
-    window.expectBox(L"Confirmation",
-                     L"This function will peramanently erase all data stored on the memory card.\nData recovery "
-                     L"will be impossible. Use at your own risk.\nDo you really want to erase all data on this "
-                     L"card?",
-                     IDNO);
-    EXPECT_TRUE(waitFor([&] { return enabled(window.control(kSdButton)) && enabled(window.control(kErase)); }));
+    window.expectBox(
+        L"Confirmation",
+        L"This function will peramanently erase all data stored on the memory card.\nData recovery "
+        L"will be impossible. Use at your own risk.\nDo you really want to erase all data on this "
+        L"card?",
+        IDNO);
+    EXPECT_TRUE(
+        waitFor([&] { return enabled(window.control(kSdButton)) && enabled(window.control(kErase)); }));
     EXPECT_TRUE(window.showsStatus(L"LOCKED"));
     EXPECT_EQ(cards.now().sd->contents, "data");
 
@@ -221,12 +225,13 @@ TEST(CfCard, PasswordIsSetAfterTheRulesOfTheSetModePanel) {
     EXPECT_TRUE(WindowShot::settled(window.window()).save(L"password-panel-set-mode.png"));
 
     window.clickPanel(kPanelOk);
-    window.expectBox(L"Confirmation",
-                     L"The password you set is\nabc\nPlease do not lose it.\nReminder: The CF card will remain "
-                     L"UNLOCKED until it is removed and re-inserted.\n\n*Not all cards support built-in security "
-                     L"functions.\n  Please check the memory card manufacturer for compatibility details.\n\nDo "
-                     L"you really want to lock this card?",
-                     IDYES);
+    window.expectBox(
+        L"Confirmation",
+        L"The password you set is\nabc\nPlease do not lose it.\nReminder: The CF card will remain "
+        L"UNLOCKED until it is removed and re-inserted.\n\n*Not all cards support built-in security "
+        L"functions.\n  Please check the memory card manufacturer for compatibility details.\n\nDo "
+        L"you really want to lock this card?",
+        IDYES);
     window.expectBox(L"Success!", L"Password set. Please reinsert the CF card to lock it.");
     EXPECT_TRUE(window.panelGone());
     EXPECT_TRUE(window.showsStatus(L"UNLOCKED"));
@@ -249,11 +254,12 @@ TEST(CfCard, EraseShowsItsTimeAndTheWindowCannotBeClosedWhileItRuns) {
               L"All data on this CF card will be erased and security protection removed.\nErase Time:~ 10 "
               L"Minutes");
     window.enterPassword(L"pw");
-    window.expectBox(L"Confirmation",
-                     L"This function will peramanently erase all data stored on the memory card.\nData recovery "
-                     L"will be impossible. Use at your own risk.\nDo you really want to erase all data on this "
-                     L"card?",
-                     IDYES);
+    window.expectBox(
+        L"Confirmation",
+        L"This function will peramanently erase all data stored on the memory card.\nData recovery "
+        L"will be impossible. Use at your own risk.\nDo you really want to erase all data on this "
+        L"card?",
+        IDYES);
     ASSERT_TRUE(window.showsInfo(L"Erasing CF card,this may take a while. Please wait..."));
     // The accepted panel stays, inert: its field takes no more keys.
     const HWND field = window.panelControl(kPassword);
@@ -276,8 +282,9 @@ TEST(CfCard, EraseShowsItsTimeAndTheWindowCannotBeClosedWhileItRuns) {
     EXPECT_TRUE(IsWindow(window.window()));
     EXPECT_TRUE(noBox(window.pid(), L"Success!"));
 
-    window.expectBox(L"Success!", L"CF card successfully erased. Please remember to format your card before use.",
-                     IDOK, 20000);
+    window.expectBox(L"Success!",
+                     L"CF card successfully erased. Please remember to format your card before use.", IDOK,
+                     20000);
     EXPECT_TRUE(window.showsInfo(L"Security: Disabled\n"));
     EXPECT_EQ(window.status(), L"");
     EXPECT_EQ(cards.now().cf->contents, "erased");
@@ -306,8 +313,9 @@ TEST(CfCard, ExpiredAttemptCounterMovesTheStatusDownAndDisablesEverything) {
         reader.insertCf(cfCard("pw"));
         reader.cf->attemptsLeft = 0;
     }));
-    ASSERT_TRUE(window.showsInfo(L"Security: Enabled\nMaximum number of failed login attemts exceeded.\nPlease "
-                                 L"reinsert card to try again.\n"));
+    ASSERT_TRUE(
+        window.showsInfo(L"Security: Enabled\nMaximum number of failed login attemts exceeded.\nPlease "
+                         L"reinsert card to try again.\n"));
     EXPECT_EQ(top(window.control(kStatusDisplay)) - top(info), statusBelowInfo + 12);
     EXPECT_EQ(top(window.control(kStatusCaption)) - top(info), captionBelowInfo + 12);
     for (int id : {kLock, kDisablePassword, kErase})
@@ -318,7 +326,8 @@ TEST(CfCard, ExpiredAttemptCounterMovesTheStatusDownAndDisablesEverything) {
 TEST(Window, UnusableStateFileIsReported) {
     SimulatedCards cards;
     ASSERT_TRUE(cards.change([](SimulatedReader&) {}));
-    const HANDLE file = CreateFileW(cards.path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    const HANDLE file =
+        CreateFileW(cards.path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     const char garbage[] = "generation many\n";
     DWORD written = 0;

@@ -1,7 +1,7 @@
 #include "screenshot.h"
 
-#include <objbase.h>
 #include <gdiplus.h>
+#include <objbase.h>
 
 #include <cstdint>
 

@@ -20,8 +20,8 @@ std::wstring freshFolder() {
     static std::atomic<int> counter{0};
     wchar_t temp[MAX_PATH + 1] = {};
     GetTempPathW(MAX_PATH, temp);
-    const std::wstring folder = std::wstring(temp) + L"lockwright-gui-" + std::to_wstring(GetCurrentProcessId()) +
-                                L"-" + std::to_wstring(++counter);
+    const std::wstring folder = std::wstring(temp) + L"lockwright-gui-" +
+                                std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
     CreateDirectoryW(folder.c_str(), nullptr);
     return folder;
 }

@@ -129,7 +129,8 @@ bool answer(const MessageBoxWindow& box, int button) {
 }
 
 Lockwright::Lockwright(const std::wstring& statePath, bool expectWindow) {
-    std::wstring commandLine = L"\"" + windowsPath(L"" LOCKWRIGHT_EXE) + L"\" --simulate \"" + statePath + L"\"";
+    std::wstring commandLine =
+        L"\"" + windowsPath(L"" LOCKWRIGHT_EXE) + L"\" --simulate \"" + statePath + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
@@ -164,7 +165,8 @@ void Lockwright::click(int id) const {
 
 void Lockwright::clickPanel(int id) const {
     const HWND target = panel();
-    PostMessageW(target, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(target, id)));
+    PostMessageW(target, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(target, id)));
 }
 
 void Lockwright::closeBox() const {
