@@ -1,7 +1,9 @@
 #include "screenshot.h"
 
+// clang-format off
+#include <objbase.h>  // the COM types gdiplus.h needs, first
 #include <gdiplus.h>
-#include <objbase.h>
+// clang-format on
 
 #include <cstdint>
 
