@@ -34,7 +34,8 @@ void CardwardenModel::initialise() {
     cf_.m_bCfRescan = true;
     cardType_ = CardType::kNone;
     status_.clear();
-    workerRunning_ = panelOpen_ = false;
+    workerRunning_ = false;
+    panelOpen_ = discoveryPending_ = false;
     runDiscovery();
     setInfoLine("");
     view_.statusDisplay.clear();
@@ -48,6 +49,11 @@ void CardwardenModel::initialise() {
 }
 
 void CardwardenModel::deviceChanged() {
+    if (workerRunning_) {
+        discoveryPending_ = true;
+        return;
+    }
+    discoveryPending_ = false;
     context_.clearCaches();
     runDiscovery();
     notify();
@@ -390,6 +396,10 @@ void CardwardenModel::securityDone(int rescan) {
     if (rescan == static_cast<int>(CardType::kCf)) {
         setInfoLine(text::kScanningCf);
         cf_.m_bCfRescan = true;
+    }
+    if (discoveryPending_) {
+        deviceChanged();
+        return;
     }
     notify();
 }

@@ -7,6 +7,7 @@
 // the worker hands its completion to the window thread.
 #pragma once
 
+#include <atomic>
 #include <optional>
 #include <string>
 #include <vector>
@@ -51,7 +52,9 @@ class CardwardenModel {
     void initialise();
     // The one-second poll. Does nothing while an operation runs.
     void poll();
-    // A device arrived or left: forget the caches and discover again.
+    // A device arrived or left: forget the caches and discover again. While an
+    // operation runs the discovery waits for its end, since a pass may close
+    // the slot handles the worker is using.
     void deviceChanged();
     void selectSd();
     void selectCf();
@@ -65,10 +68,16 @@ class CardwardenModel {
     // The panel's confirmation was answered No: the operation is abandoned.
     void panelDeclined();
 
+    // The window is about to start a worker on another thread: from now on the
+    // poll does nothing and closing is refused, before the worker's first
+    // step. runWorker marks the operation too.
+    void operationStarting() { workerRunning_ = true; }
+
     // The worker procedure of `kind` (LockThreadProc, RemoveThreadProc or
     // EraseThreadProc of the window) with the accepted password. Runs to its end
     // on the caller's thread and hands completion to the window thread through
-    // WorkflowUi::runOnWindowThread.
+    // WorkflowUi::runOnWindowThread; after that hand-over it touches nothing
+    // of the model, so the window may close as soon as the completion ran.
     OperationResult runWorker(WorkerKind kind, const PasswordBuffer& password);
 
     // Completion of an operation (WM_SECURITY_DONE): rescan the slot of
@@ -129,7 +138,8 @@ class CardwardenModel {
     CardType cardType_ = CardType::kNone;
     bool sdRescan_ = true;
     bool sdReadable_ = true;
-    bool workerRunning_ = false;
+    std::atomic<bool> workerRunning_ = false;  // set by the window or the worker, read by both
+    bool discoveryPending_ = false;           // a device change came while an operation ran
     bool panelOpen_ = false;
     bool readerFound_ = false;
     std::string status_;  // m_strStatus: "LOCKED", "UNLOCKED" or empty

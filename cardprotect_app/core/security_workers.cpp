@@ -81,10 +81,14 @@ bool CardwardenModel::commonStart(OperationResult& result, bool confirmErase) {
     return true;
 }
 
+// The caption is refreshed on the window thread too: once the completion has
+// run, the poll may run again and the worker must not touch the view.
 void CardwardenModel::commonEnd() {
-    ui_.runOnWindowThread([this] { securityDone(-1); });
-    refreshLockCaption();
-    notify();
+    ui_.runOnWindowThread([this] {
+        securityDone(-1);
+        refreshLockCaption();
+        notify();
+    });
 }
 
 void CardwardenModel::runSdWorker(WorkerKind kind, const std::string& password, OperationResult& result) {

@@ -1,22 +1,9 @@
-// lockwright.exe: the card protection program's entry point.
+// lockwright.exe: Cardwarden, card protection for the Korvell QX7R card reader.
 #include <windows.h>
 
-#include "cardprotect_app/win/lockbay_dlg.h"
-#include "widgets/app_base.h"
-
-namespace {
-
-class LockwrightApp : public salvora::widgets::AppBase {
-public:
-    int Run() override {
-        salvora::CLockbayDlg dialog;
-        return dialog.DoModal() == -1 ? 1 : 0;
-    }
-};
-
-}  // namespace
+#include "lockbay_app.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    LockwrightApp app;
+    salvora::lockwright::CLockbayApp app;
     return app.Run();
 }

@@ -21,12 +21,18 @@ class ScriptedUi : public cardprotect::WorkflowUi {
     std::deque<std::optional<cardprotect::PasswordEntry>> passwords;
     std::function<void()> onAskYesNo;
     int panelsClosed = 0;
+    // Calls into this front end made after a hand-over to the window thread
+    // ended; a worker must make none, because the window may be gone by then.
+    int callsAfterHandOver = 0;
+    bool handedOver = false;
 
     void showMessage(const cardsec::ResultMessage& message) override {
+        noteCall();
         messages.push_back(message);
         events.push_back("message " + message.caption + " " + message.text);
     }
     bool askYesNo(const cardsec::ResultMessage& question) override {
+        noteCall();
         questions.push_back(question.text);
         events.push_back("ask " + question.caption);
         if (onAskYesNo)
@@ -46,10 +52,18 @@ class ScriptedUi : public cardprotect::WorkflowUi {
         return entry;
     }
     void infoLineChanged(const std::string& text) override {
+        noteCall();
         infoLines.push_back(text);
         events.push_back("info " + text);
     }
+    void viewChanged(const cardprotect::ViewState&) override { noteCall(); }
+    void runOnWindowThread(const std::function<void()>& work) override {
+        handedOver = false;
+        work();
+        handedOver = true;
+    }
     void closePasswordPanel() override {
+        noteCall();
         ++panelsClosed;
         events.push_back("close panel");
     }
@@ -59,6 +73,10 @@ class ScriptedUi : public cardprotect::WorkflowUi {
         passwords.push_back(cardprotect::PasswordEntry{password, password});
     }
     void type(const std::string& password) { passwords.push_back(cardprotect::PasswordEntry{password, ""}); }
+    void noteCall() {
+        if (handedOver)
+            ++callsAfterHandOver;
+    }
     bool sawInfo(const std::string& text) const {
         for (const std::string& line : infoLines) {
             if (line == text)
