@@ -513,9 +513,31 @@ TEST_F(MainWindow, DuringAScanTheInputsAreLockedAndExitEndsTheProgram) {
 TEST_F(MainWindow, CompanionButtonsSayWhatIsMissing) {
     click(main, IDC_FORMAT_TOOL);
     EXPECT_EQ(answerMessage(L"Error!"), L"Blankwise.exe does not exists");
+    std::ofstream(gWorld.work / L"Blankwise.exe") << "not a program";
+    click(main, IDC_FORMAT_TOOL);
+    EXPECT_EQ(answerMessage(L"Error!"), L"Blankwise.exe requires Blankwisecore.dll to run");
+    // Wine has no card reader of the maker: that is checked first.
     click(main, IDC_PROTECTION_TOOL);
     EXPECT_EQ(answerMessage(L"Error!"), L"This function requires the Korvell QX7R USB 3.0 card reader!");
     EXPECT_TRUE(IsWindowVisible(main));
+    fs::remove(gWorld.work / L"Blankwise.exe");
+}
+
+TEST_F(MainWindow, TheFormatToolRunsWithTheWindowHiddenUntilItEnds) {
+    fs::copy_file(windowsPath(SALVORA_COMPANION_STUB), gWorld.work / L"Blankwise.exe",
+                  fs::copy_options::overwrite_existing);
+    std::ofstream(gWorld.work / L"Blankwisecore.dll") << "library";
+    const fs::path ran = gWorld.work / L"companion-ran.txt";
+    fs::remove(ran);
+    click(main, IDC_FORMAT_TOOL);
+    EXPECT_TRUE(waitFor([&] { return !IsWindowVisible(main); }, kAnswerMs)) << "the window stayed while the tool ran";
+    EXPECT_TRUE(waitFor([&] { return IsWindowVisible(main) != FALSE; }, kAnswerMs)) << "the window never came back";
+    const std::vector<uint8_t> bytes = readBytes(ran);
+    const std::wstring commandLine(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+    EXPECT_EQ(commandLine, L" -start");
+    EXPECT_EQ(disks->findRow(L"card.img"), disks->rowCount() - 3) << "the disks are listed again";
+    fs::remove(gWorld.work / L"Blankwise.exe");
+    fs::remove(gWorld.work / L"Blankwisecore.dll");
 }
 
 TEST_F(MainWindow, AboutBoxShowsTheVersionAndScrollsItsNotice) {
