@@ -34,8 +34,7 @@ std::string drivesOfDisk(const MediaReader& disk, const DiskLetters& physical,
         return disk.driveIndex < physical.size() ? physical[disk.driveIndex] : std::string();
     }
     const size_t index = disk.driveIndex - kFirstImageDiskNumber;
-    if (index < images.size() && images[index].path == disk.devicePath)
-        return images[index].mountedDrives;
+    if (index < images.size() && images[index].path == disk.devicePath) return images[index].mountedDrives;
     return {};
 }
 

@@ -3,8 +3,7 @@
 namespace salvora {
 
 bool ProgressThrottle::shouldSend(int percent) {
-    if (percent <= lastSent_)
-        return false;
+    if (percent <= lastSent_) return false;
     lastSent_ = percent;
     return true;
 }

@@ -39,12 +39,10 @@ std::vector<HWND> findDialogs(DWORD process, std::function<bool(HWND)> wanted) {
 
 bool pngEncoder(CLSID& encoder) {
     UINT count = 0, size = 0;
-    if (Gdiplus::GetImageEncodersSize(&count, &size) != Gdiplus::Ok || size == 0)
-        return false;
+    if (Gdiplus::GetImageEncodersSize(&count, &size) != Gdiplus::Ok || size == 0) return false;
     std::vector<BYTE> storage(size);
     auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(storage.data());
-    if (Gdiplus::GetImageEncoders(count, size, codecs) != Gdiplus::Ok)
-        return false;
+    if (Gdiplus::GetImageEncoders(count, size, codecs) != Gdiplus::Ok) return false;
     for (UINT i = 0; i < count; ++i) {
         if (std::wstring(codecs[i].MimeType) == L"image/png") {
             encoder = codecs[i].Clsid;
@@ -59,8 +57,7 @@ bool pngEncoder(CLSID& encoder) {
 bool waitFor(const std::function<bool()>& done, int milliseconds) {
     const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
     while (!done()) {
-        if (GetTickCount64() >= end)
-            return done();
+        if (GetTickCount64() >= end) return done();
         Sleep(20);
     }
     return true;
@@ -81,10 +78,8 @@ Program::Program(const std::wstring& exe, const std::wstring& arguments, const s
 }
 
 Program::~Program() {
-    if (!process_)
-        return;
-    if (running())
-        terminate();
+    if (!process_) return;
+    if (running()) terminate();
     CloseHandle(process_);
 }
 
@@ -98,14 +93,12 @@ bool Program::waitForExit(int milliseconds) const {
 
 DWORD Program::exitCode() const {
     DWORD code = STILL_ACTIVE;
-    if (process_)
-        GetExitCodeProcess(process_, &code);
+    if (process_) GetExitCodeProcess(process_, &code);
     return code;
 }
 
 void Program::terminate() {
-    if (!process_)
-        return;
+    if (!process_) return;
     TerminateProcess(process_, 99);
     WaitForSingleObject(process_, 5000);
 }
@@ -186,8 +179,7 @@ void answer(HWND dialog, int id) {
 
 bool saveScreenshot(HWND window, const std::wstring& path) {
     RECT frame;
-    if (!GetWindowRect(window, &frame))
-        return false;
+    if (!GetWindowRect(window, &frame)) return false;
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
     const HDC screen = GetDC(nullptr);

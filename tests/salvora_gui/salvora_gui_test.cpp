@@ -53,8 +53,7 @@ std::wstring wide(const char* text) {
 std::wstring windowsPath(const char* path) {
     std::wstring result = wide(path);
     for (wchar_t& c : result) {
-        if (c == L'/')
-            c = L'\\';
+        if (c == L'/') c = L'\\';
     }
     return result;
 }
@@ -67,8 +66,7 @@ std::vector<uint8_t> readBytes(const fs::path& path) {
 std::vector<std::string> cardFiles() {
     std::vector<std::string> files;
     std::stringstream list(SALVORA_CARD_FILES);
-    for (std::string file; std::getline(list, file, '|');)
-        files.push_back(file);
+    for (std::string file; std::getline(list, file, '|');) files.push_back(file);
     return files;
 }
 
@@ -209,8 +207,7 @@ void screenshot(HWND window, const wchar_t* name) {
 
 void emptyFolder(const fs::path& folder) {
     std::error_code ignored;
-    for (const auto& entry : fs::directory_iterator(folder, ignored))
-        fs::remove(entry.path(), ignored);
+    for (const auto& entry : fs::directory_iterator(folder, ignored)) fs::remove(entry.path(), ignored);
 }
 
 std::vector<std::wstring> fileNamesIn(const fs::path& folder) {
@@ -294,11 +291,9 @@ class MainWindow : public ::testing::Test {
     void TearDown() override {
         if (salvora && salvora->running()) {
             for (HWND dialog : salvora->dialogs()) {
-                if (dialog != main)
-                    answer(dialog, IDCANCEL);
+                if (dialog != main) answer(dialog, IDCANCEL);
             }
-            if (main)
-                answer(main, IDCANCEL);
+            if (main) answer(main, IDCANCEL);
             salvora->waitForExit(kAnswerMs);
         }
         disks.reset();
@@ -318,8 +313,7 @@ class MainWindow : public ::testing::Test {
     // A message box of the program titled `title`, its text, closed with OK.
     std::wstring answerMessage(const std::wstring& title, int waitMs = kAnswerMs) {
         const HWND box = salvora->waitForDialog(title, waitMs);
-        if (!box)
-            return L"(no message box titled " + title + L")";
+        if (!box) return L"(no message box titled " + title + L")";
         const std::wstring text = messageBoxText(box);
         answer(box);
         waitFor([&] { return !IsWindow(box); }, kAnswerMs);
@@ -339,8 +333,7 @@ class MainWindow : public ::testing::Test {
         for (int attempt = 0; attempt < 3; ++attempt) {
             click(settings, IDC_CHOOSE);
             const HWND browser = salvora->waitForDialogWith(kBrowserStatus, kAnswerMs);
-            if (!browser)
-                return false;
+            if (!browser) return false;
             Sleep(300);
             sendWithRemoteText(browser, salvora->id(), BFFM_SETSELECTIONW, TRUE, folder.wstring());
             const std::wstring shown = folder.wstring().substr(0, 35);
@@ -348,8 +341,7 @@ class MainWindow : public ::testing::Test {
                 [&] { return windowText(GetDlgItem(browser, kBrowserStatus)).rfind(shown, 0) == 0; }, 3000);
             answer(browser, selected ? IDOK : IDCANCEL);
             waitFor([&] { return !IsWindow(browser); }, kAnswerMs);
-            if (selected)
-                return true;
+            if (selected) return true;
         }
         return false;
     }
@@ -477,8 +469,7 @@ TEST_F(MainWindow, DuringAScanTheInputsAreLockedAndExitEndsTheProgram) {
          {IDC_RECOVER, IDC_DISK_LIST, IDC_PARTITION_LIST, IDC_FORMAT_TOOL, IDC_PROTECTION_TOOL}) {
         EXPECT_FALSE(itemEnabled(main, id)) << id;
     }
-    for (const int id : {IDC_SETTINGS, IDC_ABOUT, IDCANCEL})
-        EXPECT_TRUE(itemEnabled(main, id)) << id;
+    for (const int id : {IDC_SETTINGS, IDC_ABOUT, IDCANCEL}) EXPECT_TRUE(itemEnabled(main, id)) << id;
     screenshot(main, L"main-scanning.png");
 
     // A device change while the scan reads a disk changes nothing.
@@ -503,8 +494,7 @@ TEST_F(MainWindow, DuringAScanTheInputsAreLockedAndExitEndsTheProgram) {
     ASSERT_TRUE(salvora->waitForExit(15000)) << "Exit did not end the program during the scan";
     // The photos saved stay; nothing half-written is left.
     std::vector<std::wstring> expected;
-    for (int i = 0; i < kBigImagePhotos; ++i)
-        expected.push_back(recoveredName(i, "photo.jpg"));
+    for (int i = 0; i < kBigImagePhotos; ++i) expected.push_back(recoveredName(i, "photo.jpg"));
     EXPECT_EQ(fileNamesIn(gWorld.defaultDestination), expected);
     EXPECT_EQ(readBytes(gWorld.defaultDestination / recoveredName(0, "photo.jpg")),
               readBytes(dataFile(cardFiles()[0])));
@@ -530,10 +520,13 @@ TEST_F(MainWindow, TheFormatToolRunsWithTheWindowHiddenUntilItEnds) {
     const fs::path ran = gWorld.work / L"companion-ran.txt";
     fs::remove(ran);
     click(main, IDC_FORMAT_TOOL);
-    EXPECT_TRUE(waitFor([&] { return !IsWindowVisible(main); }, kAnswerMs)) << "the window stayed while the tool ran";
-    EXPECT_TRUE(waitFor([&] { return IsWindowVisible(main) != FALSE; }, kAnswerMs)) << "the window never came back";
+    EXPECT_TRUE(waitFor([&] { return !IsWindowVisible(main); }, kAnswerMs))
+        << "the window stayed while the tool ran";
+    EXPECT_TRUE(waitFor([&] { return IsWindowVisible(main) != FALSE; }, kAnswerMs))
+        << "the window never came back";
     const std::vector<uint8_t> bytes = readBytes(ran);
-    const std::wstring commandLine(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+    const std::wstring commandLine(reinterpret_cast<const wchar_t*>(bytes.data()),
+                                   bytes.size() / sizeof(wchar_t));
     EXPECT_EQ(commandLine, L" -start");
     EXPECT_EQ(disks->findRow(L"card.img"), disks->rowCount() - 3) << "the disks are listed again";
     fs::remove(gWorld.work / L"Blankwise.exe");
