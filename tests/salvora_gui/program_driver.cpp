@@ -68,10 +68,16 @@ Program::Program(const std::wstring& exe, const std::wstring& arguments, const s
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &info)) {
-        return;
+    // Wine now and then refuses a start while it is busy with another one.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                           workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &info)) {
+            break;
+        }
+        startError_ = GetLastError();
+        Sleep(500);
     }
+    if (!info.hProcess) return;
     CloseHandle(info.hThread);
     process_ = info.hProcess;
     id_ = info.dwProcessId;

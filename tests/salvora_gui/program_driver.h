@@ -25,6 +25,8 @@ class Program {
     Program& operator=(const Program&) = delete;
 
     bool started() const { return process_ != nullptr; }
+    // The system's error code of the last failed start.
+    DWORD startError() const { return startError_; }
     DWORD id() const { return id_; }
     bool running() const;
     // Waits for the program to end; false when it still runs after `milliseconds`.
@@ -43,6 +45,7 @@ class Program {
   private:
     HANDLE process_ = nullptr;
     DWORD id_ = 0;
+    DWORD startError_ = 0;
 };
 
 // The text of a window of any process ("" when it does not answer in time).

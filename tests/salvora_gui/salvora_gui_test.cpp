@@ -150,7 +150,8 @@ class WindowTestEnvironment : public ::testing::Environment {
         std::ofstream(gWorld.mounted, std::ios::binary) << std::string(1 << 20, '\0');
         gWorld.big = gWorld.work / L"big.img";
         makeBigImage(gWorld.big);
-        gWorld.recovered = gWorld.work / L"Recovered Photos";
+        // Accented, as the settings allow: the engine must get it in UTF-8.
+        gWorld.recovered = gWorld.work / L"Photos r\u00E9cup\u00E9r\u00E9es";
         fs::create_directories(gWorld.recovered);
         gWorld.unicode = gWorld.work / L"\u5361\u7247";
         fs::create_directories(gWorld.unicode);
@@ -224,7 +225,7 @@ std::vector<std::wstring> fileNamesIn(const fs::path& folder) {
 TEST(Agreement, RefusingItEndsTheProgramAndWritesNothing) {
     forgetAgreement();
     Program salvora(windowsPath(SALVORA_EXE), imageArguments(), gWorld.work.wstring());
-    ASSERT_TRUE(salvora.started());
+    ASSERT_TRUE(salvora.started()) << "error " << salvora.startError();
     const HWND agreement = salvora.waitForDialog(kAgreementTitle, kStartMs);
     ASSERT_TRUE(agreement) << "the agreement never appeared";
     EXPECT_TRUE(salvora.waitForDialog(kMainTitle, 0) == nullptr)
@@ -282,7 +283,7 @@ class MainWindow : public ::testing::Test {
         acceptAgreementBeforehand();
         salvora =
             std::make_unique<Program>(windowsPath(SALVORA_EXE), imageArguments(), gWorld.work.wstring());
-        ASSERT_TRUE(salvora->started());
+        ASSERT_TRUE(salvora->started()) << "error " << salvora->startError();
         main = salvora->waitForDialog(kMainTitle, kStartMs);
         ASSERT_TRUE(main) << "the main window never appeared";
         disks = std::make_unique<RemoteListView>(main, IDC_DISK_LIST, salvora->id());
@@ -424,6 +425,19 @@ TEST_F(MainWindow, ChecksBeforeARecoveryShowTheirMessages) {
     click(refusal, IDOK);  // Back
     ASSERT_TRUE(waitFor([&] { return !IsWindow(refusal); }, kAnswerMs));
 
+    // A destination that cannot be made is reported before anything starts.
+    chooseDiskAndPartition(L"card.img");
+    std::error_code ignored;
+    fs::remove_all(gWorld.defaultDestination, ignored);
+    std::ofstream(gWorld.defaultDestination) << "a file where the folder should be";
+    click(main, IDC_RECOVER);
+    const std::wstring refused = answerMessage(L"Salvora");
+    fs::remove(gWorld.defaultDestination, ignored);
+    EXPECT_NE(refused.find(L"C:\\Saved Files"), std::wstring::npos)
+        << std::string(refused.begin(), refused.end());
+    EXPECT_EQ(refused.find(L"Recovery Complete"), std::wstring::npos);
+    EXPECT_TRUE(itemEnabled(main, IDC_RECOVER)) << "a scan started";
+
     const HWND settings = openSettings();
     ASSERT_TRUE(settings);
     EXPECT_EQ(itemText(settings, IDC_SAVED_PATH), L"C:\\Saved Files\\");
@@ -486,6 +500,9 @@ TEST_F(MainWindow, DuringAScanTheInputsAreLockedAndExitEndsTheProgram) {
     EXPECT_TRUE(itemChecked(settings, IDC_JPEG)) << "the current values are shown";
     EXPECT_TRUE(itemEnabled(settings, IDCANCEL));
     screenshot(settings, L"settings-during-scan.png");
+    answer(settings, IDOK);  // Enter
+    Sleep(300);
+    EXPECT_TRUE(IsWindow(settings)) << "Enter saved the settings during the scan";
     click(settings, IDCANCEL);
     ASSERT_TRUE(waitFor([&] { return !IsWindow(settings); }, kAnswerMs));
     ASSERT_TRUE(salvora->running()) << "the scan of 32 GiB ended already";
