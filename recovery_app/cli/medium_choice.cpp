@@ -98,10 +98,4 @@ int listPartitions(MediaReader& medium, ListedPartitions& partitions, std::strin
     return kExitSuccess;
 }
 
-std::string diskName(const MediaReader& disk) {
-    if (!disk.product.empty()) return disk.product;
-    if (!disk.model.empty()) return disk.model;
-    return disk.devicePath;
-}
-
 }  // namespace salvora::cli

@@ -60,7 +60,4 @@ int listPartitions(MediaReader& medium, ListedPartitions& partitions, std::strin
 // Parses a row number counted from 1; false for anything else.
 bool parseRowNumber(const std::string& text, size_t& number);
 
-// The name of a disk in messages: its product, else its model, else its device path.
-std::string diskName(const MediaReader& disk);
-
 }  // namespace salvora::cli

@@ -5,6 +5,7 @@
 
 #include "media/media_reader.h"
 #include "recovery_app/core/destination_check.h"
+#include "recovery_app/core/volumes_win.h"
 
 namespace salvora {
 
@@ -28,6 +29,8 @@ bool volumeDisk(char letter, uint32_t& diskNumber) {
     return true;
 }
 
+}  // namespace
+
 std::vector<VolumeOnDisk> volumesOnDisks() {
     std::vector<VolumeOnDisk> volumes;
     for (char letter = 'C'; letter <= 'Z'; ++letter) {
@@ -36,8 +39,6 @@ std::vector<VolumeOnDisk> volumesOnDisks() {
     }
     return volumes;
 }
-
-}  // namespace
 
 bool destinationOnDisk(const std::string& destination, const MediaReader& disk) {
     // Only physical drives have volumes with drive letters; an image file has none.

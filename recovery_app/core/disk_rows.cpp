@@ -4,6 +4,12 @@
 
 namespace salvora {
 
+std::string diskName(const MediaReader& disk) {
+    if (!disk.product.empty()) return disk.product;
+    if (!disk.model.empty()) return disk.model;
+    return disk.devicePath;
+}
+
 std::vector<DiskRow> diskRows(const DiskList& list, int32_t filter) {
     std::vector<DiskRow> rows;
     for (const auto& reader : list.readers) {

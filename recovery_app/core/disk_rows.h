@@ -21,6 +21,9 @@ struct DiskRow {
     MediaReader* disk;     // the listed reader, owned by the DiskList
 };
 
+// The name of a disk in messages: its product, else its model, else its device path.
+std::string diskName(const MediaReader& disk);
+
 // One row per disk of `list` in its order that passes `filter` (all disks,
 // or those whose fixedMedia equals the filter), at most kMaxDiskRows.
 std::vector<DiskRow> diskRows(const DiskList& list, int32_t filter);

@@ -21,4 +21,28 @@ inline constexpr const char* kSameDiskEndingCommandLine = "Please select another
 inline constexpr const char* kNoName = "NO NAME";
 inline constexpr const char* kUnknown = "Unknown";
 
+// --- The window ---
+inline constexpr const char* kProductName = "Salvora";
+inline constexpr const char* kDefaultSavedPath = "C:\\Saved Files\\";
+inline constexpr const char* kWarningCaption = "WARNING";
+// The caption of the list warnings, spelled as users have always seen it.
+inline constexpr const char* kListWarningCaption = "WARNNING";
+inline constexpr const char* kErrorCaption = "ERROR";
+inline constexpr const char* kAdministratorRequired = "Salvora requires Administrator Privileges.";
+inline constexpr const char* kOnlyEnglish = "Please use ONLY ENGLISH for Path/Folder Name !!!";
+inline constexpr const char* kDetecting = "Detecting...";
+inline constexpr const char* kAgreementCaption = "End-User License Agreement";
+
+// --- Companion programs ---
+inline constexpr const char* kCompanionErrorCaption = "Error!";
+inline constexpr const char* kLaunchFailed = "Launch failed";
+inline constexpr const char* kLaunchFailedCaption = "FAIL";
+inline constexpr const char* kFormatToolMissing = "Blankwise.exe does not exists";
+inline constexpr const char* kFormatLibraryMissing = "Blankwise.exe requires Blankwisecore.dll to run";
+inline constexpr const char* kReaderMissing = "This function requires the Korvell QX7R USB 3.0 card reader!";
+inline constexpr const char* kProtectionToolMissing = "Lockwright.exe does not exists";
+inline constexpr const char* kProtectionQuestion =
+    "Not all cards support built-in security functions.\nPlease check the memory card manufacturer for "
+    "compatibility details.\nDo you want to continue?";
+
 }  // namespace salvora::messages
