@@ -11,6 +11,7 @@
 namespace salvora {
 namespace {
 
+using test::Recognised;
 using test::dataPath;
 using test::feedBlocks;
 using test::readFile;
@@ -37,23 +38,11 @@ std::vector<uint8_t> concat(std::initializer_list<std::vector<uint8_t>> parts) {
     return bytes;
 }
 
-struct Recognised {
-    bool accepted = false;
-    CarveCandidate fresh;
-};
-
 Recognised recognise(const std::vector<uint8_t>& start, const CarveCandidate& current = {}) {
-    const std::vector<uint8_t> window = windowWith(start);
-    Recognised result;
-    result.accepted =
-        recogniseMov(window.data(), static_cast<uint32_t>(window.size()), 0, current, result.fresh) != 0;
-    return result;
+    return test::recogniseWith(recogniseMov, start, current);
 }
 
-std::string extensionOf(const std::vector<uint8_t>& start) {
-    const Recognised r = recognise(start);
-    return r.accepted && r.fresh.extension ? r.fresh.extension : "(refused)";
-}
+std::string extensionOf(const std::vector<uint8_t>& start) { return test::extensionOf(recognise(start)); }
 
 // --- Registration ----------------------------------------------------------
 

@@ -91,4 +91,23 @@ inline void append(std::vector<uint8_t>& bytes, const std::vector<uint8_t>& more
     bytes.insert(bytes.end(), more.begin(), more.end());
 }
 
+// What a recogniser made of a window that starts with `start`.
+struct Recognised {
+    bool accepted = false;
+    CarveCandidate fresh;
+};
+
+inline Recognised recogniseWith(RecogniseFn recogniser, const std::vector<uint8_t>& start,
+                                const CarveCandidate& current) {
+    const std::vector<uint8_t> window = windowWith(start);
+    Recognised result;
+    result.accepted = recogniser(window.data(), static_cast<uint32_t>(window.size()), 0, current, result.fresh) != 0;
+    return result;
+}
+
+// The extension chosen, or "(refused)".
+inline std::string extensionOf(const Recognised& r) {
+    return r.accepted && r.fresh.extension ? r.fresh.extension : "(refused)";
+}
+
 }  // namespace salvora::test

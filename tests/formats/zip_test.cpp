@@ -12,6 +12,7 @@
 namespace salvora {
 namespace {
 
+using test::Recognised;
 using test::dataPath;
 using test::feedBlocks;
 using test::readFile;
@@ -30,23 +31,11 @@ std::vector<uint8_t> member(const std::string& name, const std::string& content)
     return bytes;
 }
 
-struct Recognised {
-    bool accepted = false;
-    CarveCandidate fresh;
-};
-
 Recognised recognise(const std::vector<uint8_t>& start, const CarveCandidate& current = {}) {
-    const std::vector<uint8_t> window = windowWith(start);
-    Recognised result;
-    result.accepted =
-        recogniseZip(window.data(), static_cast<uint32_t>(window.size()), 0, current, result.fresh) != 0;
-    return result;
+    return test::recogniseWith(recogniseZip, start, current);
 }
 
-std::string extensionOf(const std::vector<uint8_t>& start) {
-    const Recognised r = recognise(start);
-    return r.accepted && r.fresh.extension ? r.fresh.extension : "(refused)";
-}
+std::string extensionOf(const std::vector<uint8_t>& start) { return test::extensionOf(recognise(start)); }
 
 // --- Registration and acceptance -------------------------------------------
 
