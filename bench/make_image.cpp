@@ -34,14 +34,17 @@ int main(int argc, char** argv) {
     }
     const uint64_t size = std::strtoull(argv[2], nullptr, 10) << 20;
     std::vector<std::vector<char>> files;
-    for (int i = 3; i < argc; ++i) files.push_back(readAll(argv[i]));
+    for (int i = 3; i < argc; ++i)
+        files.push_back(readAll(argv[i]));
     std::FILE* out = std::fopen(argv[1], "wb");
-    if (!out) return 1;
+    if (!out)
+        return 1;
     std::vector<char> chunk(1 << 20);
     for (uint64_t written = 0; written < size / 2; written += chunk.size()) {
         for (size_t i = 0; i < chunk.size(); i += 8) {
             const uint64_t value = next();
-            for (int b = 0; b < 8; ++b) chunk[i + b] = static_cast<char>(value >> (8 * b));
+            for (int b = 0; b < 8; ++b)
+                chunk[i + b] = static_cast<char>(value >> (8 * b));
         }
         std::fwrite(chunk.data(), 1, chunk.size(), out);
     }
@@ -52,7 +55,8 @@ int main(int argc, char** argv) {
         const std::vector<char>& file = files[next() % files.size()];
         const uint64_t gap = 512 * (next() % 16);
         const uint64_t padded = (file.size() + 511) / 512 * 512;
-        if (position + gap + padded > size) break;
+        if (position + gap + padded > size)
+            break;
         std::fwrite(zeros.data(), 1, gap, out);
         std::fwrite(file.data(), 1, file.size(), out);
         std::fwrite(zeros.data(), 1, padded - file.size(), out);

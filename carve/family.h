@@ -36,12 +36,12 @@ using RegisterSignaturesFn = void (*)(FamilyTally& tally);
 
 // One static, read-only descriptor per supported family.
 struct FileFamily {
-    const char* extension;        // default extension of recovered files
-    const char* description;      // shown by the settings
-    uint64_t headerHoldoff;       // no header search while the file is not larger than this
-    uint64_t sizeLimit;           // the file ends once its size reaches this (0 = none)
-    uint32_t saveOutput;          // 1 = the recovered file is written
-    uint32_t onByDefault;         // initial enabled state
+    const char* extension;                    // default extension of recovered files
+    const char* description;                  // shown by the settings
+    uint64_t headerHoldoff;                   // no header search while the file is not larger than this
+    uint64_t sizeLimit;                       // the file ends once its size reaches this (0 = none)
+    uint32_t saveOutput;                      // 1 = the recovered file is written
+    uint32_t onByDefault;                     // initial enabled state
     RegisterSignaturesFn registerSignatures;  // may be null
 };
 
@@ -62,12 +62,12 @@ using RangeRef = std::list<SearchRange>::iterator;
 
 // The record of one file being recovered.
 struct CarveCandidate {
-    FamilyTally* tally = nullptr;  // null = no file in progress
-    std::FILE* output = nullptr;   // open output stream ("w+b") or null
-    std::string path;              // output path; empty until the output is started
-    uint64_t size = 0;             // bytes so far; at the end the final length (0 = discard)
-    RangeRef startRange{};         // search range in which the file began (set by the engine)
-    uint64_t startOffset = 0;      // medium offset of the file's first byte (set by the engine)
+    FamilyTally* tally = nullptr;     // null = no file in progress
+    std::FILE* output = nullptr;      // open output stream ("w+b") or null
+    std::string path;                 // output path; empty until the output is started
+    uint64_t size = 0;                // bytes so far; at the end the final length (0 = discard)
+    RangeRef startRange{};            // search range in which the file began (set by the engine)
+    uint64_t startOffset = 0;         // medium offset of the file's first byte (set by the engine)
     const char* extension = nullptr;  // output extension; null or empty = none
     uint64_t minSize = 0;
     uint64_t expectedSize = 0;

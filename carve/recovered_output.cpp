@@ -16,7 +16,8 @@ namespace {
 size_t extensionDot(const std::string& path) {
     const size_t slash = path.find_last_of("/\\");
     const size_t dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::string::npos;
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return std::string::npos;
     return dot;
 }
 
@@ -26,11 +27,15 @@ void correctExtension(CarveCandidate& file) {
     const std::string wanted = file.extension ? file.extension : "";
     const size_t dot = extensionDot(file.path);
     const std::string current = dot == std::string::npos ? "" : file.path.substr(dot + 1);
-    if (current == wanted) return;
+    if (current == wanted)
+        return;
     std::string renamed = dot == std::string::npos ? file.path : file.path.substr(0, dot);
-    if (!wanted.empty()) renamed += "." + wanted;
-    if (renamed.size() > kMaxOutputPath) return;
-    if (renameReplacing(file.path, renamed)) file.path = renamed;
+    if (!wanted.empty())
+        renamed += "." + wanted;
+    if (renamed.size() > kMaxOutputPath)
+        return;
+    if (renameReplacing(file.path, renamed))
+        file.path = renamed;
 }
 
 std::string extensionOf(const std::string& path) {
@@ -64,7 +69,8 @@ std::optional<RangeRef> closeCandidate(CarveCandidate& file, uint32_t& savedCoun
         errno = 0;
         if (std::fflush(file.output) != 0) {
             const int error = errno ? errno : EIO;
-            if (writeError) *writeError = error;
+            if (writeError)
+                *writeError = error;
             if (error != EFBIG) {
                 abandonCandidate(file);
                 file.size = 0;
@@ -72,12 +78,15 @@ std::optional<RangeRef> closeCandidate(CarveCandidate& file, uint32_t& savedCoun
             }
             std::clearerr(file.output);
         }
-        if (file.tally && file.endCheck) file.endCheck(file);
+        if (file.tally && file.endCheck)
+            file.endCheck(file);
         // A file holds at most the bytes from its start to the end of the
         // medium; the rest of a last block that runs past the end is padding.
         const uint64_t available = file.startOffset < medium.size ? medium.size - file.startOffset : 0;
-        if (file.size > available) file.size = available;
-        if (file.tally && file.size > 0 && file.size < file.minSize) file.size = 0;
+        if (file.size > available)
+            file.size = available;
+        if (file.tally && file.size > 0 && file.size < file.minSize)
+            file.size = 0;
         std::fclose(file.output);
         file.output = nullptr;
         // An end check never makes a file longer than what was written:
@@ -86,10 +95,13 @@ std::optional<RangeRef> closeCandidate(CarveCandidate& file, uint32_t& savedCoun
         if (written < 0 || file.size > static_cast<uint64_t>(written)) {
             file.size = written < 0 ? 0 : static_cast<uint64_t>(written);
         }
-        if (file.size > 0) correctExtension(file);
-        if (file.size > 0 && !cutFile(file.path, file.size)) file.size = 0;
+        if (file.size > 0)
+            correctExtension(file);
+        if (file.size > 0 && !cutFile(file.path, file.size))
+            file.size = 0;
         if (file.size > 0) {
-            if (file.afterSave) file.afterSave(file.path.c_str());
+            if (file.afterSave)
+                file.afterSave(file.path.c_str());
             ++savedCounter;
             if (saved) {
                 saved->path = file.path;
@@ -102,12 +114,14 @@ std::optional<RangeRef> closeCandidate(CarveCandidate& file, uint32_t& savedCoun
             removeFile(file.path);
         }
     }
-    if (file.tally && file.size > 0) return consumeFile(space, file, blockSize);
+    if (file.tally && file.size > 0)
+        return consumeFile(space, file, blockSize);
     return std::nullopt;
 }
 
 void abandonCandidate(CarveCandidate& file) {
-    if (!file.output) return;
+    if (!file.output)
+        return;
     std::fclose(file.output);
     file.output = nullptr;
     removeFile(file.path);

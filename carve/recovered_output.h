@@ -42,8 +42,8 @@ struct SavedFile {
 // receives the error number: on EFBIG the file is judged on what reached the
 // disk; on any other error it is deleted and nothing is returned.
 std::optional<RangeRef> closeCandidate(CarveCandidate& file, uint32_t& savedCounter, uint32_t blockSize,
-                                       SearchSpace& space, const MediaReader& medium, SavedFile* saved = nullptr,
-                                       int* writeError = nullptr);
+                                       SearchSpace& space, const MediaReader& medium,
+                                       SavedFile* saved = nullptr, int* writeError = nullptr);
 
 // Closes and deletes the output of a file that was never finished (the scan
 // stopped inside it). Nothing happens when it has no output.

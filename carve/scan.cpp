@@ -22,7 +22,7 @@ constexpr size_t kOutputBuffer = 1 << 20;
 // One previous block followed by a refill area. The block under examination
 // sits at current() with at least windowLength bytes of look-ahead.
 class ScanBuffer {
-public:
+  public:
     explicit ScanBuffer(uint32_t blockSize)
         : blockSize_(blockSize), data_(blockSize + kRefillSize, 0), previous_(0), current_(blockSize) {}
 
@@ -43,9 +43,11 @@ public:
         std::memset(data_.data(), 0, blockSize_);
         rewind();
     }
-    int32_t refill(MediaReader& medium, uint64_t offset) { return medium.readAt(current(), kRefillSize, offset); }
+    int32_t refill(MediaReader& medium, uint64_t offset) {
+        return medium.readAt(current(), kRefillSize, offset);
+    }
 
-private:
+  private:
     void rewind() {
         previous_ = 0;
         current_ = blockSize_;
@@ -57,10 +59,13 @@ private:
     size_t current_;
 };
 
-uint32_t windowLengthFor(uint32_t blockSize) { return std::max(blockSize, kMinimumWindow); }
+uint32_t windowLengthFor(uint32_t blockSize) {
+    return std::max(blockSize, kMinimumWindow);
+}
 
 void noteReadFailure(uint64_t offset) {
-    if (!lastErrorText().empty()) return;
+    if (!lastErrorText().empty())
+        return;
     char text[160];
     std::snprintf(text, sizeof text, "Error in ReadFile.\nError Code:%d\nDescription:%s (offset %llu)", EIO,
                   std::strerror(EIO), static_cast<unsigned long long>(offset));
@@ -76,12 +81,14 @@ int32_t discoveryPass(MediaReader& medium, SearchSpace& space, const SignatureRe
     CarveCandidate none;
     CarveCandidate fresh;
     RangeRef range = space.ranges.begin();
-    if (range == space.head()) return kScanFinished;
+    if (range == space.head())
+        return kScanFinished;
     uint64_t offset = range->start;
     buffer.refill(medium, offset);
     int startsFound = 0;
     while (range != space.head()) {
-        if (observer.stopRequested()) return kScanStopped;
+        if (observer.stopRequested())
+            return kScanStopped;
         const uint64_t offsetAtStart = offset;
         FamilyTally* tally = registry.findHeader(buffer.current(), windowLength, 1, none, fresh);
         if (tally && tally->family) {
@@ -94,8 +101,10 @@ int32_t discoveryPass(MediaReader& medium, SearchSpace& space, const SignatureRe
             advance(space, range, offset, blockSize);
         }
         buffer.step();
-        if (range == space.head()) break;
-        if (offset == offsetAtStart + blockSize && buffer.windowFits(windowLength)) continue;
+        if (range == space.head())
+            break;
+        if (offset == offsetAtStart + blockSize && buffer.windowFits(windowLength))
+            continue;
         buffer.carryPrevious();
         if (buffer.refill(medium, offset) <= 0) {
             noteReadFailure(offset);
@@ -106,7 +115,7 @@ int32_t discoveryPass(MediaReader& medium, SearchSpace& space, const SignatureRe
 }
 
 class CarvingPass {
-public:
+  public:
     CarvingPass(MediaReader& medium, const std::string& folder, SearchSpace& space,
                 const SignatureRegistry& registry, uint32_t blockSize, ScanObserver& observer,
                 uint32_t& savedCounter)
@@ -122,7 +131,7 @@ public:
 
     int32_t run();
 
-private:
+  private:
     bool fileInProgress() const { return current_.tally != nullptr; }
     void lookForHeader();
     void startOutput();
@@ -154,7 +163,8 @@ private:
 
 int32_t CarvingPass::run() {
     range_ = space_.ranges.begin();
-    if (range_ == space_.head()) return kScanFinished;
+    if (range_ == space_.head())
+        return kScanFinished;
     extentStart_ = space_.ranges.front().start;
     extentEnd_ = space_.ranges.back().end;
     offset_ = range_->start;
@@ -168,8 +178,10 @@ int32_t CarvingPass::run() {
         moved_ = true;
         const uint64_t offsetAtStart = offset_;
         lookForHeader();
-        if (fileInProgress() && current_.path.empty()) startOutput();
-        if (fileInProgress()) handleBlock();
+        if (fileInProgress() && current_.path.empty())
+            startOutput();
+        if (fileInProgress())
+            handleBlock();
         moveOn();
         if (range_ == space_.head()) {
             if (result_ > 0) {
@@ -178,10 +190,12 @@ int32_t CarvingPass::run() {
                 return result_;
             }
             closeCurrent();
-            if (range_ == space_.head()) break;
+            if (range_ == space_.head())
+                break;
         }
         buffer_.step();
-        if (moved_ && offset_ == offsetAtStart + blockSize_ && buffer_.windowFits(windowLength_)) continue;
+        if (moved_ && offset_ == offsetAtStart + blockSize_ && buffer_.windowFits(windowLength_))
+            continue;
         if (moved_) {
             buffer_.carryPrevious();
         } else {
@@ -199,17 +213,21 @@ int32_t CarvingPass::run() {
 void CarvingPass::lookForHeader() {
     if (fileInProgress()) {
         const uint64_t holdoff = current_.tally->family->headerHoldoff;
-        if (holdoff > 0 && current_.size <= holdoff) return;
+        if (holdoff > 0 && current_.size <= holdoff)
+            return;
     }
     FamilyTally* tally = registry_.findHeader(buffer_.current(), windowLength_, 0, current_, fresh_);
-    if (!tally || !tally->family) return;
+    if (!tally || !tally->family)
+        return;
     range_ = markFileStart(space_, range_, offset_, tally);
     fresh_.startRange = range_;
     fresh_.startOffset = offset_;
     closeCurrent();
-    if (result_ != kScanFinished) return;
+    if (result_ != kScanFinished)
+        return;
     // When a file was just saved the scan goes back and meets this header again.
-    if (moved_) current_ = fresh_;
+    if (moved_)
+        current_ = fresh_;
 }
 
 void CarvingPass::startOutput() {
@@ -219,7 +237,8 @@ void CarvingPass::startOutput() {
         result_ = kScanCreateFailed;
         return;
     }
-    if (current_.tally->family->saveOutput != 1) return;
+    if (current_.tally->family->saveOutput != 1)
+        return;
     current_.output = openOutputFile(current_.path);
     if (!current_.output) {
         setLastErrorText(std::strerror(errno));
@@ -243,16 +262,20 @@ void CarvingPass::handleBlock() {
             }
         }
     }
-    if (result_ != kScanFinished) return;
+    if (result_ != kScanFinished)
+        return;
     range_ = markBlock(space_, range_, offset_, 1);
     if (current_.blockCheck) {
         const uint32_t checked = current_.blockCheck(buffer_.previous(), 2 * blockSize_, current_);
-        if (status != 2) status = checked;
+        if (status != 2)
+            status = checked;
     }
     current_.size += blockSize_;
     const uint64_t limit = current_.tally->family->sizeLimit;
-    if (status != 2 && limit > 0 && current_.size >= limit) status = 2;
-    if (status == 2) closeCurrent();
+    if (status != 2 && limit > 0 && current_.size >= limit)
+        status = 2;
+    if (status == 2)
+        closeCurrent();
 }
 
 void CarvingPass::moveOn() {
@@ -273,11 +296,13 @@ void CarvingPass::closeCurrent() {
         closeCandidate(current_, savedCounter_, blockSize_, space_, medium_, &saved, &writeError);
     if (writeError != 0) {
         setLastErrorText(std::strerror(writeError));
-        if (writeError != EFBIG) result_ = kScanWriteFailed;
+        if (writeError != EFBIG)
+            result_ = kScanWriteFailed;
     }
     if (next) {
         range_ = *next;
-        if (range_ != space_.head()) offset_ = range_->start;
+        if (range_ != space_.head())
+            offset_ = range_->start;
         moved_ = false;
         ++keptCount_;
         observer_.fileSaved(keptCount_, saved);
@@ -286,16 +311,18 @@ void CarvingPass::closeCurrent() {
 }
 
 int CarvingPass::percentDone() const {
-    if (extentEnd_ <= extentStart_ || offset_ <= extentStart_) return offset_ > extentStart_ ? 100 : 0;
-    const double percent = static_cast<double>(offset_ - extentStart_) * 100.0 /
-                           static_cast<double>(extentEnd_ - extentStart_);
+    if (extentEnd_ <= extentStart_ || offset_ <= extentStart_)
+        return offset_ > extentStart_ ? 100 : 0;
+    const double percent =
+        static_cast<double>(offset_ - extentStart_) * 100.0 / static_cast<double>(extentEnd_ - extentStart_);
     return std::clamp(static_cast<int>(percent), 0, 100);
 }
 
 }  // namespace
 
 int32_t runScan(MediaReader& medium, const std::string& destinationFolder, const EnabledFamilies& families,
-                SearchSpace& searchSpace, uint32_t blockSize, ScanObserver& observer, uint32_t& savedCounter) {
+                SearchSpace& searchSpace, uint32_t blockSize, ScanObserver& observer,
+                uint32_t& savedCounter) {
     (void)blockSize;  // the block size is always found by the discovery pass
     const uint32_t sectorSize = medium.sectorSize ? medium.sectorSize : 512;
     SignatureRegistry registry;

@@ -25,7 +25,7 @@ enum ScanResult : int32_t {
 // How the scan reports while it runs. Every call blocks the scan until it
 // returns. All calls come from the scanning thread.
 class ScanObserver {
-public:
+  public:
     virtual ~ScanObserver() = default;
     // Once, when the carving pass starts: positions will run from 0 to 100 as
     // the scan moves from the first byte to the last byte it will examine.

@@ -5,7 +5,8 @@
 namespace salvora {
 
 void initFromPartition(SearchSpace& space, const MediaReader& medium, uint64_t offset, uint64_t length) {
-    if (medium.size == 0) return;
+    if (medium.size == 0)
+        return;
     SearchRange range;
     if (length != 0) {
         range.start = offset;
@@ -14,8 +15,10 @@ void initFromPartition(SearchSpace& space, const MediaReader& medium, uint64_t o
         range.start = 0;
         range.end = medium.size - 1;
     }
-    if (range.end > medium.size - 1) range.end = medium.size - 1;
-    if (range.start > range.end) return;
+    if (range.end > medium.size - 1)
+        range.end = medium.size - 1;
+    if (range.start > range.end)
+        return;
     space.ranges.push_back(range);
 }
 
@@ -32,25 +35,30 @@ void alignToGrid(uint32_t blockSize, SearchSpace& space, uint64_t phase) {
 }
 
 RangeRef markFileStart(SearchSpace& space, RangeRef range, uint64_t offset, FamilyTally* tally) {
-    if (range == space.head()) return range;
+    if (range == space.head())
+        return range;
     if (offset == range->start) {
         range->fileStart = tally;
         return range;
     }
-    if (offset < range->start || offset > range->end) return range;
+    if (offset < range->start || offset > range->end)
+        return range;
     SearchRange tail{offset, range->end, tally, range->dataFlag};
     range->end = offset - 1;
     return space.ranges.insert(std::next(range), tail);
 }
 
 RangeRef markBlock(SearchSpace& space, RangeRef range, uint64_t offset, uint32_t dataFlag) {
-    if (range == space.head()) return range;
-    if (offset < range->start || offset > range->end) return range;
+    if (range == space.head())
+        return range;
+    if (offset < range->start || offset > range->end)
+        return range;
     if (offset == range->start) {
         range->dataFlag = dataFlag;
         return range;
     }
-    if (range->dataFlag == dataFlag) return range;
+    if (range->dataFlag == dataFlag)
+        return range;
     SearchRange tail{offset, range->end, nullptr, dataFlag};
     range->end = offset - 1;
     return space.ranges.insert(std::next(range), tail);
@@ -61,8 +69,10 @@ RangeRef consumeFile(SearchSpace& space, const CarveCandidate& candidate, uint32
     uint64_t taken = 0;
     RangeRef range = candidate.startRange;
     while (true) {
-        if (range == space.head()) return range;
-        if (taken >= need) return range;
+        if (range == space.head())
+            return range;
+        if (taken >= need)
+            return range;
         if (!range->dataFlag) {
             range = space.ranges.erase(range);
             continue;
@@ -81,19 +91,22 @@ RangeRef consumeFile(SearchSpace& space, const CarveCandidate& candidate, uint32
 }
 
 void advance(SearchSpace& space, RangeRef& range, uint64_t& offset, uint32_t blockSize) {
-    if (range == space.head()) return;
+    if (range == space.head())
+        return;
     if (offset + blockSize <= range->end) {
         offset += blockSize;
         return;
     }
     ++range;
-    if (range != space.head()) offset = range->start;
+    if (range != space.head())
+        offset = range->start;
 }
 
 void backToPreviousStart(SearchSpace& space, RangeRef& range, uint64_t& offset) {
     RangeRef at = range;
     for (int step = 0; step < 10; ++step) {
-        if (at == space.ranges.begin()) return;  // the previous one is the list head
+        if (at == space.ranges.begin())
+            return;  // the previous one is the list head
         --at;
         if (at->fileStart) {
             range = at;
@@ -105,14 +118,16 @@ void backToPreviousStart(SearchSpace& space, RangeRef& range, uint64_t& offset) 
 
 uint32_t deriveBlockSize(const SearchSpace& space, uint32_t sectorSize, uint64_t& phase) {
     phase = 0;
-    if (space.ranges.empty()) return sectorSize;
+    if (space.ranges.empty())
+        return sectorSize;
     uint32_t size = 65536;
     phase = space.ranges.front().start % size;
     bool changed = true;
     while (changed) {
         changed = false;
         for (const SearchRange& range : space.ranges) {
-            if (!range.fileStart || range.start % size == phase) continue;
+            if (!range.fileStart || range.start % size == phase)
+                continue;
             if (size > sectorSize) {
                 size /= 2;
                 phase = range.start % size;

@@ -22,7 +22,7 @@ struct SearchRange {
 // Ranges in ascending, non-overlapping order. end() is the list head: the
 // position after the last range, where a walk is over.
 class SearchSpace {
-public:
+  public:
     std::list<SearchRange> ranges;
 
     RangeRef head() { return ranges.end(); }

@@ -12,7 +12,8 @@ constexpr uint32_t kChunk = 4096;
 }
 
 uint32_t blockCheckUntilExpected(const uint8_t*, uint32_t, CarveCandidate& candidate) {
-    if (candidate.size < candidate.expectedSize) return 1;
+    if (candidate.size < candidate.expectedSize)
+        return 1;
     candidate.size = candidate.expectedSize;
     return 2;
 }
@@ -22,7 +23,8 @@ void endCheckTruncateToExpected(CarveCandidate& candidate) {
 }
 
 void endCheckFindLastFooter(CarveCandidate& candidate, const uint8_t* footer, uint32_t footerLength) {
-    if (footerLength == 0 || !candidate.output) return;
+    if (footerLength == 0 || !candidate.output)
+        return;
     // The head holds one chunk; the tail keeps the first footerLength - 1
     // bytes of the chunk after it, so a footer across two chunks is found.
     const auto storage = std::make_unique_for_overwrite<uint8_t[]>(kChunk + footerLength - 1);
@@ -31,9 +33,11 @@ void endCheckFindLastFooter(CarveCandidate& candidate, const uint8_t* footer, ui
     uint64_t position = candidate.size;
     do {
         position = position % kChunk != 0 ? position - position % kChunk : position - kChunk;
-        if (!seekOutput(candidate.output, position)) return;
+        if (!seekOutput(candidate.output, position))
+            return;
         const size_t got = std::fread(buffer, 1, kChunk, candidate.output);
-        if (got < kChunk) std::memset(buffer + got, 0, kChunk - got);
+        if (got < kChunk)
+            std::memset(buffer + got, 0, kChunk - got);
         for (size_t i = got; i-- > 0;) {
             if (buffer[i] == footer[0] && std::memcmp(buffer + i, footer, footerLength) == 0) {
                 const uint64_t end = position + i + footerLength;
@@ -50,7 +54,8 @@ void endCheckFindLastFooter(CarveCandidate& candidate, const uint8_t* footer, ui
 }
 
 void endCheckAbsorbLineEnd(CarveCandidate& candidate, uint32_t flags) {
-    if (!candidate.output || !seekOutput(candidate.output, candidate.size)) return;
+    if (!candidate.output || !seekOutput(candidate.output, candidate.size))
+        return;
     uint8_t bytes[kChunk];
     const size_t got = std::fread(bytes, 1, sizeof bytes, candidate.output);
     if (got >= 1 && bytes[0] == '\n' && (flags & 1)) {

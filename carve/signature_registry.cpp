@@ -21,11 +21,14 @@ void resetCandidate(CarveCandidate& candidate) {
 int compareEntries(const SignatureEntry& a, const SignatureEntry& b) {
     const bool aHas = a.patternLength != 0;
     const bool bHas = b.patternLength != 0;
-    if (aHas != bHas) return aHas ? 1 : -1;
-    if (a.patternOffset != b.patternOffset) return a.patternOffset < b.patternOffset ? -1 : 1;
+    if (aHas != bHas)
+        return aHas ? 1 : -1;
+    if (a.patternOffset != b.patternOffset)
+        return a.patternOffset < b.patternOffset ? -1 : 1;
     const uint32_t common = std::min(a.patternLength, b.patternLength);
     for (uint32_t i = 0; i < common; ++i) {
-        if (a.pattern[i] != b.pattern[i]) return a.pattern[i] < b.pattern[i] ? -1 : 1;
+        if (a.pattern[i] != b.pattern[i])
+            return a.pattern[i] < b.pattern[i] ? -1 : 1;
     }
     return 0;
 }
@@ -34,8 +37,9 @@ namespace {
 // Inserts before the first entry that compares greater, else at the end.
 template <typename List>
 void insertOrdered(List& list, SignatureEntry* entry) {
-    auto at = std::find_if(list.begin(), list.end(),
-                           [entry](const SignatureEntry* other) { return compareEntries(*other, *entry) > 0; });
+    auto at = std::find_if(list.begin(), list.end(), [entry](const SignatureEntry* other) {
+        return compareEntries(*other, *entry) > 0;
+    });
     list.insert(at, entry);
 }
 }  // namespace
@@ -54,25 +58,31 @@ void SignatureRegistry::add(uint32_t patternOffset, const uint8_t* pattern, uint
 
 void registerSignature(uint32_t patternOffset, const uint8_t* pattern, uint32_t patternLength,
                        RecogniseFn recognise, FamilyTally& tally) {
-    if (tally.registry) tally.registry->add(patternOffset, pattern, patternLength, recognise, &tally);
+    if (tally.registry)
+        tally.registry->add(patternOffset, pattern, patternLength, recognise, &tally);
 }
 
 void SignatureRegistry::build(const EnabledFamilies& families) {
     release();
     size_t enabled = 0;
     for (const EnabledFamily& pair : families) {
-        if (!pair.family) break;
-        if (pair.enabled) ++enabled;
+        if (!pair.family)
+            break;
+        if (pair.enabled)
+            ++enabled;
     }
     // Tallies are referenced by entries: the vector must not grow after this.
     tallies_.reserve(enabled + 1);
     for (const EnabledFamily& pair : families) {
-        if (!pair.family) break;
-        if (!pair.enabled) continue;
+        if (!pair.family)
+            break;
+        if (!pair.enabled)
+            continue;
         tallies_.push_back(FamilyTally{pair.family, this});
     }
     for (FamilyTally& tally : tallies_) {
-        if (tally.family->registerSignatures) tally.family->registerSignatures(tally);
+        if (tally.family->registerSignatures)
+            tally.family->registerSignatures(tally);
     }
     tallies_.push_back(FamilyTally{});  // terminator
     buildIndex();
@@ -92,7 +102,8 @@ void SignatureRegistry::place(SignatureEntry* entry) {
     const bool hasPattern = entry->patternLength != 0;
     if (hasPattern) {
         for (auto bucket = index_.begin(); bucket != index_.end(); ++bucket) {
-            if (!bucket->keyed) continue;
+            if (!bucket->keyed)
+                continue;
             if (bucket->offset >= entry->patternOffset &&
                 bucket->offset - entry->patternOffset < entry->patternLength) {
                 insertOrdered(bucket->lists[entry->pattern[bucket->offset - entry->patternOffset]], entry);
@@ -128,12 +139,14 @@ FamilyTally* SignatureRegistry::findHeader(const uint8_t* window, uint32_t windo
     for (const OffsetBucket& bucket : index_) {
         uint8_t key = 0;
         if (bucket.keyed) {
-            if (bucket.offset >= windowLength) continue;
+            if (bucket.offset >= windowLength)
+                continue;
             key = window[bucket.offset];
         }
         for (SignatureEntry* entry : bucket.lists[key]) {
             if (entry->patternLength != 0) {
-                if (static_cast<uint64_t>(entry->patternOffset) + entry->patternLength > windowLength) continue;
+                if (static_cast<uint64_t>(entry->patternOffset) + entry->patternLength > windowLength)
+                    continue;
                 if (std::memcmp(window + entry->patternOffset, entry->pattern, entry->patternLength) != 0)
                     continue;
             }

@@ -35,7 +35,7 @@ struct OffsetBucket {
 int compareEntries(const SignatureEntry& a, const SignatureEntry& b);
 
 class SignatureRegistry {
-public:
+  public:
     SignatureRegistry() = default;
     SignatureRegistry(const SignatureRegistry&) = delete;
     SignatureRegistry& operator=(const SignatureRegistry&) = delete;
@@ -61,7 +61,7 @@ public:
     const std::vector<OffsetBucket>& index() const { return index_; }
     const std::vector<FamilyTally>& tallies() const { return tallies_; }
 
-private:
+  private:
     void buildIndex();
     void place(SignatureEntry* entry);
 

@@ -19,7 +19,8 @@ void registerBmp(FamilyTally& tally) {
 uint32_t recogniseBmp(const uint8_t* window, uint32_t windowLength, uint32_t, const CarveCandidate&,
                       CarveCandidate& fresh) {
     const Bytes bytes(window, windowLength);
-    if (!bytes.has(0, 10) || !bytes.equals(0, kBm, sizeof kBm) || bytes.le32(6) != 0) return 0;
+    if (!bytes.has(0, 10) || !bytes.equals(0, kBm, sizeof kBm) || bytes.le32(6) != 0)
+        return 0;
     resetCandidate(fresh);
     fresh.extension = "bmp";
     fresh.minSize = kMinSize;

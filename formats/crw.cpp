@@ -22,8 +22,10 @@ void registerCrw(FamilyTally& tally) {
 uint32_t recogniseCrw(const uint8_t* window, uint32_t windowLength, uint32_t, const CarveCandidate&,
                       CarveCandidate& fresh) {
     const Bytes bytes(window, windowLength);
-    if (!bytes.equals(0, kLittleEndian, 2) && !bytes.equals(0, kBigEndian, 2)) return 0;
-    if (!bytes.equalsText(6, "HEAPCCDR")) return 0;
+    if (!bytes.equals(0, kLittleEndian, 2) && !bytes.equals(0, kBigEndian, 2))
+        return 0;
+    if (!bytes.equalsText(6, "HEAPCCDR"))
+        return 0;
     resetCandidate(fresh);
     fresh.extension = "crw";
     fresh.endCheck = endCheckCrw;
@@ -32,7 +34,8 @@ uint32_t recogniseCrw(const uint8_t* window, uint32_t windowLength, uint32_t, co
 
 void endCheckCrw(CarveCandidate& candidate) {
     endCheckFindLastFooter(candidate, kFooter, sizeof kFooter);
-    if (candidate.size != 0) candidate.size += kBytesAfterFooter;
+    if (candidate.size != 0)
+        candidate.size += kBytesAfterFooter;
 }
 
 }  // namespace salvora

@@ -41,18 +41,22 @@ constexpr std::array<uint32_t, kFamilyCount> kEnabledAtStart{1, 1, 0, 1, 1, 1, 1
 
 }  // namespace
 
-const std::array<const FileFamily*, kFamilyCount>& familyTable() { return kTable; }
+const std::array<const FileFamily*, kFamilyCount>& familyTable() {
+    return kTable;
+}
 
 const FileFamily* familyByExtension(const char* extension) {
     for (const FileFamily* family : kTable) {
-        if (std::strcmp(family->extension, extension) == 0) return family;
+        if (std::strcmp(family->extension, extension) == 0)
+            return family;
     }
     return nullptr;
 }
 
 EnabledFamilies defaultEnabledFamilies() {
     EnabledFamilies families;
-    for (size_t i = 0; i < kFamilyCount; ++i) families.push_back({kEnabledAtStart[i], kTable[i]});
+    for (size_t i = 0; i < kFamilyCount; ++i)
+        families.push_back({kEnabledAtStart[i], kTable[i]});
     families.push_back({0, nullptr});
     return families;
 }

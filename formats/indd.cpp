@@ -23,7 +23,8 @@ void registerIndd(FamilyTally& tally) {
 uint32_t recogniseIndd(const uint8_t* window, uint32_t windowLength, uint32_t, const CarveCandidate&,
                        CarveCandidate& fresh) {
     const Bytes bytes(window, windowLength);
-    if (!bytes.equals(0, kInddHeader, sizeof kInddHeader)) return 0;
+    if (!bytes.equals(0, kInddHeader, sizeof kInddHeader))
+        return 0;
     resetCandidate(fresh);
     fresh.extension = "indd";
     // In 64 bits: a page count of 0xFFFFFFFF must not wrap to an empty document.

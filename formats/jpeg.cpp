@@ -38,21 +38,27 @@ bool isHeaderSegment(uint8_t code) {
 // The header segments of the Exif thumbnail inside the APP1 segment at `at`.
 uint64_t checkThumbnail(const Bytes& file, uint64_t at) {
     const uint64_t length = file.be16(at + 2);
-    if (at + 10 >= file.size() || length + 2 <= 10) return 0;
+    if (at + 10 >= file.size() || length + 2 <= 10)
+        return 0;
     const uint64_t tiffStart = at + 10;
     const uint64_t tiffLength = std::min<uint64_t>(length - 8, file.size() - tiffStart);
     const uint8_t* tiff = file.data() + tiffStart;
     const std::optional<uint64_t> offset = findTiffTag(tiff, tiffLength, 0x0201);
-    if (!offset) return 0;
+    if (!offset)
+        return 0;
     const std::optional<uint64_t> size = findTiffTag(tiff, tiffLength, 0x0202);
-    if (!size) return 0;
+    if (!size)
+        return 0;
     const uint64_t thumbnail = tiffStart + *offset;
-    if (thumbnail + *size >= kStructureLimit) return 0;
+    if (thumbnail + *size >= kStructureLimit)
+        return 0;
     bool startOfScan = false;
     for (uint64_t j = thumbnail + 2; j + 4 < kStructureLimit && file.has(j, 4) && !startOfScan;
          j += 2 + file.be16(j + 2)) {
-        if (file.u8(j) != 0xFF) return j;
-        if (file.u8(j + 1) == kStartOfScan) startOfScan = true;
+        if (file.u8(j) != 0xFF)
+            return j;
+        if (file.u8(j + 1) == kStartOfScan)
+            startOfScan = true;
     }
     return 0;
 }
@@ -68,9 +74,12 @@ void registerJpeg(FamilyTally& tally) {
 uint32_t recogniseJpeg(const uint8_t* window, uint32_t windowLength, uint32_t, const CarveCandidate& current,
                        CarveCandidate& fresh) {
     const Bytes bytes(window, windowLength);
-    if (isFamily(current, "indd")) return 0;
-    if (isFamily(current, "riff") && bytes.equals(0, kMotionJpegPrefix, sizeof kMotionJpegPrefix)) return 0;
-    if (!bytes.equals(0, kApp0, 4) && !bytes.equals(0, kApp1, 4) && !bytes.equals(0, kComment, 4)) return 0;
+    if (isFamily(current, "indd"))
+        return 0;
+    if (isFamily(current, "riff") && bytes.equals(0, kMotionJpegPrefix, sizeof kMotionJpegPrefix))
+        return 0;
+    if (!bytes.equals(0, kApp0, 4) && !bytes.equals(0, kApp1, 4) && !bytes.equals(0, kComment, 4))
+        return 0;
     uint64_t i = 2;
     uint64_t minSize = 0;
     while (true) {
@@ -78,7 +87,8 @@ uint32_t recogniseJpeg(const uint8_t* window, uint32_t windowLength, uint32_t, c
             minSize = i;
             break;
         }
-        if (bytes.u8(i) != 0xFF) return 0;
+        if (bytes.u8(i) != 0xFF)
+            return 0;
         if (!isHeaderSegment(bytes.u8(i + 1))) {
             minSize = kMinSizeAtOtherMarker;
             break;
@@ -97,9 +107,11 @@ uint32_t recogniseJpeg(const uint8_t* window, uint32_t windowLength, uint32_t, c
 uint32_t blockCheckJpeg(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
     const Bytes bytes(window, windowLength);
     const uint64_t half = windowLength / 2;
-    while (candidate.expectedSize + half >= candidate.size && candidate.expectedSize + 4 < candidate.size + half) {
+    while (candidate.expectedSize + half >= candidate.size &&
+           candidate.expectedSize + 4 < candidate.size + half) {
         const uint64_t j = candidate.expectedSize - candidate.size + half;
-        if (bytes.u8(j) != 0xFF) return 2;
+        if (bytes.u8(j) != 0xFF)
+            return 2;
         candidate.expectedSize += bytes.be16(j + 2) + 2;
         if (bytes.u8(j + 1) == kStartOfScan) {
             // The entropy-coded data follows; the file runs on unchecked.
@@ -123,7 +135,8 @@ struct FileHead {
 
 FileHead readHead(CarveCandidate& candidate) {
     FileHead head;
-    if (!candidate.output || !seekOutput(candidate.output, 0)) return head;
+    if (!candidate.output || !seekOutput(candidate.output, 0))
+        return head;
     head.data = std::make_unique_for_overwrite<uint8_t[]>(kStructureLimit);
     head.size = std::fread(head.data.get(), 1, kStructureLimit, candidate.output);
     return head;
@@ -131,10 +144,13 @@ FileHead readHead(CarveCandidate& candidate) {
 
 uint64_t structureError(const Bytes& file) {
     for (uint64_t i = 2; file.has(i, 4); i += 2 + file.be16(i + 2)) {
-        if (file.u8(i) != 0xFF) return i;
+        if (file.u8(i) != 0xFF)
+            return i;
         const uint8_t code = file.u8(i + 1);
-        if (code == kStartOfScan) return 0;
-        if (code == kApp1Code) return checkThumbnail(file, i);
+        if (code == kStartOfScan)
+            return 0;
+        if (code == kApp1Code)
+            return checkThumbnail(file, i);
     }
     return 0;
 }
@@ -143,7 +159,8 @@ uint64_t structureError(const Bytes& file) {
 // segments do not lead to one within the bytes read.
 uint64_t mainScanStart(const Bytes& file) {
     for (uint64_t i = 2; file.has(i, 4) && file.u8(i) == 0xFF; i += 2 + file.be16(i + 2)) {
-        if (file.u8(i + 1) == kStartOfScan) return i;
+        if (file.u8(i + 1) == kStartOfScan)
+            return i;
     }
     return 0;
 }
@@ -152,18 +169,22 @@ uint64_t mainScanStart(const Bytes& file) {
 
 void endCheckJpeg(CarveCandidate& candidate) {
     candidate.size = 0;
-    if (!candidate.output) return;
+    if (!candidate.output)
+        return;
     const int64_t written = tellOutput(candidate.output);
     const FileHead head = readHead(candidate);
     const Bytes file = head.bytes();
-    if (structureError(file) != 0) return;
-    if (written <= 0) return;
+    if (structureError(file) != 0)
+        return;
+    if (written <= 0)
+        return;
     candidate.size = static_cast<uint64_t>(written);
     endCheckFindLastFooter(candidate, kEndOfImage, 2);
     // An end marker before the main image's scan data is the Exif
     // thumbnail's: the photo itself was cut short.
     const uint64_t scanStart = mainScanStart(file);
-    if (scanStart != 0 && candidate.size <= scanStart) candidate.size = 0;
+    if (scanStart != 0 && candidate.size <= scanStart)
+        candidate.size = 0;
 }
 
 uint64_t checkJpegStructure(CarveCandidate& candidate) {

@@ -34,11 +34,14 @@ void registerM2ts(FamilyTally& tally) {
 
 uint32_t recogniseM2tsHdmv(const uint8_t* window, uint32_t windowLength, uint32_t,
                            const CarveCandidate& current, CarveCandidate& fresh) {
-    if (isTransportStream(current)) return 0;
+    if (isTransportStream(current))
+        return 0;
     const Bytes bytes(window, windowLength);
     for (uint64_t unit = 0; unit < 3; ++unit) {
-        if (!bytes.has(unit * kUnitSize + kTimeCodeSize, 1)) return 0;
-        if (bytes.u8(unit * kUnitSize + kTimeCodeSize) != kSync) return 0;
+        if (!bytes.has(unit * kUnitSize + kTimeCodeSize, 1))
+            return 0;
+        if (bytes.u8(unit * kUnitSize + kTimeCodeSize) != kSync)
+            return 0;
     }
     if (!bytes.equals(kHdmvAt, kHdmv, sizeof kHdmv) || !bytes.equals(kHdmvStreamAt, kHdmv, sizeof kHdmv))
         return 0;
@@ -54,12 +57,15 @@ uint32_t recogniseM2tsHdmv(const uint8_t* window, uint32_t windowLength, uint32_
 uint32_t recogniseM2tTshv(const uint8_t* window, uint32_t windowLength, uint32_t,
                           const CarveCandidate& current, CarveCandidate& fresh) {
     // A marked packet exactly where the stream in progress goes on belongs to it.
-    if (isTransportStream(current) && current.expectedSize == current.size) return 0;
+    if (isTransportStream(current) && current.expectedSize == current.size)
+        return 0;
     const Bytes bytes(window, windowLength);
     for (uint64_t packet = 0; packet < 3; ++packet) {
-        if (!bytes.has(packet * kPacketSize, 1) || bytes.u8(packet * kPacketSize) != kSync) return 0;
+        if (!bytes.has(packet * kPacketSize, 1) || bytes.u8(packet * kPacketSize) != kSync)
+            return 0;
     }
-    if (!bytes.equals(kTshvAt, kTshv, sizeof kTshv)) return 0;
+    if (!bytes.equals(kTshvAt, kTshv, sizeof kTshv))
+        return 0;
     resetCandidate(fresh);
     fresh.extension = "m2t";
     fresh.minSize = kPacketSize;
@@ -73,7 +79,8 @@ uint32_t blockCheckM2ts192(const uint8_t* window, uint32_t windowLength, CarveCa
     const Bytes bytes(window, windowLength);
     const WindowWalk walk(windowLength);
     while (walk.holds(candidate, kTimeCodeSize + 1)) {
-        if (bytes.u8(walk.index(candidate) + kTimeCodeSize) != kSync) return 2;
+        if (bytes.u8(walk.index(candidate) + kTimeCodeSize) != kSync)
+            return 2;
         candidate.expectedSize += kUnitSize;
     }
     return 1;
@@ -83,7 +90,8 @@ uint32_t blockCheckTs188(const uint8_t* window, uint32_t windowLength, CarveCand
     const Bytes bytes(window, windowLength);
     const WindowWalk walk(windowLength);
     while (walk.holds(candidate, 1)) {
-        if (bytes.u8(walk.index(candidate)) != kSync) return 2;
+        if (bytes.u8(walk.index(candidate)) != kSync)
+            return 2;
         candidate.expectedSize += kPacketSize;
     }
     return 1;

@@ -19,8 +19,8 @@ constexpr uint32_t kAtomHeader = 8;
 constexpr uint64_t kRecogniseSizeLimit = 1073741825;  // 2^30 + 1
 // An atom of this size or more ends the file while it is carved.
 constexpr uint64_t kCarveSizeLimit = 1073741824;  // 2^30
-constexpr uint64_t kSmallAtomLimit = 256;          // "pnot" and "wide"
-constexpr uint64_t kMovieAtomLimit = 16777216;     // "moov", 16 MiB
+constexpr uint64_t kSmallAtomLimit = 256;         // "pnot" and "wide"
+constexpr uint64_t kMovieAtomLimit = 16777216;    // "moov", 16 MiB
 
 // Atom types that can start a file, in registration order.
 const char kSignatureTypes[][kTypeLength + 1] = {"cmov", "cmvd", "dcom", "free", "ftyp", "jp2h",
@@ -45,11 +45,14 @@ const BrandRow kBrandRows[] = {
     {{"qt"}, "mov"},
 };
 
-bool isType(const Bytes& bytes, size_t at, const char* type) { return bytes.equals(at, type, kTypeLength); }
+bool isType(const Bytes& bytes, size_t at, const char* type) {
+    return bytes.equals(at, type, kTypeLength);
+}
 
 bool isCarriedType(const Bytes& bytes, size_t at) {
     for (const char* type : kCarriedTypes) {
-        if (isType(bytes, at, type)) return true;
+        if (isType(bytes, at, type))
+            return true;
     }
     return false;
 }
@@ -62,12 +65,14 @@ const char* brandExtension(const Bytes& bytes, size_t from, size_t to) {
     const Bytes body(bytes.data() + from, to - from);
     for (const BrandRow& row : kBrandRows) {
         for (const char* brand : row.brands) {
-            if (brand && body.equals(0, brand, std::strlen(brand))) return row.extension;
+            if (brand && body.equals(0, brand, std::strlen(brand)))
+                return row.extension;
         }
     }
     for (const BrandRow& row : kBrandRows) {
         for (const char* brand : row.brands) {
-            if (brand && findBytes(body.data(), body.size(), brand, std::strlen(brand))) return row.extension;
+            if (brand && findBytes(body.data(), body.size(), brand, std::strlen(brand)))
+                return row.extension;
         }
     }
     return nullptr;
@@ -85,7 +90,8 @@ const char* decide(const Bytes& bytes, size_t at, uint64_t size, bool& refused) 
         refused = size > kMovieAtomLimit;
         return refused ? nullptr : "mov";
     }
-    if (isType(bytes, type, "mdat")) return "mov";
+    if (isType(bytes, type, "mdat"))
+        return "mov";
     if (isType(bytes, type, "ftyp")) {
         const uint64_t end = at + std::min<uint64_t>(size, bytes.size() - at);
         return brandExtension(bytes, at + kAtomHeader, end);
@@ -104,15 +110,19 @@ void registerMov(FamilyTally& tally) {
 uint32_t recogniseMov(const uint8_t* window, uint32_t windowLength, uint32_t, const CarveCandidate& current,
                       CarveCandidate& fresh) {
     // The movie in progress goes on exactly here: this is its next atom.
-    if (isFamily(current, "mov") && current.expectedSize == current.size) return 0;
+    if (isFamily(current, "mov") && current.expectedSize == current.size)
+        return 0;
     const Bytes bytes(window, windowLength);
     for (uint64_t i = 0;;) {
-        if (i + kAtomHeader >= windowLength) return 0;
+        if (i + kAtomHeader >= windowLength)
+            return 0;
         const uint64_t size = bytes.be32(i);
-        if (size < kAtomHeader || size >= kRecogniseSizeLimit) return 0;
+        if (size < kAtomHeader || size >= kRecogniseSizeLimit)
+            return 0;
         bool refused = false;
         const char* extension = decide(bytes, i, size, refused);
-        if (refused) return 0;
+        if (refused)
+            return 0;
         if (extension) {
             resetCandidate(fresh);
             fresh.extension = extension;
@@ -132,8 +142,10 @@ uint32_t blockCheckMov(const uint8_t* window, uint32_t windowLength, CarveCandid
            candidate.expectedSize + kAtomHeader < candidate.size + half) {
         const uint64_t j = candidate.expectedSize - candidate.size + half;
         const uint64_t size = bytes.be32(j);
-        if (size < kAtomHeader || size >= kCarveSizeLimit) return 2;
-        if (!isCarriedType(bytes, j + 4)) return 2;
+        if (size < kAtomHeader || size >= kCarveSizeLimit)
+            return 2;
+        if (!isCarriedType(bytes, j + 4))
+            return 2;
         candidate.expectedSize += size;
     }
     return 1;

@@ -60,7 +60,8 @@ constexpr uint64_t kJukeboxFooterOffsets[] = {7868, 7936, 8004, 8132};
 constexpr uint64_t kJukeboxFooterSpan = 8133;
 
 uint32_t bitRate(uint8_t version, uint8_t layer, uint8_t index) {
-    if (version == kReservedVersion || layer == kReservedLayer) return 0;
+    if (version == kReservedVersion || layer == kReservedLayer)
+        return 0;
     const uint16_t(&table)[3][16] = version == kMpeg1 ? kMpeg1Rates : kMpeg2Rates;
     return table[3 - layer][index] * 1000u;
 }
@@ -73,7 +74,8 @@ LyricsStep stepOverLyrics(const uint8_t* window, uint64_t windowLength, uint64_t
     const uint64_t available = windowLength - j;
     const uint64_t fullSearch = kLyricsEndReach - 1 + kLyricsMarkLength;
     // A tag in the current block is looked at again, with more bytes behind it, at the next call.
-    if (available < fullSearch && inCurrentBlock) return LyricsStep::kWait;
+    if (available < fullSearch && inCurrentBlock)
+        return LyricsStep::kWait;
     // The searches read limit - 1 + 9 bytes from j: never past the window.
     const uint64_t searchable = available - (kLyricsMarkLength - 1);
     length =
@@ -101,25 +103,30 @@ uint32_t mpegFrameLength(uint8_t byte1, uint8_t byte2) {
     const uint8_t layer = (byte1 >> 1) & 3;
     const uint32_t rate = bitRate(version, layer, byte2 >> 4);
     const uint32_t sampleRate = (byte2 >> 2 & 3) == 3 ? 0 : kSampleRates[version][byte2 >> 2 & 3];
-    if (rate == 0 || sampleRate == 0) return 0;
+    if (rate == 0 || sampleRate == 0)
+        return 0;
     const uint32_t padding = (byte2 >> 1) & 1;
     if (layer == kLayer3) {
         const uint32_t factor = version == kMpeg1 ? 144 : 72;
         return factor * rate / sampleRate + padding;
     }
-    if (layer == kLayer2) return 144 * rate / sampleRate + padding;
+    if (layer == kLayer2)
+        return 144 * rate / sampleRate + padding;
     return (12 * rate / sampleRate + padding) * 4;  // Layer I
 }
 
 uint32_t recogniseId3(const uint8_t* window, uint32_t windowLength, uint32_t, const CarveCandidate&,
                       CarveCandidate& fresh) {
     const Bytes bytes(window, windowLength);
-    if (!bytes.equals(0, kId3, sizeof kId3)) return 0;
+    if (!bytes.equals(0, kId3, sizeof kId3))
+        return 0;
     const uint8_t version = bytes.u8(3);
-    if (version < 2 || version > 4 || bytes.u8(4) != 0) return 0;
+    if (version < 2 || version > 4 || bytes.u8(4) != 0)
+        return 0;
     const uint64_t footer = version == 4 && (bytes.u8(5) & 0x10) ? kTagHeaderSize : 0;
     uint64_t tagSize = 0;
-    for (uint32_t i = 6; i < 10; ++i) tagSize = tagSize << 7 | (bytes.u8(i) & 0x7F);
+    for (uint32_t i = 6; i < 10; ++i)
+        tagSize = tagSize << 7 | (bytes.u8(i) & 0x7F);
     resetCandidate(fresh);
     fresh.extension = "mp3";
     fresh.expectedSize = tagSize + kTagHeaderSize + footer;
@@ -131,20 +138,25 @@ uint32_t recogniseId3(const uint8_t* window, uint32_t windowLength, uint32_t, co
 
 uint32_t recogniseMpegAudio(const uint8_t* window, uint32_t windowLength, uint32_t,
                             const CarveCandidate& current, CarveCandidate& fresh) {
-    if (isFamily(current, "mp3")) return 0;
+    if (isFamily(current, "mp3"))
+        return 0;
     const Bytes bytes(window, windowLength);
     const uint8_t first = bytes.u8(1) & 0xFE;  // without the no-CRC bit
-    if (bytes.u8(0) != 0xFF || (first != 0xFA && first != 0xF2 && first != 0xE2)) return 0;
+    if (bytes.u8(0) != 0xFF || (first != 0xFA && first != 0xF2 && first != 0xE2))
+        return 0;
     uint64_t p = 0;
     uint32_t frames = 0;
     while (p + 1 < windowLength && p + 1 < kFrameRunLimit) {
-        if (!isFrameHeader(bytes, p)) return 0;
+        if (!isFrameHeader(bytes, p))
+            return 0;
         const uint32_t length = mpegFrameLength(bytes.u8(p + 1), bytes.u8(p + 2));
-        if (length == 0) return 0;
+        if (length == 0)
+            return 0;
         p += length;
         ++frames;
     }
-    if (frames < 2) return 0;
+    if (frames < 2)
+        return 0;
     resetCandidate(fresh);
     fresh.extension = "mp3";
     fresh.expectedSize = p;
@@ -175,14 +187,17 @@ uint32_t blockCheckMpegAudio(const uint8_t* window, uint32_t windowLength, Carve
         const uint64_t j = walk.index(candidate);
         if (isFrameHeader(bytes, j)) {
             const uint32_t length = mpegFrameLength(bytes.u8(j + 1), bytes.u8(j + 2));
-            if (length < 3) return 2;
+            if (length < 3)
+                return 2;
             candidate.expectedSize += length;
         } else if (bytes.equalsText(j, "LYRICSBEGIN")) {
             uint64_t length = 0;
             const LyricsStep step =
                 stepOverLyrics(window, windowLength, j, WindowWalk::inCurrentBlock(candidate), length);
-            if (step == LyricsStep::kWait) return 1;
-            if (step == LyricsStep::kEnd) return 2;
+            if (step == LyricsStep::kWait)
+                return 1;
+            if (step == LyricsStep::kEnd)
+                return 2;
             candidate.expectedSize += length;
         } else if (bytes.equalsText(j, "APETAGEX")) {
             candidate.expectedSize += uint64_t{bytes.le32(j + 12)} + 32;
@@ -190,9 +205,11 @@ uint32_t blockCheckMpegAudio(const uint8_t* window, uint32_t windowLength, Carve
             candidate.expectedSize += 128;
         } else {
             // Judged at the next call, with a whole block behind the position.
-            if (candidate.expectedSize > candidate.size) return 1;
+            if (candidate.expectedSize > candidate.size)
+                return 1;
             const uint32_t length = jukeboxTagLength(window, j, windowLength);
-            if (length == 0) return 2;
+            if (length == 0)
+                return 2;
             candidate.expectedSize += length;
         }
     }
@@ -202,7 +219,8 @@ uint32_t blockCheckMpegAudio(const uint8_t* window, uint32_t windowLength, Carve
 uint32_t jukeboxTagLength(const uint8_t* window, uint64_t position, uint64_t windowLength) {
     const Bytes bytes(window, windowLength);
     const uint64_t j = position;
-    if (j > windowLength || windowLength - j < 10) return 0;
+    if (j > windowLength || windowLength - j < 10)
+        return 0;
     uint64_t o = 0;
     if (bytes.equalsText(j, "18273645") && bytes.u8(j + 8) == 0 && bytes.u8(j + 9) == 0) {
         o = kJukeboxLeadIn;
@@ -211,7 +229,8 @@ uint32_t jukeboxTagLength(const uint8_t* window, uint64_t position, uint64_t win
     }
     // The image: its length, then the image itself. 64-bit sums cannot wrap.
     o += uint64_t{bytes.le32(j + o + 4)} + 8;
-    if (j + o + 14 > windowLength) return 0;
+    if (j + o + 14 > windowLength)
+        return 0;
     if (!bytes.equals(j + o,
                       "\0\0\0\0"
                       "18273645"
@@ -219,12 +238,14 @@ uint32_t jukeboxTagLength(const uint8_t* window, uint64_t position, uint64_t win
                       14))
         return 0;
     o += kJukeboxDataHeader;
-    if (j + o + kJukeboxFooterSpan > windowLength) return 0;
+    if (j + o + kJukeboxFooterSpan > windowLength)
+        return 0;
     for (const uint64_t offset : kJukeboxFooterOffsets) {
         // The footer texts are tested only where they lie wholly in the window.
         if (bytes.equalsText(j + o + offset, "Brava Software Inc."))
             return static_cast<uint32_t>(o + offset + 48);
-        if (bytes.equalsText(j + o + offset, "TAG")) return static_cast<uint32_t>(o + offset + 128);
+        if (bytes.equalsText(j + o + offset, "TAG"))
+            return static_cast<uint32_t>(o + offset + 128);
     }
     return 0;
 }

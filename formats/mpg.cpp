@@ -39,10 +39,13 @@ void registerMpg(FamilyTally& tally) {
 
 uint32_t recogniseMpg(const uint8_t* window, uint32_t windowLength, uint32_t, const CarveCandidate& current,
                       CarveCandidate& fresh) {
-    if (isFamily(current, "mpg")) return 0;
+    if (isFamily(current, "mpg"))
+        return 0;
     const Bytes bytes(window, windowLength);
-    if (!bytes.equals(0, kStartCodePrefix, sizeof kStartCodePrefix) || !bytes.has(0, 7)) return 0;
-    if (!acceptsStartCode(bytes)) return 0;
+    if (!bytes.equals(0, kStartCodePrefix, sizeof kStartCodePrefix) || !bytes.has(0, 7))
+        return 0;
+    if (!acceptsStartCode(bytes))
+        return 0;
     resetCandidate(fresh);
     fresh.extension = "mpg";
     return 1;

@@ -20,7 +20,8 @@ void registerMrw(FamilyTally& tally) {
 uint32_t recogniseMrw(const uint8_t* window, uint32_t windowLength, uint32_t, const CarveCandidate&,
                       CarveCandidate& fresh) {
     const Bytes bytes(window, windowLength);
-    if (!bytes.equals(0, kSignature, 4) || !bytes.equals(8, kPictureBlock, 4)) return 0;
+    if (!bytes.equals(0, kSignature, 4) || !bytes.equals(8, kPictureBlock, 4))
+        return 0;
     const uint64_t dataOffset = bytes.be32(4);
     const uint64_t width = bytes.be16(26);
     const uint64_t height = bytes.be16(24);

@@ -118,7 +118,8 @@ uint64_t sectorOffset(uint32_t sector) {
 }
 
 size_t readAt(std::FILE* file, uint64_t offset, void* buffer, size_t length) {
-    if (!seekOutput(file, offset)) return 0;
+    if (!seekOutput(file, offset))
+        return 0;
     return std::fread(buffer, 1, length, file);
 }
 
@@ -133,7 +134,8 @@ bool readHeaderOf(std::FILE* file, uint8_t (&buffer)[kHeaderSize]) {
 const char* keywordExtension(const uint8_t* window, uint32_t windowLength) {
     for (const Keywords& row : kKeywords) {
         for (const char* word : row.words) {
-            if (word && findBytes(window, windowLength, word, std::strlen(word))) return row.extension;
+            if (word && findBytes(window, windowLength, word, std::strlen(word)))
+                return row.extension;
         }
     }
     return "doc";
@@ -146,9 +148,11 @@ bool fatSectorList(std::FILE* file, const Header& header, std::vector<uint32_t>&
     uint32_t difat = header.firstDifat;
     uint8_t sector[kSectorSize];
     for (uint32_t i = 0; i < header.difatSectors && difat != kFree && difat != kEndOfChain; ++i) {
-        if (!readSector(file, difat, sector)) return false;
+        if (!readSector(file, difat, sector))
+            return false;
         const Bytes numbers(sector, sizeof sector);
-        for (uint32_t k = 0; k < kFatNumbersInDifatSector; ++k) list.push_back(numbers.le32(4 * k));
+        for (uint32_t k = 0; k < kFatNumbersInDifatSector; ++k)
+            list.push_back(numbers.le32(4 * k));
         difat = numbers.le32(4 * kFatNumbersInDifatSector);
     }
     return true;
@@ -160,9 +164,11 @@ bool appendFatSectors(std::FILE* file, const std::vector<uint32_t>& list, uint32
                       std::vector<uint32_t>& table) {
     uint8_t sector[kSectorSize];
     for (uint32_t k = 0; k < count; ++k) {
-        if (sectorOffset(list[k]) + kSectorSize > limit || !readSector(file, list[k], sector)) return false;
+        if (sectorOffset(list[k]) + kSectorSize > limit || !readSector(file, list[k], sector))
+            return false;
         const Bytes entries(sector, sizeof sector);
-        for (uint32_t i = 0; i < kEntriesPerSector; ++i) table.push_back(entries.le32(4 * i));
+        for (uint32_t i = 0; i < kEntriesPerSector; ++i)
+            table.push_back(entries.le32(4 * i));
     }
     return true;
 }
@@ -176,7 +182,8 @@ bool loadFat(std::FILE* file, const Header& header, uint64_t fileSize, std::vect
     uint32_t difat = header.firstDifat;
     uint8_t sector[kSectorSize];
     while (list.size() < header.fatSectors) {
-        if (sectorOffset(difat) + kSectorSize > fileSize || !readSector(file, difat, sector)) return false;
+        if (sectorOffset(difat) + kSectorSize > fileSize || !readSector(file, difat, sector))
+            return false;
         const Bytes numbers(sector, sizeof sector);
         for (uint32_t k = 0; k < kFatNumbersInDifatSector && list.size() < header.fatSectors; ++k) {
             list.push_back(numbers.le32(4 * k));
@@ -193,7 +200,8 @@ struct NameCheck {
 
 NameCheck checkEntry(const Bytes& entry) {
     NameCheck check;
-    while (check.units < kNameUnits && entry.le16(2 * check.units) != 0) ++check.units;
+    while (check.units < kNameUnits && entry.le16(2 * check.units) != 0)
+        ++check.units;
     const uint8_t type = entry.u8(kTypeAt);
     // A name fills at most 31 characters of its field and the terminator the last.
     check.sound = check.units < kNameUnits && entry.le16(kNameSizeAt) == 2 * check.units + 2 &&
@@ -204,7 +212,8 @@ NameCheck checkEntry(const Bytes& entry) {
 bool nameStartsWith(const Bytes& entry, const char* prefix) {
     const size_t length = std::strlen(prefix);
     for (size_t i = 0; i < length; ++i) {
-        if (entry.le16(2 * i) != static_cast<uint8_t>(prefix[i])) return false;
+        if (entry.le16(2 * i) != static_cast<uint8_t>(prefix[i]))
+            return false;
     }
     return true;
 }
@@ -220,14 +229,17 @@ bool judgeDirectorySector(const uint8_t (&sector)[kSectorSize], const char*& ext
     bool sawTwo = false;
     for (uint32_t i = 0; i < kEntriesPerDirectorySector; ++i) {
         const Bytes entry(sector + i * kDirectoryEntrySize, kDirectoryEntrySize);
-        if (entry.u8(kTypeAt) == 0) break;
+        if (entry.u8(kTypeAt) == 0)
+            break;
         const NameCheck check = checkEntry(entry);
         if (!check.sound) {
             extension = nullptr;
             return true;
         }
-        if (i == 1 && nameIs(entry, check, '1')) sawOne = true;
-        if (i == 2 && nameIs(entry, check, '2')) sawTwo = true;
+        if (i == 1 && nameIs(entry, check, '1'))
+            sawOne = true;
+        if (i == 2 && nameIs(entry, check, '2'))
+            sawTwo = true;
         for (const StreamName& row : kStreamNames) {
             if (nameStartsWith(entry, row.prefix)) {
                 extension = row.extension;
@@ -251,8 +263,10 @@ void registerOle(FamilyTally& tally) {
 uint32_t recogniseOle(const uint8_t* window, uint32_t windowLength, uint32_t, const CarveCandidate&,
                       CarveCandidate& fresh) {
     const Bytes bytes(window, windowLength);
-    if (!bytes.equals(0, kSignature, sizeof kSignature) || !bytes.has(0, kHeaderSize)) return 0;
-    if (!plausibleHeader(readHeader(bytes))) return 0;
+    if (!bytes.equals(0, kSignature, sizeof kSignature) || !bytes.has(0, kHeaderSize))
+        return 0;
+    if (!plausibleHeader(readHeader(bytes)))
+        return 0;
     resetCandidate(fresh);
     fresh.endCheck = endCheckOle;
     fresh.extension = keywordExtension(window, windowLength);
@@ -262,7 +276,8 @@ uint32_t recogniseOle(const uint8_t* window, uint32_t windowLength, uint32_t, co
 void endCheckOle(CarveCandidate& candidate) {
     const uint64_t size = oleFileSize(candidate.output);
     candidate.size = size == 0 || size > candidate.size ? 0 : size;
-    if (candidate.size == 0) return;
+    if (candidate.size == 0)
+        return;
     if (const char* extension = oleDirectoryExtension(candidate.output, candidate.size)) {
         candidate.extension = extension;
     }
@@ -270,14 +285,18 @@ void endCheckOle(CarveCandidate& candidate) {
 
 uint64_t oleFileSize(std::FILE* file) {
     uint8_t head[kHeaderSize];
-    if (!readHeaderOf(file, head)) return 0;
+    if (!readHeaderOf(file, head))
+        return 0;
     const Header header = readHeader(Bytes(head, sizeof head));
     // Each FAT entry stands for one 512-byte sector; other sector sizes are not sized here.
-    if (header.sectorShift != kSectorShift || !plausibleFatCount(header)) return 0;
+    if (header.sectorShift != kSectorShift || !plausibleFatCount(header))
+        return 0;
     std::vector<uint32_t> list;
-    if (!fatSectorList(file, header, list) || list.size() < header.fatSectors) return 0;
+    if (!fatSectorList(file, header, list) || list.size() < header.fatSectors)
+        return 0;
     std::vector<uint32_t> table;
-    if (!appendFatSectors(file, list, header.fatSectors, UINT64_MAX, table)) return 0;
+    if (!appendFatSectors(file, list, header.fatSectors, UINT64_MAX, table))
+        return 0;
     uint64_t freeAtEnd = 0;
     for (size_t i = table.size() - 1; i > table.size() - kEntriesPerSector && table[i] == kFree; --i) {
         ++freeAtEnd;
@@ -290,7 +309,8 @@ const char* oleDirectoryExtension(std::FILE* file, uint64_t fileSize) {
     if (!readHeaderOf(file, head) || !Bytes(head, sizeof head).equals(0, kSignature, sizeof kSignature)) {
         return nullptr;
     }
-    if (fileSize < kHeaderSize) return nullptr;
+    if (fileSize < kHeaderSize)
+        return nullptr;
     const Header header = readHeader(Bytes(head, sizeof head));
     // Every FAT sector is a distinct sector of the file: this also bounds the table.
     const uint64_t fileSectors = (fileSize - kHeaderSize) / kSectorSize;
@@ -298,7 +318,8 @@ const char* oleDirectoryExtension(std::FILE* file, uint64_t fileSize) {
         return nullptr;
     }
     std::vector<uint32_t> fat;
-    if (!loadFat(file, header, fileSize, fat)) return nullptr;
+    if (!loadFat(file, header, fileSize, fat))
+        return nullptr;
     // A chain of distinct sectors cannot be longer than the file: this ends directory loops.
     const uint64_t maxSectors = std::min<uint64_t>(fat.size(), fileSectors);
     uint32_t sector = header.firstDirectory;
@@ -308,7 +329,8 @@ const char* oleDirectoryExtension(std::FILE* file, uint64_t fileSize) {
             return nullptr;
         }
         const char* extension = nullptr;
-        if (judgeDirectorySector(buffer, extension)) return extension;
+        if (judgeDirectorySector(buffer, extension))
+            return extension;
         sector = fat[sector];
     }
     return nullptr;

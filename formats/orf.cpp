@@ -19,7 +19,8 @@ void registerOrf(FamilyTally& tally) {
 uint32_t recogniseOrf(const uint8_t* window, uint32_t windowLength, uint32_t, const CarveCandidate&,
                       CarveCandidate& fresh) {
     const Bytes bytes(window, windowLength);
-    if (!bytes.equals(0, kIirs, 4) && !bytes.equals(0, kIiro, 4)) return 0;
+    if (!bytes.equals(0, kIirs, 4) && !bytes.equals(0, kIiro, 4))
+        return 0;
     resetCandidate(fresh);
     fresh.extension = "orf";
     return 1;

@@ -40,13 +40,18 @@ bool endsName(uint8_t c) {
 std::optional<uint64_t> linearizedLength(const Bytes& header, uint64_t from) {
     uint64_t i = from;
     for (;; ++i) {
-        if (i + 1 >= header.size()) return std::nullopt;
-        if (header.u8(i) == '>') return std::nullopt;
-        if (header.u8(i) == '/' && header.u8(i + 1) == 'L' && endsName(header.u8(i + 2))) break;
+        if (i + 1 >= header.size())
+            return std::nullopt;
+        if (header.u8(i) == '>')
+            return std::nullopt;
+        if (header.u8(i) == '/' && header.u8(i + 1) == 'L' && endsName(header.u8(i + 2)))
+            break;
     }
     i += 2;
-    while (i < header.size() && isPdfWhiteSpace(header.u8(i))) ++i;
-    if (i >= header.size() || !isDigit(header.u8(i))) return std::nullopt;
+    while (i < header.size() && isPdfWhiteSpace(header.u8(i)))
+        ++i;
+    if (i >= header.size() || !isDigit(header.u8(i)))
+        return std::nullopt;
     uint64_t length = 0;
     for (; i < header.size() && isDigit(header.u8(i)); ++i) {
         const uint64_t digit = header.u8(i) - '0';
@@ -64,15 +69,18 @@ void registerPdf(FamilyTally& tally) {
 uint32_t recognisePdf(const uint8_t* window, uint32_t windowLength, uint32_t, const CarveCandidate&,
                       CarveCandidate& fresh) {
     const Bytes bytes(window, windowLength);
-    if (!bytes.equals(0, kPdf, sizeof kPdf)) return 0;
+    if (!bytes.equals(0, kPdf, sizeof kPdf))
+        return 0;
     const Bytes header(window, std::min<uint64_t>(kHeaderArea, windowLength));
     resetCandidate(fresh);
     fresh.extension = findBytes(header.data(), header.size(), "Illustrator", 11) ? "ai" : "pdf";
     fresh.endCheck = endCheckPdf;
     const std::optional<size_t> linearized = findBytes(header.data(), header.size(), "Linearized", 10);
-    if (!linearized) return 1;
+    if (!linearized)
+        return 1;
     const std::optional<uint64_t> length = linearizedLength(header, *linearized + 10);
-    if (!length) return 1;
+    if (!length)
+        return 1;
     fresh.expectedSize = *length;
     fresh.blockCheck = blockCheckUntilExpected;
     fresh.endCheck = endCheckLinearizedPdf;
@@ -81,7 +89,8 @@ uint32_t recognisePdf(const uint8_t* window, uint32_t windowLength, uint32_t, co
 
 void endCheckPdf(CarveCandidate& candidate) {
     endCheckFindLastFooter(candidate, kEof, sizeof kEof);
-    if (candidate.size > 0) endCheckAbsorbLineEnd(candidate, kAllLineEnds);
+    if (candidate.size > 0)
+        endCheckAbsorbLineEnd(candidate, kAllLineEnds);
 }
 
 void endCheckLinearizedPdf(CarveCandidate& candidate) {
@@ -98,7 +107,8 @@ void endCheckLinearizedPdf(CarveCandidate& candidate) {
         return;
     }
     const size_t got = std::fread(tail, 1, lookBack, candidate.output);
-    if (!findBytes(tail, got, kEof, sizeof kEof)) candidate.size = 0;
+    if (!findBytes(tail, got, kEof, sizeof kEof))
+        candidate.size = 0;
 }
 
 }  // namespace salvora

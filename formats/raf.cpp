@@ -16,7 +16,8 @@ void registerRaf(FamilyTally& tally) {
 
 uint32_t recogniseRaf(const uint8_t* window, uint32_t windowLength, uint32_t, const CarveCandidate&,
                       CarveCandidate& fresh) {
-    if (!Bytes(window, windowLength).equals(0, kSignature, 8)) return 0;
+    if (!Bytes(window, windowLength).equals(0, kSignature, 8))
+        return 0;
     resetCandidate(fresh);
     fresh.extension = "raf";
     return 1;

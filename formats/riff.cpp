@@ -27,7 +27,8 @@ const FormType kOtherForm{"", 0, "avi", false};
 
 const FormType& formTypeOf(const Bytes& bytes) {
     for (const FormType& form : kFormTypes) {
-        if (bytes.equals(8, form.tag, form.tagLength)) return form;
+        if (bytes.equals(8, form.tag, form.tagLength))
+            return form;
     }
     return kOtherForm;
 }
@@ -41,7 +42,8 @@ void registerRiff(FamilyTally& tally) {
 uint32_t recogniseRiff(const uint8_t* window, uint32_t windowLength, uint32_t, const CarveCandidate&,
                        CarveCandidate& fresh) {
     const Bytes bytes(window, windowLength);
-    if (!bytes.equals(0, kRiff, sizeof kRiff)) return 0;
+    if (!bytes.equals(0, kRiff, sizeof kRiff))
+        return 0;
     const FormType& form = formTypeOf(bytes);
     resetCandidate(fresh);
     fresh.extension = form.extension;

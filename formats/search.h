@@ -9,7 +9,8 @@ namespace salvora {
 
 // Position of the first occurrence of `pattern` in data[0, length), or none.
 // A zero-length pattern is found at 0; data shorter than the pattern holds none.
-std::optional<size_t> findBytes(const uint8_t* data, size_t length, const void* pattern, size_t patternLength);
+std::optional<size_t> findBytes(const uint8_t* data, size_t length, const void* pattern,
+                                size_t patternLength);
 
 // For the first i in [0, limit) at which `pattern` occurs in data, i +
 // patternLength; 0 when there is none. Reads up to limit - 1 + patternLength

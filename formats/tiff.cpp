@@ -59,20 +59,25 @@ const MakerExtension kMakers[] = {
 uint64_t typeSize(uint16_t type) {
     switch (type) {
         case 3:
-        case 8: return 2;
+        case 8:
+            return 2;
         case 4:
         case 9:
         case 11:
-        case 13: return 4;
+        case 13:
+            return 4;
         case 5:
         case 10:
-        case 12: return 8;
-        default: return 1;
+        case 12:
+            return 8;
+        default:
+            return 1;
     }
 }
 
 size_t readAt(std::FILE* file, uint64_t offset, void* buffer, size_t length) {
-    if (!seekOutput(file, offset)) return 0;
+    if (!seekOutput(file, offset))
+        return 0;
     return std::fread(buffer, 1, length, file);
 }
 
@@ -92,43 +97,50 @@ Field readField(const Bytes& directory, size_t at, bool bigEndian) {
     field.type = directory.u16(at + 2, bigEndian);
     field.count = directory.u32(at + 4, bigEndian);
     field.value = directory.u32(at + 8, bigEndian);
-    if (directory.has(at + 8, 4)) std::memcpy(field.raw, directory.data() + at + 8, 4);
+    if (directory.has(at + 8, 4))
+        std::memcpy(field.raw, directory.data() + at + 8, 4);
     field.present = true;
     return field;
 }
 
 const char* makerExtension(const Bytes& window, uint64_t at) {
-    if (at >= window.size()) return nullptr;
+    if (at >= window.size())
+        return nullptr;
     const void* end = std::memchr(window.data() + at, 0, window.size() - at);
-    if (!end) return nullptr;
+    if (!end)
+        return nullptr;
     const char* make = reinterpret_cast<const char*>(window.data() + at);
     for (const MakerExtension& maker : kMakers) {
-        if (std::strcmp(make, maker.make) == 0) return maker.extension;
+        if (std::strcmp(make, maker.make) == 0)
+            return maker.extension;
     }
     return nullptr;
 }
 
 const char* chooseExtension(const uint8_t* window, uint32_t windowLength) {
     const Bytes bytes(window, windowLength);
-    if (bytes.u8(8) == 'C' && bytes.u8(9) == 'R' && bytes.u8(10) == 2) return "cr2";
-    if (findTiffTag(window, windowLength, kTagDngVersion)) return "dng";
+    if (bytes.u8(8) == 'C' && bytes.u8(9) == 'R' && bytes.u8(10) == 2)
+        return "cr2";
+    if (findTiffTag(window, windowLength, kTagDngVersion))
+        return "dng";
     const std::optional<uint64_t> make = findTiffTag(window, windowLength, kTagMake);
     if (make) {
-        if (const char* extension = makerExtension(bytes, *make)) return extension;
+        if (const char* extension = makerExtension(bytes, *make))
+            return extension;
     }
     return "tif";
 }
 
 // One walk over the directories of a file, with the budget that bounds it.
 class TiffWalk {
-public:
+  public:
     TiffWalk(std::FILE* file, bool bigEndian) : file_(file), bigEndian_(bigEndian) {}
 
     // The end of the data of the directory at `offset` and of the chain after it; 0 = failure.
     uint64_t chainEnd(uint64_t offset, uint32_t depth, uint32_t chain);
     bool exhausted() const { return exhausted_; }
 
-private:
+  private:
     struct Directory {
         uint64_t end = 0;
         uint64_t next = 0;
@@ -157,25 +169,29 @@ uint64_t TiffWalk::chainEnd(uint64_t offset, uint32_t depth, uint32_t chain) {
     uint64_t end = 0;
     for (uint32_t link = chain;; ++link) {
         Directory directory;
-        if (!readDirectory(offset, depth, link, directory)) return link == chain ? 0 : end;
+        if (!readDirectory(offset, depth, link, directory))
+            return link == chain ? 0 : end;
         end = std::max(end, directory.end);
         offset = directory.next;
     }
 }
 
 bool TiffWalk::readDirectory(uint64_t offset, uint32_t depth, uint32_t chain, Directory& directory) {
-    if (exhausted_ || depth > kMaxDepth || chain > kMaxChain || offset == 0 || offset % 2 != 0) return false;
+    if (exhausted_ || depth > kMaxDepth || chain > kMaxChain || offset == 0 || offset % 2 != 0)
+        return false;
     if (++directoryReads_ > kMaxDirectoryReads) {
         exhausted_ = true;
         return false;
     }
     std::vector<uint8_t> buffer(kDirectoryBytes);
     const size_t got = readAt(file_, offset, buffer.data(), buffer.size());
-    if (got < 2) return false;
+    if (got < 2)
+        return false;
     const Bytes bytes(buffer.data(), got);
     const uint32_t entries =
         std::min<uint32_t>(bytes.u16(0, bigEndian_), static_cast<uint32_t>((got - 2) / kEntrySize));
-    if (entries == 0 || !entriesEnd(bytes, entries, depth, directory.end)) return false;
+    if (entries == 0 || !entriesEnd(bytes, entries, depth, directory.end))
+        return false;
     const size_t nextAt = 2 + size_t{entries} * kEntrySize;
     directory.next = bytes.has(nextAt, 4) ? bytes.u32(nextAt, bigEndian_) : 0;
     return !exhausted_;
@@ -189,27 +205,43 @@ bool TiffWalk::entriesEnd(const Bytes& bytes, uint32_t entries, uint32_t depth, 
     for (uint32_t i = 0; i < entries; ++i) {
         const Field field = readField(bytes, 2 + size_t{i} * kEntrySize, bigEndian_);
         const uint64_t dataSize = field.count * typeSize(field.type);
-        if (dataSize > 4) end = std::max(end, field.value + dataSize);
+        if (dataSize > 4)
+            end = std::max(end, field.value + dataSize);
         switch (field.tag) {
-            case kTagStripOffsets: strips.offsets = field; break;
-            case kTagStripByteCounts: strips.counts = field; break;
-            case kTagTileOffsets: tiles.offsets = field; break;
-            case kTagTileByteCounts: tiles.counts = field; break;
-            case kTagThumbnailOffset: thumbnail.offsets = field; break;
-            case kTagThumbnailLength: thumbnail.counts = field; break;
+            case kTagStripOffsets:
+                strips.offsets = field;
+                break;
+            case kTagStripByteCounts:
+                strips.counts = field;
+                break;
+            case kTagTileOffsets:
+                tiles.offsets = field;
+                break;
+            case kTagTileByteCounts:
+                tiles.counts = field;
+                break;
+            case kTagThumbnailOffset:
+                thumbnail.offsets = field;
+                break;
+            case kTagThumbnailLength:
+                thumbnail.counts = field;
+                break;
             case kTagSubDirectories:
             case kTagKodakDirectory:
             case kTagExifDirectory: {
                 uint64_t subEnd = 0;
-                if (!subDirectoriesEnd(field, depth, subEnd)) return false;
+                if (!subDirectoriesEnd(field, depth, subEnd))
+                    return false;
                 end = std::max(end, subEnd);
                 break;
             }
-            default: break;
+            default:
+                break;
         }
     }
     const uint64_t thumbnailLength = firstValue(thumbnail.counts);
-    if (thumbnailLength > 0) end = std::max(end, firstValue(thumbnail.offsets) + thumbnailLength);
+    if (thumbnailLength > 0)
+        end = std::max(end, firstValue(thumbnail.offsets) + thumbnailLength);
     end = std::max({end, dataEnd(strips), dataEnd(tiles)});
     return true;
 }
@@ -220,14 +252,17 @@ bool TiffWalk::subDirectoriesEnd(const Field& field, uint32_t depth, uint64_t& e
         end = chainEnd(field.value, depth + 1, 0);
         return end != 0;
     }
-    if (dataSize < 4 || field.count > kMaxSubDirectoryOffsets) return true;  // not a directory list
+    if (dataSize < 4 || field.count > kMaxSubDirectoryOffsets)
+        return true;  // not a directory list
     uint8_t raw[4 * kMaxSubDirectoryOffsets];
     const size_t length = size_t{field.count} * 4;
-    if (readAt(file_, field.value, raw, length) != length) return false;
+    if (readAt(file_, field.value, raw, length) != length)
+        return false;
     const Bytes offsets(raw, length);
     for (uint32_t i = 0; i < field.count; ++i) {
         const uint64_t subEnd = chainEnd(offsets.u32(size_t{i} * 4, bigEndian_), depth + 1, 0);
-        if (subEnd == 0) return false;
+        if (subEnd == 0)
+            return false;
         end = std::max(end, subEnd);
     }
     return true;
@@ -235,7 +270,8 @@ bool TiffWalk::subDirectoriesEnd(const Field& field, uint32_t depth, uint64_t& e
 
 // The end of the last strip or tile: the largest offset + byte count.
 uint64_t TiffWalk::dataEnd(const DataFields& data) {
-    if (!data.offsets.present || !data.counts.present) return 0;
+    if (!data.offsets.present || !data.counts.present)
+        return 0;
     const uint32_t count = std::min(data.offsets.count, data.counts.count);
     uint64_t end = 0;
     std::vector<uint64_t> offsets;
@@ -253,7 +289,8 @@ uint64_t TiffWalk::dataEnd(const DataFields& data) {
             return end;
         }
         for (uint32_t i = 0; i < chunk; ++i) {
-            if (counts[i] > 0) end = std::max(end, offsets[i] + counts[i]);
+            if (counts[i] > 0)
+                end = std::max(end, offsets[i] + counts[i]);
         }
     }
     return end;
@@ -283,8 +320,10 @@ bool TiffWalk::readValues(const Field& field, uint32_t first, uint32_t count, st
 }
 
 uint64_t TiffWalk::firstValue(const Field& field) const {
-    if (!field.present) return 0;
-    if (typeSize(field.type) == 2) return Bytes(field.raw, 4).u16(0, bigEndian_);
+    if (!field.present)
+        return 0;
+    if (typeSize(field.type) == 2)
+        return Bytes(field.raw, 4).u16(0, bigEndian_);
     return field.value;
 }
 
@@ -298,7 +337,8 @@ void registerTiff(FamilyTally& tally) {
 uint32_t recogniseTiff(const uint8_t* window, uint32_t windowLength, uint32_t, const CarveCandidate&,
                        CarveCandidate& fresh) {
     const Bytes bytes(window, windowLength);
-    if (!bytes.equals(0, kBigEndianHeader, 4) && !bytes.equals(0, kLittleEndianHeader, 4)) return 0;
+    if (!bytes.equals(0, kBigEndianHeader, 4) && !bytes.equals(0, kLittleEndianHeader, 4))
+        return 0;
     resetCandidate(fresh);
     fresh.extension = chooseExtension(window, windowLength);
     fresh.endCheck = endCheckTiff;
@@ -307,7 +347,8 @@ uint32_t recogniseTiff(const uint8_t* window, uint32_t windowLength, uint32_t, c
 
 void endCheckTiff(CarveCandidate& candidate) {
     uint8_t head[8];
-    if (!candidate.output || readAt(candidate.output, 0, head, sizeof head) != sizeof head) return;
+    if (!candidate.output || readAt(candidate.output, 0, head, sizeof head) != sizeof head)
+        return;
     const Bytes header(head, sizeof head);
     uint64_t end = 0;
     if (header.equalsText(0, "II")) {
@@ -320,12 +361,14 @@ void endCheckTiff(CarveCandidate& candidate) {
         return;
     }
     const char* extension = candidate.extension ? candidate.extension : "";
-    if (std::strcmp(extension, "arw") == 0 || std::strcmp(extension, "dng") == 0) return;
+    if (std::strcmp(extension, "arw") == 0 || std::strcmp(extension, "dng") == 0)
+        return;
     candidate.size = end;
 }
 
 uint64_t tiffDataEnd(std::FILE* file, uint64_t offset, bool bigEndian, uint32_t depth, uint32_t chain) {
-    if (!file) return 0;
+    if (!file)
+        return 0;
     TiffWalk walk(file, bigEndian);
     const uint64_t end = walk.chainEnd(offset, depth, chain);
     return walk.exhausted() ? 0 : end;

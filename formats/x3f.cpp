@@ -16,7 +16,8 @@ void registerX3f(FamilyTally& tally) {
 
 uint32_t recogniseX3f(const uint8_t* window, uint32_t windowLength, uint32_t, const CarveCandidate&,
                       CarveCandidate& fresh) {
-    if (!Bytes(window, windowLength).equals(0, kSignature, 4)) return 0;
+    if (!Bytes(window, windowLength).equals(0, kSignature, 4))
+        return 0;
     resetCandidate(fresh);
     fresh.extension = "x3f";
     return 1;

@@ -48,7 +48,8 @@ const Word kStarOfficeWords[] = {{"calc", "sxc"}, {"draw", "sxd"}, {"impress", "
 const char* starOfficeExtension(const Bytes& window) {
     const size_t at = kFirstNameOffset + std::strlen(kStarOffice);
     for (const Word& word : kStarOfficeWords) {
-        if (window.equals(at, word.word, std::strlen(word.word))) return word.extension;
+        if (window.equals(at, word.word, std::strlen(word.word)))
+            return word.extension;
     }
     return "sxw";
 }
@@ -60,15 +61,18 @@ const char* officeExtension(const Bytes& window) {
     for (const Word& kind : kinds) {
         const size_t length = std::strlen(kind.word);
         const size_t limit = std::min(kOfficeTypeSearch, window.size() - length + 1);
-        if (offsetPastMatch(window.data(), limit, kind.word, length) != 0) return kind.extension;
+        if (offsetPastMatch(window.data(), limit, kind.word, length) != 0)
+            return kind.extension;
     }
     return "docx";
 }
 
 const char* extensionFromFirstMember(const Bytes& window) {
     for (const FirstMember& member : kFirstMembers) {
-        if (!window.equals(kFirstNameOffset, member.text, std::strlen(member.text))) continue;
-        if (member.extension) return member.extension;
+        if (!window.equals(kFirstNameOffset, member.text, std::strlen(member.text)))
+            continue;
+        if (member.extension)
+            return member.extension;
         return member.text == kStarOffice ? starOfficeExtension(window) : officeExtension(window);
     }
     return "zip";
@@ -103,7 +107,8 @@ struct FileWindow {
 // the window yet or the members can no longer be followed.
 bool followHeader(const FileWindow& w, CarveCandidate& candidate) {
     const uint64_t at = candidate.expectedSize;
-    if (!w.holds(at, kLocalHeaderLength + 1)) return false;
+    if (!w.holds(at, kLocalHeaderLength + 1))
+        return false;
     const uint64_t j = w.index(at);
     if (w.bytes.le32(j) != kLocalFileHeader) {
         stopFollowing(candidate);
@@ -130,7 +135,8 @@ bool followHeader(const FileWindow& w, CarveCandidate& candidate) {
 // data starts at (or was searched up to) expectedSize.
 bool followDescriptor(const FileWindow& w, CarveCandidate& candidate) {
     uint64_t from = candidate.expectedSize;
-    if (from >= w.end()) return false;
+    if (from >= w.end())
+        return false;
     if (from + w.half < w.size) {
         stopFollowing(candidate);
         return false;
@@ -205,7 +211,8 @@ uint32_t recogniseZip(const uint8_t* window, uint32_t windowLength, uint32_t, co
                       CarveCandidate& fresh) {
     const Bytes bytes(window, windowLength);
     if (!bytes.equals(0, kLocalHeader, sizeof kLocalHeader)) {
-        if (!bytes.equals(0, kSpannedLocalHeader, sizeof kSpannedLocalHeader)) return 0;
+        if (!bytes.equals(0, kSpannedLocalHeader, sizeof kSpannedLocalHeader))
+            return 0;
         // The walk of the end check does not follow spanned archives: this
         // ends the file in progress, and the end check drops this one.
         resetCandidate(fresh);
@@ -213,7 +220,8 @@ uint32_t recogniseZip(const uint8_t* window, uint32_t windowLength, uint32_t, co
         fresh.extension = "zip";
         return 1;
     }
-    if (isNextMember(current)) return 0;
+    if (isNextMember(current))
+        return 0;
     resetCandidate(fresh);
     fresh.minSize = kZipMinSize;
     fresh.endCheck = endCheckZip;

@@ -1,5 +1,7 @@
 // The end check of ZIP archives: a walk over every record of the written
 // output, from the first byte to the end-of-central-directory record.
+#include "formats/zip_records.h"
+
 #include <algorithm>
 #include <optional>
 #include <string>
@@ -8,7 +10,6 @@
 #include "carve/output_file.h"
 #include "formats/search.h"
 #include "formats/zip.h"
-#include "formats/zip_records.h"
 #include "media/bytes.h"
 
 namespace salvora {
@@ -26,7 +27,7 @@ const uint8_t kDescriptorSignature[] = {'P', 'K', 7, 8};
 // of the next byte and never moves past the written data, so no length taken
 // from the archive can move it elsewhere.
 class OutputCursor {
-public:
+  public:
     OutputCursor(std::FILE* file, uint64_t length) : file_(file), length_(length) {}
 
     bool start() { return seekOutput(file_, 0); }
@@ -34,7 +35,8 @@ public:
     uint64_t remaining() const { return length_ - offset_; }
 
     bool read(void* into, size_t count) {
-        if (count > remaining() || std::fread(into, 1, count, file_) != count) return false;
+        if (count > remaining() || std::fread(into, 1, count, file_) != count)
+            return false;
         offset_ += count;
         return true;
     }
@@ -44,25 +46,29 @@ public:
     }
     // Reads without moving.
     bool peek(void* into, size_t count) {
-        if (!read(into, count)) return false;
+        if (!read(into, count))
+            return false;
         offset_ -= count;
         return seekOutputBy(file_, -static_cast<int64_t>(count));
     }
     bool skip(uint64_t count) {
-        if (count > remaining()) return false;
-        if (count > 0 && !seekOutputBy(file_, static_cast<int64_t>(count))) return false;
+        if (count > remaining())
+            return false;
+        if (count > 0 && !seekOutputBy(file_, static_cast<int64_t>(count)))
+            return false;
         offset_ += count;
         return true;
     }
     // Distance to the next occurrence of `pattern`, moving there; -1 when none.
     int64_t find(const uint8_t* pattern, uint32_t length) {
         const int64_t distance = findForward(file_, pattern, length);
-        if (distance < 0 || static_cast<uint64_t>(distance) > remaining()) return -1;
+        if (distance < 0 || static_cast<uint64_t>(distance) > remaining())
+            return -1;
         offset_ += static_cast<uint64_t>(distance);
         return distance;
     }
 
-private:
+  private:
     std::FILE* file_;
     uint64_t length_;
     uint64_t offset_ = 0;
@@ -80,30 +86,35 @@ Zip64Sizes zip64Sizes(const std::vector<uint8_t>& extra, uint32_t compressed, ui
     const Bytes field(extra.data(), extra.size());
     Zip64Sizes sizes;
     for (size_t at = 0; field.has(at, 4); at += 4 + field.le16(at + 2)) {
-        if (field.le16(at) != kZip64ExtraTag) continue;
+        if (field.le16(at) != kZip64ExtraTag)
+            continue;
         const size_t length = field.le16(at + 2);
         const Bytes data(extra.data() + at + 4, std::min(length, extra.size() - at - 4));
         sizes.present = true;
         // The 8-byte values stand only for the header fields that are all ones,
         // in the order original size, compressed size.
         const size_t position = uncompressed == kSizeInZip64Field ? 8 : 0;
-        if (compressed == kSizeInZip64Field && data.has(position, 8)) sizes.compressed = data.le64(position);
+        if (compressed == kSizeInZip64Field && data.has(position, 8))
+            sizes.compressed = data.le64(position);
         return sizes;
     }
     return sizes;
 }
 
 const char* officeKind(const std::string& name) {
-    if (name.rfind("word", 0) == 0) return "docx";
-    if (name.rfind("xl", 0) == 0) return "xlsx";
-    if (name.rfind("ppt", 0) == 0) return "pptx";
+    if (name.rfind("word", 0) == 0)
+        return "docx";
+    if (name.rfind("xl", 0) == 0)
+        return "xlsx";
+    if (name.rfind("ppt", 0) == 0)
+        return "pptx";
     return nullptr;
 }
 
 enum class Step { Next, Done, Failed };
 
 class RecordWalk {
-public:
+  public:
     explicit RecordWalk(OutputCursor& cursor) : in_(cursor) {}
 
     // Walks until the end-of-central-directory record; true on success.
@@ -111,10 +122,13 @@ public:
         while (true) {
             noteMemberName();
             uint8_t signature[4];
-            if (!in_.read(signature, 4)) return false;
+            if (!in_.read(signature, 4))
+                return false;
             const Step step = record(Bytes(signature, 4).le32(0));
-            if (step == Step::Failed) return false;
-            if (step == Step::Done) return true;
+            if (step == Step::Failed)
+                return false;
+            if (step == Step::Done)
+                return true;
         }
     }
 
@@ -123,23 +137,33 @@ public:
     // starts with "word", "xl" or "ppt".
     const char* officeExtension() const { return contentTypes_ ? lastKind_ : nullptr; }
 
-private:
+  private:
     Step record(uint32_t signature) {
         switch (signature) {
-            case kLocalFileHeader: return localHeader();
-            case kCentralDirectoryHeader: return centralDirectoryHeader();
-            case kEndOfCentralDirectory: return endOfCentralDirectory();
-            case kDigitalSignature: return digitalSignature();
-            case kZip64EndOfCentralDirectory: return zip64End();
-            case kZip64EndLocator: return read(16);
-            case kDataDescriptor: return dataDescriptor();
-            default: return Step::Failed;
+            case kLocalFileHeader:
+                return localHeader();
+            case kCentralDirectoryHeader:
+                return centralDirectoryHeader();
+            case kEndOfCentralDirectory:
+                return endOfCentralDirectory();
+            case kDigitalSignature:
+                return digitalSignature();
+            case kZip64EndOfCentralDirectory:
+                return zip64End();
+            case kZip64EndLocator:
+                return read(16);
+            case kDataDescriptor:
+                return dataDescriptor();
+            default:
+                return Step::Failed;
         }
     }
 
     void noteMemberName() {
-        if (lastName_.rfind("[Content_Types].xml", 0) == 0) contentTypes_ = true;
-        if (const char* kind = officeKind(lastName_)) lastKind_ = kind;
+        if (lastName_.rfind("[Content_Types].xml", 0) == 0)
+            contentTypes_ = true;
+        if (const char* kind = officeKind(lastName_))
+            lastKind_ = kind;
         lastName_.clear();
     }
 
@@ -148,21 +172,25 @@ private:
 
     Step localHeader() {
         uint8_t header[26];
-        if (!in_.read(header, sizeof header)) return Step::Failed;
+        if (!in_.read(header, sizeof header))
+            return Step::Failed;
         const Bytes h(header, sizeof header);
         const uint16_t flags = h.le16(2);
         const uint16_t method = h.le16(4);
         const uint32_t compressed = h.le32(14);
         std::vector<uint8_t> name;
         std::vector<uint8_t> extra;
-        if (!in_.read(name, h.le16(22)) || !in_.read(extra, h.le16(24))) return Step::Failed;
+        if (!in_.read(name, h.le16(22)) || !in_.read(extra, h.le16(24)))
+            return Step::Failed;
         lastName_.assign(name.begin(),
                          name.begin() + static_cast<ptrdiff_t>(std::min(name.size(), kNameKept)));
         const Zip64Sizes zip64 = zip64Sizes(extra, compressed, h.le32(18));
         zip64Descriptor_ = zip64.present;
-        if (!in_.skip(zip64.compressed.value_or(compressed))) return Step::Failed;
+        if (!in_.skip(zip64.compressed.value_or(compressed)))
+            return Step::Failed;
         expectedDescriptor_ = 0;
-        if (!hasSearchedDescriptor(flags, method)) return Step::Next;
+        if (!hasSearchedDescriptor(flags, method))
+            return Step::Next;
         return findDescriptor();
     }
 
@@ -174,14 +202,18 @@ private:
         uint64_t measured = 0;
         while (true) {
             const int64_t distance = in_.find(kDescriptorSignature, sizeof kDescriptorSignature);
-            if (distance < 0) return Step::Failed;  // the member never ends
+            if (distance < 0)
+                return Step::Failed;  // the member never ends
             measured += static_cast<uint64_t>(distance);
             uint8_t fields[16];
             const size_t length = zip64Descriptor_ ? 16 : 12;
-            if (!in_.peek(fields, length)) return Step::Failed;
+            if (!in_.peek(fields, length))
+                return Step::Failed;
             const Bytes f(fields, length);
-            if ((zip64Descriptor_ ? f.le64(8) : f.le32(8)) == measured) break;
-            if (!in_.skip(1)) return Step::Failed;
+            if ((zip64Descriptor_ ? f.le64(8) : f.le32(8)) == measured)
+                break;
+            if (!in_.skip(1))
+                return Step::Failed;
             measured += 1;
         }
         expectedDescriptor_ = measured;
@@ -200,7 +232,8 @@ private:
 
     Step endOfCentralDirectory() {
         uint8_t fixed[18];
-        if (!in_.read(fixed, sizeof fixed)) return Step::Failed;
+        if (!in_.read(fixed, sizeof fixed))
+            return Step::Failed;
         // A comment that runs past the written data is cut where the data ends.
         const uint64_t comment = std::min<uint64_t>(Bytes(fixed, sizeof fixed).le16(16), in_.remaining());
         return in_.skip(comment) ? Step::Done : Step::Failed;
@@ -208,13 +241,15 @@ private:
 
     Step digitalSignature() {
         uint8_t length[2];
-        if (!in_.read(length, sizeof length)) return Step::Failed;
+        if (!in_.read(length, sizeof length))
+            return Step::Failed;
         return result(in_.skip(Bytes(length, sizeof length).le16(0)));
     }
 
     Step zip64End() {
         uint8_t fixed[52];
-        if (!in_.read(fixed, sizeof fixed)) return Step::Failed;
+        if (!in_.read(fixed, sizeof fixed))
+            return Step::Failed;
         const uint64_t recordSize = Bytes(fixed, sizeof fixed).le64(0);
         return result(recordSize <= kZip64EndFixedPart || in_.skip(recordSize - kZip64EndFixedPart));
     }
@@ -224,7 +259,8 @@ private:
         // member with a zip64 field, 4 bytes otherwise.
         uint8_t fields[20];
         const size_t length = zip64Descriptor_ ? 20 : 12;
-        if (!in_.read(fields, length)) return Step::Failed;
+        if (!in_.read(fields, length))
+            return Step::Failed;
         const Bytes f(fields, length);
         const uint64_t compressed = zip64Descriptor_ ? f.le64(4) : f.le32(4);
         return result(compressed == expectedDescriptor_);
@@ -245,19 +281,25 @@ void endCheckZip(CarveCandidate& candidate) {
     // The engine only appends, so the written data ends at the current position.
     const int64_t written = candidate.output ? tellOutput(candidate.output) : -1;
     candidate.size = 0;
-    if (written <= 0) return;
+    if (written <= 0)
+        return;
     OutputCursor cursor(candidate.output, static_cast<uint64_t>(written));
-    if (!cursor.start()) return;
+    if (!cursor.start())
+        return;
     RecordWalk walk(cursor);
-    if (!walk.run()) return;
+    if (!walk.run())
+        return;
     candidate.size = cursor.offset();
-    if (const char* extension = walk.officeExtension()) candidate.extension = extension;
+    if (const char* extension = walk.officeExtension())
+        candidate.extension = extension;
 }
 
 int64_t findForward(std::FILE* file, const uint8_t* pattern, uint32_t length) {
     const int64_t start = tellOutput(file);
-    if (start < 0) return -1;
-    if (length == 0) return 0;
+    if (start < 0)
+        return -1;
+    if (length == 0)
+        return 0;
     // Each chunk after the first starts length - 1 bytes before the end of the
     // one before, so a pattern across two chunks is found; a chunk is never
     // shorter than the pattern, so every step moves forward.
@@ -265,13 +307,16 @@ int64_t findForward(std::FILE* file, const uint8_t* pattern, uint32_t length) {
     std::vector<uint8_t> buffer(chunk);
     uint64_t position = static_cast<uint64_t>(start);
     while (true) {
-        if (!seekOutput(file, position)) return -1;
+        if (!seekOutput(file, position))
+            return -1;
         const size_t got = std::fread(buffer.data(), 1, chunk, file);
         if (const std::optional<size_t> at = findBytes(buffer.data(), got, pattern, length)) {
-            if (!seekOutput(file, position + *at)) return -1;
+            if (!seekOutput(file, position + *at))
+                return -1;
             return static_cast<int64_t>(position + *at - static_cast<uint64_t>(start));
         }
-        if (got < chunk) return -1;
+        if (got < chunk)
+            return -1;
         position += chunk - (length - 1);
     }
 }

@@ -10,7 +10,8 @@
 using namespace salvora::cardsec;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size < 3) return 0;
+    if (size < 3)
+        return 0;
     DataBlock answer{};
     std::memcpy(answer.data(), data + 2, std::min(size - 2, answer.size()));
     const SdCardStatus status = decodeSdStatus(answer);

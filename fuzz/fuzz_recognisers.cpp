@@ -5,11 +5,12 @@
 // recogniser accepts, the input is carved as the file: written block by block
 // with the block checks of the candidate, then judged by its end check on the
 // written file.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 #include <vector>
 
 #include "carve/signature_registry.h"
@@ -27,7 +28,8 @@ const SignatureRegistry& registry() {
     static bool built = false;
     if (!built) {
         EnabledFamilies families = defaultEnabledFamilies();
-        for (EnabledFamily& pair : families) pair.enabled = pair.family ? 1 : 0;
+        for (EnabledFamily& pair : families)
+            pair.enabled = pair.family ? 1 : 0;
         instance.build(families);
         built = true;
     }
@@ -42,7 +44,8 @@ std::FILE* scratch() {
 void carve(CarveCandidate& file, const std::vector<uint8_t>& data) {
     std::FILE* out = scratch();
     std::rewind(out);
-    if (ftruncate(fileno(out), 0) != 0) return;
+    if (ftruncate(fileno(out), 0) != 0)
+        return;
     file.output = out;
     file.size = 0;
     std::vector<uint8_t> window(2 * kBlock, 0);
@@ -50,21 +53,26 @@ void carve(CarveCandidate& file, const std::vector<uint8_t>& data) {
     for (size_t i = 0; i < blocks; ++i) {
         std::memmove(window.data(), window.data() + kBlock, kBlock);
         std::fill(window.begin() + kBlock, window.end(), 0);
-        std::memcpy(window.data() + kBlock, data.data() + i * kBlock, std::min<size_t>(kBlock, data.size() - i * kBlock));
+        std::memcpy(window.data() + kBlock, data.data() + i * kBlock,
+                    std::min<size_t>(kBlock, data.size() - i * kBlock));
         std::fwrite(window.data() + kBlock, 1, kBlock, out);
         uint32_t status = 1;
-        if (file.blockCheck) status = file.blockCheck(window.data(), 2 * kBlock, file);
+        if (file.blockCheck)
+            status = file.blockCheck(window.data(), 2 * kBlock, file);
         file.size += kBlock;
-        if (status == 2) break;
+        if (status == 2)
+            break;
     }
-    if (file.endCheck) file.endCheck(file);
+    if (file.endCheck)
+        file.endCheck(file);
     file.output = nullptr;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size < 2) return 0;
+    if (size < 2)
+        return 0;
     std::vector<uint8_t> bytes(data + 1, data + size);
     std::vector<uint8_t> window(bytes);
     window.resize(std::max<size_t>(window.size(), kWindow), 0);
@@ -79,7 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     CarveCandidate fresh;
     const uint32_t length = static_cast<uint32_t>(window.size());
-    if (!registry().findHeader(window.data(), length, 0, current, fresh)) return 0;
+    if (!registry().findHeader(window.data(), length, 0, current, fresh))
+        return 0;
     carve(fresh, bytes);
     return 0;
 }

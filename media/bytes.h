@@ -12,7 +12,7 @@
 namespace salvora {
 
 class Bytes {
-public:
+  public:
     Bytes() = default;
     Bytes(const void* data, size_t size) : data_(static_cast<const uint8_t*>(data)), size_(size) {}
 
@@ -30,21 +30,25 @@ public:
         return has(at, 2) ? static_cast<uint16_t>((data_[at] << 8) | data_[at + 1]) : 0;
     }
     uint32_t le32(size_t at) const {
-        if (!has(at, 4)) return 0;
+        if (!has(at, 4))
+            return 0;
         return static_cast<uint32_t>(data_[at]) | static_cast<uint32_t>(data_[at + 1]) << 8 |
                static_cast<uint32_t>(data_[at + 2]) << 16 | static_cast<uint32_t>(data_[at + 3]) << 24;
     }
     uint32_t be32(size_t at) const {
-        if (!has(at, 4)) return 0;
+        if (!has(at, 4))
+            return 0;
         return static_cast<uint32_t>(data_[at]) << 24 | static_cast<uint32_t>(data_[at + 1]) << 16 |
                static_cast<uint32_t>(data_[at + 2]) << 8 | static_cast<uint32_t>(data_[at + 3]);
     }
     uint64_t le64(size_t at) const {
-        if (!has(at, 8)) return 0;
+        if (!has(at, 8))
+            return 0;
         return static_cast<uint64_t>(le32(at)) | static_cast<uint64_t>(le32(at + 4)) << 32;
     }
     uint64_t be64(size_t at) const {
-        if (!has(at, 8)) return 0;
+        if (!has(at, 8))
+            return 0;
         return static_cast<uint64_t>(be32(at)) << 32 | static_cast<uint64_t>(be32(at + 4));
     }
     // 16 or 32 bits in the order given: bigEndian true for "MM" data.
@@ -61,7 +65,7 @@ public:
         return equals(at, text, N - 1);
     }
 
-private:
+  private:
     const uint8_t* data_ = nullptr;
     size_t size_ = 0;
 };

@@ -6,7 +6,8 @@ namespace {
 
 uint32_t probedSectorSize(DeviceQueries& device) {
     for (uint32_t candidate : {512u, 1024u, 2048u, 4096u}) {
-        if (device.readAhead(candidate)) return candidate;
+        if (device.readAhead(candidate))
+            return candidate;
     }
     return 512;
 }
@@ -14,7 +15,8 @@ uint32_t probedSectorSize(DeviceQueries& device) {
 uint32_t sectorSizeOf(DeviceQueries& device) {
     DriveGeometry geometry;
     // A geometry that tells 0 bytes per sector is no answer.
-    if (device.driveGeometry(geometry) && geometry.bytesPerSector != 0) return geometry.bytesPerSector;
+    if (device.driveGeometry(geometry) && geometry.bytesPerSector != 0)
+        return geometry.bytesPerSector;
     return probedSectorSize(device);
 }
 
@@ -22,7 +24,8 @@ void readGeometry(DeviceQueries& device, MediaReader& reader) {
     DriveGeometry geometry;
     uint64_t diskSize = 0;
     const bool extended = device.driveGeometryEx(geometry, diskSize) && geometry.sectorsPerTrack != 0;
-    if (!extended && !device.driveGeometry(geometry)) geometry = DriveGeometry{};
+    if (!extended && !device.driveGeometry(geometry))
+        geometry = DriveGeometry{};
     if (geometry.sectorsPerTrack == 0 || geometry.tracksPerCylinder == 0) {
         reader.cylinders = 0;
         reader.headsPerCylinder = 1;
@@ -35,11 +38,14 @@ void readGeometry(DeviceQueries& device, MediaReader& reader) {
 }
 
 uint64_t reportedSizeOf(DeviceQueries& device) {
-    if (const uint64_t length = device.lengthInfo()) return length;
-    if (const uint64_t length = device.fileSize()) return length;
+    if (const uint64_t length = device.lengthInfo())
+        return length;
+    if (const uint64_t length = device.fileSize())
+        return length;
     DriveGeometry geometry;
     uint64_t diskSize = 0;
-    if (device.driveGeometryEx(geometry, diskSize) && diskSize != 0) return diskSize;
+    if (device.driveGeometryEx(geometry, diskSize) && diskSize != 0)
+        return diskSize;
     return device.endPosition();
 }
 

@@ -21,7 +21,7 @@ struct DriveGeometry {
 // The queries an opened drive answers. Each returns false (or 0) when the
 // drive does not answer it.
 class DeviceQueries {
-public:
+  public:
     virtual ~DeviceQueries() = default;
     // The drive geometry query.
     virtual bool driveGeometry(DriveGeometry& geometry) = 0;

@@ -11,10 +11,10 @@ namespace salvora {
 // Why a device could not be opened.
 enum class OpenFailure {
     kNone,
-    kNoRights,   // the device exists but reading it needs administrator rights
-    kNotFound,   // there is no such device
-    kNoMedium,   // the device reports a size of 0 (for example an empty card slot)
-    kOther,      // any other failure; whyNot tells which
+    kNoRights,  // the device exists but reading it needs administrator rights
+    kNotFound,  // there is no such device
+    kNoMedium,  // the device reports a size of 0 (for example an empty card slot)
+    kOther,     // any other failure; whyNot tells which
 };
 
 // Opens the device at `devicePath` read-only ("\\.\PhysicalDrive%u" on

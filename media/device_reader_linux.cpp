@@ -18,14 +18,16 @@ namespace {
 uint32_t probeSectorSize(int fd) {
     uint8_t buffer[4096];
     for (uint32_t candidate : {512u, 1024u, 2048u, 4096u}) {
-        if (::read(fd, buffer, candidate) == static_cast<ssize_t>(candidate)) return candidate;
+        if (::read(fd, buffer, candidate) == static_cast<ssize_t>(candidate))
+            return candidate;
     }
     return 512;
 }
 
 uint32_t sectorSizeOf(int fd) {
     int size = 0;
-    if (::ioctl(fd, BLKSSZGET, &size) == 0 && size > 0) return static_cast<uint32_t>(size);
+    if (::ioctl(fd, BLKSSZGET, &size) == 0 && size > 0)
+        return static_cast<uint32_t>(size);
     return probeSectorSize(fd);
 }
 
@@ -44,9 +46,11 @@ void readGeometry(int fd, MediaReader& reader) {
 
 uint64_t reportedSizeOf(int fd) {
     uint64_t bytes = 0;
-    if (::ioctl(fd, BLKGETSIZE64, &bytes) == 0 && bytes != 0) return bytes;
+    if (::ioctl(fd, BLKGETSIZE64, &bytes) == 0 && bytes != 0)
+        return bytes;
     struct stat info {};
-    if (::fstat(fd, &info) == 0 && info.st_size > 0) return static_cast<uint64_t>(info.st_size);
+    if (::fstat(fd, &info) == 0 && info.st_size > 0)
+        return static_cast<uint64_t>(info.st_size);
     const off_t end = ::lseek(fd, 0, SEEK_END);
     return end > 0 ? static_cast<uint64_t>(end) : 0;
 }
@@ -83,13 +87,16 @@ std::string openFailureText(const std::string& devicePath, int error, OpenFailur
 
 std::unique_ptr<MediaReader> openDevice(const std::string& devicePath, const PartitionScheme* partitionScheme,
                                         uint32_t flags, std::string* whyNot, OpenFailure* failure) {
-    if (failure) *failure = OpenFailure::kNone;
+    if (failure)
+        *failure = OpenFailure::kNone;
     const int fd = ::open(devicePath.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         const int error = errno;
         const OpenFailure kind = openFailureOf(error);
-        if (whyNot) *whyNot = openFailureText(devicePath, error, kind);
-        if (failure) *failure = kind;
+        if (whyNot)
+            *whyNot = openFailureText(devicePath, error, kind);
+        if (failure)
+            *failure = kind;
         return nullptr;
     }
     auto reader = std::make_unique<PosixReader>(fd);
@@ -102,8 +109,10 @@ std::unique_ptr<MediaReader> openDevice(const std::string& devicePath, const Par
     identifyDevice(*reader);
     reconcileGeometry(*reader, reported);
     if (reader->size == 0) {
-        if (whyNot) *whyNot = devicePath + " reports a size of 0 (no medium inserted?).";
-        if (failure) *failure = OpenFailure::kNoMedium;
+        if (whyNot)
+            *whyNot = devicePath + " reports a size of 0 (no medium inserted?).";
+        if (failure)
+            *failure = OpenFailure::kNoMedium;
         return nullptr;
     }
     return reader;

@@ -21,19 +21,21 @@ constexpr DWORD kDriveSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
 // Answers the device queries with the disk control codes of an open handle.
 class HandleQueries : public DeviceQueries {
-public:
+  public:
     explicit HandleQueries(HANDLE handle) : handle_(handle) {}
 
     bool driveGeometry(DriveGeometry& geometry) override {
         DISK_GEOMETRY answer{};
-        if (!control(IOCTL_DISK_GET_DRIVE_GEOMETRY, &answer, sizeof answer)) return false;
+        if (!control(IOCTL_DISK_GET_DRIVE_GEOMETRY, &answer, sizeof answer))
+            return false;
         geometry = converted(answer);
         return true;
     }
 
     bool driveGeometryEx(DriveGeometry& geometry, uint64_t& diskSize) override {
         DISK_GEOMETRY_EX answer{};
-        if (!control(IOCTL_DISK_GET_DRIVE_GEOMETRY_EX, &answer, sizeof answer)) return false;
+        if (!control(IOCTL_DISK_GET_DRIVE_GEOMETRY_EX, &answer, sizeof answer))
+            return false;
         geometry = converted(answer.Geometry);
         diskSize = static_cast<uint64_t>(answer.DiskSize.QuadPart);
         return true;
@@ -41,7 +43,8 @@ public:
 
     uint64_t lengthInfo() override {
         GET_LENGTH_INFORMATION answer{};
-        if (!control(IOCTL_DISK_GET_LENGTH_INFO, &answer, sizeof answer)) return 0;
+        if (!control(IOCTL_DISK_GET_LENGTH_INFO, &answer, sizeof answer))
+            return 0;
         return positive(answer.Length.QuadPart);
     }
 
@@ -61,7 +64,7 @@ public:
         return ReadFile(handle_, buffer.data(), count, &got, nullptr) && got == count;
     }
 
-private:
+  private:
     bool control(DWORD code, void* answer, DWORD size) {
         DWORD returned = 0;
         return DeviceIoControl(handle_, code, nullptr, 0, answer, size, &returned, nullptr) != 0;
@@ -104,13 +107,16 @@ std::string openFailure(const std::string& devicePath, DWORD error) {
 
 std::unique_ptr<MediaReader> openDevice(const std::string& devicePath, const PartitionScheme* partitionScheme,
                                         uint32_t flags, std::string* whyNot, OpenFailure* failure) {
-    if (failure) *failure = OpenFailure::kNone;
+    if (failure)
+        *failure = OpenFailure::kNone;
     const HANDLE handle = CreateFileW(widen(devicePath).c_str(), kDriveAccess, kDriveSharing, nullptr,
                                       OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        if (whyNot) *whyNot = openFailure(devicePath, error);
-        if (failure) *failure = failureKind(error);
+        if (whyNot)
+            *whyNot = openFailure(devicePath, error);
+        if (failure)
+            *failure = failureKind(error);
         return nullptr;
     }
     auto reader = std::make_unique<HandleReader>(handle);
@@ -122,8 +128,10 @@ std::unique_ptr<MediaReader> openDevice(const std::string& devicePath, const Par
     identifyDevice(*reader);
     reconcileGeometry(*reader, reported);
     if (reader->size == 0) {
-        if (whyNot) *whyNot = devicePath + " reports a size of 0 (no medium inserted?).";
-        if (failure) *failure = OpenFailure::kNoMedium;
+        if (whyNot)
+            *whyNot = devicePath + " reports a size of 0 (no medium inserted?).";
+        if (failure)
+            *failure = OpenFailure::kNoMedium;
         return nullptr;
     }
     return reader;
@@ -131,7 +139,8 @@ std::unique_ptr<MediaReader> openDevice(const std::string& devicePath, const Par
 
 void identifyDevice(MediaReader& reader) {
     const auto* device = dynamic_cast<const HandleReader*>(&reader);
-    if (!device || device->handle() == INVALID_HANDLE_VALUE) return;
+    if (!device || device->handle() == INVALID_HANDLE_VALUE)
+        return;
 
     STORAGE_PROPERTY_QUERY query{};
     query.PropertyId = StorageDeviceProperty;

@@ -12,7 +12,8 @@ std::atomic<bool> gMakerReaderPresent{false};
 }  // namespace
 
 bool addDisk(DiskList& list, std::unique_ptr<MediaReader> reader) {
-    if (!reader) return false;
+    if (!reader)
+        return false;
     const bool listed = std::any_of(list.readers.begin(), list.readers.end(), [&](const auto& other) {
         return other->devicePath == reader->devicePath;
     });
@@ -33,10 +34,13 @@ DiskList listDisks(const PartitionScheme* partitionScheme, uint32_t flags, DiskS
         OpenFailure failure = OpenFailure::kNone;
         std::unique_ptr<MediaReader> reader =
             source.open(paths[index], partitionScheme, flags, whyNot, failure);
-        if (failure == OpenFailure::kNoRights && list.deniedCount++ == 0) list.deniedReason = whyNot;
-        if (!reader) continue;
+        if (failure == OpenFailure::kNoRights && list.deniedCount++ == 0)
+            list.deniedReason = whyNot;
+        if (!reader)
+            continue;
         reader->driveIndex = static_cast<uint32_t>(index);
-        if (isMakerReaderRevision(reader->revision)) gMakerReaderPresent.store(true);
+        if (isMakerReaderRevision(reader->revision))
+            gMakerReaderPresent.store(true);
         const std::string path = reader->devicePath;
         if (addDisk(list, std::move(reader)) && failure != OpenFailure::kNone)
             list.unreadable[path] = {failure, whyNot};

@@ -21,7 +21,8 @@ class DescribedDisk : public MediaReader {
 std::unique_ptr<MediaReader> describe(const std::string& diskDir, const std::string& devicePath,
                                       const PartitionScheme* partitionScheme, uint32_t flags) {
     const uint64_t sectors = std::strtoull(sysfs::readText(diskDir + "/size").c_str(), nullptr, 10);
-    if (sectors == 0) return nullptr;
+    if (sectors == 0)
+        return nullptr;
     auto disk = std::make_unique<DescribedDisk>();
     disk->devicePath = devicePath;
     disk->partitionScheme = partitionScheme;
@@ -51,7 +52,8 @@ class LinuxDiskSource : public DiskSource {
                                       uint32_t flags, std::string& whyNot, OpenFailure& failure) override {
         std::unique_ptr<MediaReader> reader =
             openDevice(devicePath, partitionScheme, flags, &whyNot, &failure);
-        if (reader || (failure != OpenFailure::kNoRights && failure != OpenFailure::kOther)) return reader;
+        if (reader || (failure != OpenFailure::kNoRights && failure != OpenFailure::kOther))
+            return reader;
         const auto dir = directories_.find(devicePath);
         return dir == directories_.end() ? nullptr
                                          : describe(dir->second, devicePath, partitionScheme, flags);

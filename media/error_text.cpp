@@ -24,6 +24,8 @@ void setLastErrorText(const std::string& value) {
     text() = value;
 }
 
-void clearLastErrorText() { setLastErrorText(std::string()); }
+void clearLastErrorText() {
+    setLastErrorText(std::string());
+}
 
 }  // namespace salvora

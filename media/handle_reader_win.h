@@ -8,7 +8,7 @@
 namespace salvora {
 
 class HandleReader : public MediaReader {
-public:
+  public:
     // Takes ownership of `handle`, which must be open for reading.
     explicit HandleReader(HANDLE handle) : handle_(handle) {}
     ~HandleReader() override { close(); }
@@ -17,13 +17,13 @@ public:
     // The open handle, or INVALID_HANDLE_VALUE after close().
     HANDLE handle() const { return handle_; }
 
-protected:
+  protected:
     // Positions the handle at `offset` and reads. Requests that cross the
     // reported size are cut to it (a drive refuses reads past its last
     // sector) and the rest of `buffer` is zero-filled.
     int32_t deviceRead(void* buffer, uint32_t count, uint64_t offset) override;
 
-private:
+  private:
     HANDLE handle_;
 };
 

@@ -33,8 +33,10 @@ void inquire(int fd, DeviceIdentity& identity) {
     request.mx_sb_len = sizeof sense;
     request.sbp = sense;
     request.timeout = kInquiryTimeoutMs;
-    if (::ioctl(fd, SG_IO, &request) != 0 || (request.info & SG_INFO_OK_MASK) != SG_INFO_OK) return;
-    if (request.dxfer_len - static_cast<unsigned>(request.resid) < kInquiryLength) return;
+    if (::ioctl(fd, SG_IO, &request) != 0 || (request.info & SG_INFO_OK_MASK) != SG_INFO_OK)
+        return;
+    if (request.dxfer_len - static_cast<unsigned>(request.resid) < kInquiryLength)
+        return;
     if (!identity.answered) {
         identity.answered = true;
         identity.removable = (answer[1] & 0x80) != 0 ? 1 : 0;  // RMB bit
@@ -56,7 +58,8 @@ void inquire(int fd, DeviceIdentity& identity) {
 
 std::string diskDirectoryOf(const std::string& devicePath) {
     struct stat info {};
-    if (::stat(devicePath.c_str(), &info) != 0 || !S_ISBLK(info.st_mode)) return std::string();
+    if (::stat(devicePath.c_str(), &info) != 0 || !S_ISBLK(info.st_mode))
+        return std::string();
     const std::string dir = sysfs::blockDirectory("/sys", sysfs::deviceNumberText(info.st_rdev));
     return dir.empty() ? dir : sysfs::wholeDiskDirectory(dir);
 }

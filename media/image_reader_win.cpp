@@ -26,9 +26,9 @@ std::unique_ptr<MediaReader> openImage(const std::string& path, std::string& why
         return nullptr;
     }
     // Read access only; other programs may go on using the file meanwhile.
-    const HANDLE handle = CreateFileW(widePath.c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle =
+        CreateFileW(widePath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         whyNot = cannotOpen(path, GetLastError());
         return nullptr;

@@ -18,7 +18,7 @@ struct UnreadableRange {
 };
 
 class KeepGoingReader : public MediaReader {
-public:
+  public:
     // Called for each run of unreadable sectors not reported before (a
     // sector read again, as overlapping reads do, is reported once).
     using UnreadableHandler = std::function<void(const UnreadableRange&)>;
@@ -34,10 +34,10 @@ public:
     // Total bytes that could not be read.
     uint64_t unreadableBytes() const;
 
-protected:
+  protected:
     int32_t deviceRead(void* buffer, uint32_t count, uint64_t offset) override;
 
-private:
+  private:
     void noteUnreadable(uint64_t offset, uint64_t length);
 
     MediaReader& inner_;

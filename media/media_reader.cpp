@@ -21,16 +21,20 @@ int32_t MediaReader::readAt(void* buffer, uint32_t count, uint64_t offset) {
     const uint64_t head = offset % sector;
     const uint64_t covering = (head + count + sector - 1) / sector * sector;
     const bool mustAlign = (openFlags & kOpenAlignedBuffers) != 0 && !isAligned(buffer, sector);
-    if (covering == count && !mustAlign) return deviceRead(buffer, count, offset);
+    if (covering == count && !mustAlign)
+        return deviceRead(buffer, count, offset);
 
-    if (covering > INT32_MAX) return 0;
+    if (covering > INT32_MAX)
+        return 0;
     if (bounce_.size() < covering) {
         size_t capacity = bounce_.empty() ? kFirstBounceCapacity : bounce_.size();
-        while (capacity < covering) capacity *= 2;
+        while (capacity < covering)
+            capacity *= 2;
         bounce_.assign(capacity, 0);
     }
     const int32_t got = deviceRead(bounce_.data(), static_cast<uint32_t>(covering), offset - head);
-    if (got <= 0) return got;
+    if (got <= 0)
+        return got;
     std::memcpy(buffer, bounce_.data() + head, count);
     // Only the bytes that came from the medium count as read; the rest was
     // zero-filled by the device read.
@@ -49,7 +53,8 @@ void setFlatGeometry(MediaReader& reader) {
     reader.headsPerCylinder = 1;
     reader.sectorsPerTrack = 1;
     reader.cylinders = reader.size / (reader.sectorSize ? reader.sectorSize : 512);
-    if (reader.cylinders == 0) reader.cylinders = 1;
+    if (reader.cylinders == 0)
+        reader.cylinders = 1;
 }
 
 void reconcileGeometry(MediaReader& reader, uint64_t reportedSize) {
@@ -61,11 +66,13 @@ void reconcileGeometry(MediaReader& reader, uint64_t reportedSize) {
     const uint32_t sector = reader.sectorSize ? reader.sectorSize : 512;
     if (reportedSize != 0) {
         const uint64_t c = reportedSize / reader.headsPerCylinder / reader.sectorsPerTrack / sector;
-        if (c != 0 && c != reader.cylinders) reader.cylinders = c;
+        if (c != 0 && c != reader.cylinders)
+            reader.cylinders = c;
     } else if (reader.cylinders != 0) {
         reportedSize = reader.cylinders * reader.headsPerCylinder * reader.sectorsPerTrack * sector;
     }
-    if (reader.cylinders == 0) reader.cylinders = 1;
+    if (reader.cylinders == 0)
+        reader.cylinders = 1;
     reader.size = reportedSize;
 }
 

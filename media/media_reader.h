@@ -19,7 +19,7 @@ constexpr uint32_t kOpenAlignedBuffers = 0x4000;
 constexpr uint32_t kDefaultOpenFlags = 8;
 
 class MediaReader {
-public:
+  public:
     virtual ~MediaReader() = default;
     MediaReader(const MediaReader&) = delete;
     MediaReader& operator=(const MediaReader&) = delete;
@@ -54,7 +54,7 @@ public:
     uint32_t fixedMedia = 0;  // 1 = not removable
     uint32_t busType = 0;     // storage bus type code as the system reports it
 
-protected:
+  protected:
     MediaReader() = default;
 
     // Reads `count` bytes at `offset` straight from the device into `buffer`.
@@ -66,12 +66,14 @@ protected:
     // Sets lastErrorText to the read-failure message with the system's code and text.
     static void recordReadFailure(int code, const std::string& description);
 
-private:
+  private:
     std::vector<uint8_t> bounce_;
 };
 
 // Releases the reader's handle (the reader object itself is owned by the caller).
-inline void closeMedia(MediaReader& reader) { reader.close(); }
+inline void closeMedia(MediaReader& reader) {
+    reader.close();
+}
 
 // Fills size-derived geometry the way a medium without geometry queries gets it:
 // cylinders = size / sectorSize, one head, one sector per track.

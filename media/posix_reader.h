@@ -7,7 +7,7 @@
 namespace salvora {
 
 class PosixReader : public MediaReader {
-public:
+  public:
     // Takes ownership of `fd`, which must be open for reading.
     explicit PosixReader(int fd) : fd_(fd) {}
     ~PosixReader() override { close(); }
@@ -15,10 +15,10 @@ public:
     void close() override;
     int fd() const { return fd_; }
 
-protected:
+  protected:
     int32_t deviceRead(void* buffer, uint32_t count, uint64_t offset) override;
 
-private:
+  private:
     int fd_;
 };
 

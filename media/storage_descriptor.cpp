@@ -17,9 +17,11 @@ namespace {
 constexpr size_t kHeaderSize = 32;
 
 bool textAt(const Bytes& bytes, uint32_t offset, std::string& text) {
-    if (offset == 0 || offset >= bytes.size()) return false;
+    if (offset == 0 || offset >= bytes.size())
+        return false;
     size_t end = offset;
-    while (end < bytes.size() && bytes.u8(end) != 0) ++end;
+    while (end < bytes.size() && bytes.u8(end) != 0)
+        ++end;
     text.assign(reinterpret_cast<const char*>(bytes.data()) + offset, end - offset);
     return true;
 }
@@ -29,7 +31,8 @@ bool textAt(const Bytes& bytes, uint32_t offset, std::string& text) {
 DeviceIdentity parseStorageDescriptor(const uint8_t* descriptor, size_t returned) {
     DeviceIdentity identity;
     const Bytes bytes(descriptor, std::min(returned, kStorageDescriptorBuffer));
-    if (!bytes.has(0, kHeaderSize)) return identity;
+    if (!bytes.has(0, kHeaderSize))
+        return identity;
     identity.answered = true;
     identity.removable = bytes.u8(10);
     identity.busType = bytes.le32(28);
@@ -41,9 +44,11 @@ DeviceIdentity parseStorageDescriptor(const uint8_t* descriptor, size_t returned
 }
 
 bool isMakerReaderRevision(const std::string& revision) {
-    if (revision.size() != 4 || revision.compare(0, 2, "KV") != 0) return false;
+    if (revision.size() != 4 || revision.compare(0, 2, "KV") != 0)
+        return false;
     int number = 0;
-    if (std::sscanf(revision.c_str() + 2, "%d", &number) != 1) return false;
+    if (std::sscanf(revision.c_str() + 2, "%d", &number) != 1)
+        return false;
     return number >= 1 && number <= 20;
 }
 
@@ -54,14 +59,17 @@ std::string withoutTrailingSpaces(const std::string& text) {
 
 std::string withOneTrailingSpace(const std::string& text) {
     const size_t last = text.find_last_not_of(' ');
-    if (last == std::string::npos) return std::string();
+    if (last == std::string::npos)
+        return std::string();
     return last + 1 < text.size() ? text.substr(0, last + 2) : text;
 }
 
 std::string modelText(const DeviceIdentity& identity) {
-    if (!identity.hasVendor && !identity.hasProduct) return std::string();
+    if (!identity.hasVendor && !identity.hasProduct)
+        return std::string();
     std::string model = identity.hasVendor ? withOneTrailingSpace(identity.vendor) : std::string();
-    if (identity.hasProduct) model += identity.product;
+    if (identity.hasProduct)
+        model += identity.product;
     return withoutTrailingSpaces(model);
 }
 

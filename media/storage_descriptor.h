@@ -12,11 +12,11 @@ namespace salvora {
 constexpr size_t kStorageDescriptorBuffer = 10240;
 
 struct DeviceIdentity {
-    bool answered = false;     // the query returned a descriptor
-    uint32_t removable = 0;    // RemovableMedia
-    uint32_t busType = 0;      // BusType
+    bool answered = false;   // the query returned a descriptor
+    uint32_t removable = 0;  // RemovableMedia
+    uint32_t busType = 0;    // BusType
     bool hasVendor = false, hasProduct = false, hasSerial = false, hasRevision = false;
-    std::string vendor;        // texts as reported, trailing spaces kept
+    std::string vendor;  // texts as reported, trailing spaces kept
     std::string product;
     std::string serial;
     std::string revision;

@@ -33,7 +33,8 @@ std::string resolved(const std::string& path) {
 
 std::string rawFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) return std::string();
+    if (!in)
+        return std::string();
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
@@ -41,7 +42,8 @@ std::string rawFile(const std::string& path) {
 
 // The serial of the unit serial number page (page 80h) kept by the SCSI layer.
 std::string serialFromVpdPage(const std::string& page) {
-    if (page.size() < 4) return std::string();
+    if (page.size() < 4)
+        return std::string();
     const size_t length = static_cast<unsigned char>(page[3]);
     return page.substr(4, std::min(length, page.size() - 4));
 }
@@ -49,18 +51,22 @@ std::string serialFromVpdPage(const std::string& page) {
 void addDisksUnder(const std::string& sysRoot, const std::string& majorMinor, int depth,
                    std::set<std::string>& disks) {
     const std::string dir = blockDirectory(sysRoot, majorMinor);
-    if (dir.empty() || depth > kMaxMappingDepth) return;
+    if (dir.empty() || depth > kMaxMappingDepth)
+        return;
     std::error_code error;
     bool mapped = false;
     for (const auto& slave : fs::directory_iterator(dir + "/slaves", error)) {
         const std::string number = readText(slave.path().string() + "/dev");
-        if (number.empty()) continue;
+        if (number.empty())
+            continue;
         mapped = true;
         addDisksUnder(sysRoot, number, depth + 1, disks);
     }
-    if (mapped) return;
+    if (mapped)
+        return;
     const std::string number = readText(wholeDiskDirectory(dir) + "/dev");
-    if (!number.empty()) disks.insert(number);
+    if (!number.empty())
+        disks.insert(number);
 }
 
 bool isOpticalOrEmmcArea(const std::string& name, const std::string& diskDir) {
@@ -71,20 +77,28 @@ bool isOpticalOrEmmcArea(const std::string& name, const std::string& diskDir) {
 
 bool isListedDisk(const std::string& name, const std::string& diskDir) {
     const std::string target = resolved(diskDir);
-    if (target.empty() || target.find("/devices/virtual/") != std::string::npos) return false;
-    if (isOpticalOrEmmcArea(name, diskDir)) return false;
+    if (target.empty() || target.find("/devices/virtual/") != std::string::npos)
+        return false;
+    if (isOpticalOrEmmcArea(name, diskDir))
+        return false;
     const std::string sectors = readText(diskDir + "/size");
     return !sectors.empty() && std::strtoull(sectors.c_str(), nullptr, 10) != 0;
 }
 
 uint32_t busTypeOf(const std::string& diskDir) {
     const std::string path = resolved(diskDir);
-    if (path.find("/usb") != std::string::npos) return kBusUsb;
-    if (path.find("/nvme") != std::string::npos) return kBusNvme;
-    if (path.find("/mmc_host/") != std::string::npos) return kBusSd;
-    if (path.find("/virtio") != std::string::npos) return kBusVirtual;
-    if (path.find("/ata") != std::string::npos) return kBusSata;
-    if (path.find("/host") != std::string::npos) return kBusScsi;
+    if (path.find("/usb") != std::string::npos)
+        return kBusUsb;
+    if (path.find("/nvme") != std::string::npos)
+        return kBusNvme;
+    if (path.find("/mmc_host/") != std::string::npos)
+        return kBusSd;
+    if (path.find("/virtio") != std::string::npos)
+        return kBusVirtual;
+    if (path.find("/ata") != std::string::npos)
+        return kBusSata;
+    if (path.find("/host") != std::string::npos)
+        return kBusScsi;
     return kBusUnknown;
 }
 
@@ -92,7 +106,8 @@ uint32_t busTypeOf(const std::string& diskDir) {
 void firstText(const std::vector<std::string>& files, std::string& text, bool& has) {
     for (const std::string& file : files) {
         std::string value = readText(file);
-        if (value.empty()) continue;
+        if (value.empty())
+            continue;
         text = value;
         has = true;
         return;
@@ -106,7 +121,8 @@ constexpr const char* kLetterCountedPrefixes[] = {"xvd", "sd", "vd", "hd"};
 // "sd" and "aa"); any other name is all prefix.
 std::pair<std::string, std::string> splitDiskLetters(const std::string& name) {
     for (const std::string prefix : kLetterCountedPrefixes) {
-        if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
+        if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0)
+            continue;
         const std::string rest = name.substr(prefix.size());
         if (std::all_of(rest.begin(), rest.end(), [](char c) { return c >= 'a' && c <= 'z'; }))
             return {prefix, rest};
@@ -118,7 +134,8 @@ std::pair<std::string, std::string> splitDiskLetters(const std::string& name) {
 std::string runAt(const std::string& text, size_t at) {
     const bool digits = std::isdigit(static_cast<unsigned char>(text[at])) != 0;
     size_t end = at;
-    while (end < text.size() && (std::isdigit(static_cast<unsigned char>(text[end])) != 0) == digits) ++end;
+    while (end < text.size() && (std::isdigit(static_cast<unsigned char>(text[end])) != 0) == digits)
+        ++end;
     return text.substr(at, end - at);
 }
 
@@ -127,16 +144,19 @@ bool digitsAsNumbersLess(const std::string& a, const std::string& b) {
     size_t i = 0, j = 0;
     while (i < a.size() && j < b.size()) {
         const bool digits = std::isdigit(static_cast<unsigned char>(a[i])) != 0;
-        if (digits != (std::isdigit(static_cast<unsigned char>(b[j])) != 0)) return digits;
+        if (digits != (std::isdigit(static_cast<unsigned char>(b[j])) != 0))
+            return digits;
         std::string runA = runAt(a, i), runB = runAt(b, j);
         i += runA.size();
         j += runB.size();
         if (digits) {
             runA.erase(0, std::min(runA.find_first_not_of('0'), runA.size()));
             runB.erase(0, std::min(runB.find_first_not_of('0'), runB.size()));
-            if (runA.size() != runB.size()) return runA.size() < runB.size();
+            if (runA.size() != runB.size())
+                return runA.size() < runB.size();
         }
-        if (runA != runB) return runA < runB;
+        if (runA != runB)
+            return runA < runB;
     }
     return a.size() - i < b.size() - j;
 }
@@ -159,7 +179,8 @@ std::string blockDirectory(const std::string& sysRoot, const std::string& majorM
 }
 
 std::string wholeDiskDirectory(const std::string& blockDir) {
-    if (exists(blockDir + "/partition")) return fs::path(blockDir).parent_path().string();
+    if (exists(blockDir + "/partition"))
+        return fs::path(blockDir).parent_path().string();
     return blockDir;
 }
 
@@ -174,7 +195,8 @@ std::vector<std::string> listedDiskNames(const std::string& sysRoot) {
     std::error_code error;
     for (const auto& entry : fs::directory_iterator(sysRoot + "/block", error)) {
         const std::string name = entry.path().filename().string();
-        if (isListedDisk(name, entry.path().string())) names.push_back(name);
+        if (isListedDisk(name, entry.path().string()))
+            names.push_back(name);
     }
     std::sort(names.begin(), names.end(), naturalLess);
     return names;
@@ -183,14 +205,16 @@ std::vector<std::string> listedDiskNames(const std::string& sysRoot) {
 std::string devicePathOf(const std::string& diskDir) {
     std::istringstream uevent(readText(diskDir + "/uevent"));
     for (std::string line; std::getline(uevent, line);) {
-        if (line.rfind("DEVNAME=", 0) == 0) return "/dev/" + line.substr(8);
+        if (line.rfind("DEVNAME=", 0) == 0)
+            return "/dev/" + line.substr(8);
     }
     return "/dev/" + fs::path(diskDir).filename().string();
 }
 
 DeviceIdentity identityOf(const std::string& diskDir) {
     DeviceIdentity identity;
-    if (!exists(diskDir)) return identity;
+    if (!exists(diskDir))
+        return identity;
     identity.answered = true;
     identity.removable = readText(diskDir + "/removable") == "1" ? 1 : 0;
     identity.busType = busTypeOf(diskDir);
@@ -214,8 +238,10 @@ DeviceIdentity identityOf(const std::string& diskDir) {
 bool naturalLess(const std::string& a, const std::string& b) {
     const auto [prefixA, lettersA] = splitDiskLetters(a);
     const auto [prefixB, lettersB] = splitDiskLetters(b);
-    if (prefixA != prefixB) return digitsAsNumbersLess(prefixA, prefixB);
-    if (lettersA.size() != lettersB.size()) return lettersA.size() < lettersB.size();
+    if (prefixA != prefixB)
+        return digitsAsNumbersLess(prefixA, prefixB);
+    if (lettersA.size() != lettersB.size())
+        return lettersA.size() < lettersB.size();
     return lettersA < lettersB;
 }
 

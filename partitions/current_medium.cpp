@@ -9,7 +9,8 @@ PartitionList selectCurrentMedium(MediaReader& reader) {
     const PartitionScheme* previous = reader.partitionScheme;
     reader.partitionScheme = &pcPartitionScheme();
     PartitionList list = reader.partitionScheme->readPartitionTable(reader);
-    if (list.empty()) reader.partitionScheme = previous;
+    if (list.empty())
+        reader.partitionScheme = previous;
     return list;
 }
 

@@ -41,7 +41,8 @@ bool validSectorsPerCluster(uint8_t value) {
 }
 
 bool validJump(Bytes sector) {
-    if (sector.u8(0) == 0xEB) return sector.u8(2) == 0x90;
+    if (sector.u8(0) == 0xEB)
+        return sector.u8(2) == 0x90;
     return sector.u8(0) == 0xE9;
 }
 
@@ -92,8 +93,10 @@ std::string directoryLabel(Bytes directory) {
         const bool labelEntry = (attributes & kAttributeVolumeLabel) != 0 &&
                                 (attributes & kLongNameAttributes) != kLongNameAttributes &&
                                 first != kDeletedEntry;
-        if (labelEntry) return fatLabelAt(directory, at);
-        if (first == 0) break;
+        if (labelEntry)
+            return fatLabelAt(directory, at);
+        if (first == 0)
+            break;
     }
     return std::string();
 }
@@ -109,7 +112,8 @@ std::string fat32Label(MediaReader& reader, Bytes sector, const PartitionRecord&
         if (reader.readAt(directory.data(), length, partition.offset + rootSector * reader.sectorSize) ==
             static_cast<int32_t>(length)) {
             std::string label = directoryLabel(Bytes(directory.data(), directory.size()));
-            if (!label.empty()) return label;
+            if (!label.empty())
+                return label;
         }
     }
     return fatLabelAt(sector, kLabel32);
@@ -119,20 +123,27 @@ std::string fat32Label(MediaReader& reader, Bytes sector, const PartitionRecord&
 
 int checkFatBootSector(const MediaReader& reader, Bytes sector, PartitionRecord& partition,
                        FatCheckOptions options) {
-    if (sector.le16(kSignature) != 0xAA55 || !validJump(sector)) return 1;
+    if (sector.le16(kSignature) != 0xAA55 || !validJump(sector))
+        return 1;
     const uint8_t fats = sector.u8(kFatCount);
-    if (fats != 1 && fats != 2) return 1;
-    if (sector.le16(kBytesPerSector) != reader.sectorSize) return 1;
+    if (fats != 1 && fats != 2)
+        return 1;
+    if (sector.le16(kBytesPerSector) != reader.sectorSize)
+        return 1;
     const uint8_t sectorsPerCluster = sector.u8(kSectorsPerCluster);
-    if (!validSectorsPerCluster(sectorsPerCluster)) return 1;
+    if (!validSectorsPerCluster(sectorsPerCluster))
+        return 1;
     const uint8_t media = sector.u8(kMediaDescriptor);
-    if (media != 0xF0 && media < 0xF8) return 1;
+    if (media != 0xF0 && media < 0xF8)
+        return 1;
     const FatLayout layout = layoutOf(sector);
     // A data area that starts past the volume's end would give a wrapped,
     // enormous cluster count.
-    if (layout.total < layout.dataStart) return 1;
+    if (layout.total < layout.dataStart)
+        return 1;
     const uint32_t kind = classify(sector, (layout.total - layout.dataStart) / sectorsPerCluster);
-    if (kind == kFsNone) return 1;
+    if (kind == kFsNone)
+        return 1;
     if (!options.skipSizeCheck && partition.size != 0 && layout.total > partition.size / reader.sectorSize) {
         return 1;
     }
@@ -146,7 +157,8 @@ void readFatVolumeInfo(MediaReader& reader, Bytes sector, PartitionRecord& parti
         case kFsFat12:
         case kFsFat16:
             partition.fsName = partition.fsKind == kFsFat12 ? "FAT12" : "FAT16";
-            if (sector.u8(kExtendedSignature16) == 0x29) partition.label = fatLabelAt(sector, kLabel16);
+            if (sector.u8(kExtendedSignature16) == 0x29)
+                partition.label = fatLabelAt(sector, kLabel16);
             break;
         case kFsFat32:
             partition.fsName = "FAT32";
@@ -160,9 +172,11 @@ void readFatVolumeInfo(MediaReader& reader, Bytes sector, PartitionRecord& parti
 int probeFatPartition(MediaReader& reader, PartitionRecord& partition, bool) {
     const uint32_t length = 3 * reader.sectorSize;
     std::vector<uint8_t> sectors(length);
-    if (reader.readAt(sectors.data(), length, partition.offset) < static_cast<int32_t>(length)) return 1;
+    if (reader.readAt(sectors.data(), length, partition.offset) < static_cast<int32_t>(length))
+        return 1;
     const Bytes bytes(sectors.data(), sectors.size());
-    if (checkFatBootSector(reader, bytes, partition) != 0) return 1;
+    if (checkFatBootSector(reader, bytes, partition) != 0)
+        return 1;
     readFatVolumeInfo(reader, bytes, partition);
     return 0;
 }

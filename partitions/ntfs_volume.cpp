@@ -57,10 +57,12 @@ uint64_t recordSize(Bytes sector) {
 bool mftOffset(Bytes sector, uint64_t partitionOffset, uint64_t& offset) {
     const uint64_t clusterBytes = uint64_t{sector.u8(kSectorsPerCluster)} * sector.le16(kBytesPerSector);
     const uint64_t cluster = sector.le64(kMftCluster);
-    if (clusterBytes != 0 && cluster > (UINT64_MAX - partitionOffset) / clusterBytes) return false;
+    if (clusterBytes != 0 && cluster > (UINT64_MAX - partitionOffset) / clusterBytes)
+        return false;
     const uint64_t reserved = uint64_t{sector.le16(kReservedSectors)} * sector.le16(kBytesPerSector);
     const uint64_t start = cluster * clusterBytes;
-    if (start > UINT64_MAX - partitionOffset - reserved) return false;
+    if (start > UINT64_MAX - partitionOffset - reserved)
+        return false;
     offset = partitionOffset + reserved + start;
     return true;
 }
@@ -73,7 +75,8 @@ std::string volumeName(Bytes data, size_t at, size_t valueLength) {
     std::string name;
     for (size_t i = 0; i < valueLength / 2 && name.size() < kMaxRecordText; ++i) {
         const uint16_t c = data.le16(at + 2 * i);
-        if (c == 0 || c > 255) break;
+        if (c == 0 || c > 255)
+            break;
         name.push_back(static_cast<char>(c));
     }
     return name;
@@ -82,15 +85,18 @@ std::string volumeName(Bytes data, size_t at, size_t valueLength) {
 Walk walkAttributes(Bytes data, size_t at, std::string& label) {
     while (data.has(at, kAttributeHeader)) {
         const uint32_t type = data.le32(at);
-        if (type == kEndOfAttributes) return Walk::kNoName;
+        if (type == kEndOfAttributes)
+            return Walk::kNoName;
         const size_t length = data.le32(at + 4) & 0xFFFF;
-        if (length % 8 != 0 || length < kAttributeHeader) return Walk::kBroken;
+        if (length % 8 != 0 || length < kAttributeHeader)
+            return Walk::kBroken;
         if (data.u8(at + 8) == 0) {
             const size_t valueLength = data.le16(at + 16);
             const size_t valueOffset = data.le16(at + 20);
             const bool valid = valueOffset % 8 == 0 && at + valueOffset + 26 < data.size() &&
                                valueOffset + valueLength <= length && at + length < data.size();
-            if (!valid) return Walk::kBroken;
+            if (!valid)
+                return Walk::kBroken;
             if (type == kVolumeName && valueOffset != 0) {
                 label = volumeName(data, at + valueOffset, valueLength);
                 return Walk::kFound;
@@ -109,10 +115,13 @@ void findVolumeName(Bytes data, PartitionRecord& partition) {
             return;
         std::string label;
         const Walk walk = walkAttributes(data, at + firstAttribute, label);
-        if (walk == Walk::kFound) partition.label = label;
-        if (walk != Walk::kNoName) return;
+        if (walk == Walk::kFound)
+            partition.label = label;
+        if (walk != Walk::kNoName)
+            return;
         const uint32_t allocated = data.le32(at + kAllocatedSize);
-        if (allocated < kMinRecordRemainder) return;
+        if (allocated < kMinRecordRemainder)
+            return;
         at += allocated;
     }
 }
@@ -120,14 +129,18 @@ void findVolumeName(Bytes data, PartitionRecord& partition) {
 }  // namespace
 
 int checkNtfsBootSector(Bytes sector, PartitionRecord& partition) {
-    if (sector.le16(kSignature) != 0xAA55 || !fieldsThatMustBeZeroAreZero(sector)) return 1;
-    if (!sector.equalsText(kOemName, "NTFS")) return 1;
+    if (sector.le16(kSignature) != 0xAA55 || !fieldsThatMustBeZeroAreZero(sector))
+        return 1;
+    if (!sector.equalsText(kOemName, "NTFS"))
+        return 1;
     const uint64_t total = sector.le64(kTotalSectors);
-    if (total == 0 || !validSectorsPerCluster(sector.u8(kSectorsPerCluster))) return 1;
+    if (total == 0 || !validSectorsPerCluster(sector.u8(kSectorsPerCluster)))
+        return 1;
     const uint64_t bytesPerSector = sector.le16(kBytesPerSector);
     // (total + 1) x bytes per sector must not exceed the partition; compared
     // by division so that a huge total cannot wrap around.
-    if (partition.size != 0 && bytesPerSector != 0 && total >= partition.size / bytesPerSector) return 1;
+    if (partition.size != 0 && bytesPerSector != 0 && total >= partition.size / bytesPerSector)
+        return 1;
     partition.fsKind = kFsNtfs;
     return 0;
 }
@@ -135,10 +148,12 @@ int checkNtfsBootSector(Bytes sector, PartitionRecord& partition) {
 void readNtfsLabel(MediaReader& reader, Bytes sector, PartitionRecord& partition) {
     const uint64_t record = recordSize(sector);
     uint64_t offset = 0;
-    if (record == 0 || !mftOffset(sector, partition.offset, offset)) return;
+    if (record == 0 || !mftOffset(sector, partition.offset, offset))
+        return;
     const uint32_t length = static_cast<uint32_t>(kRecordsRead * record);
     std::vector<uint8_t> data(length);
-    if (reader.readAt(data.data(), length, offset) != static_cast<int32_t>(length)) return;
+    if (reader.readAt(data.data(), length, offset) != static_cast<int32_t>(length))
+        return;
     findVolumeName(Bytes(data.data(), data.size()), partition);
 }
 
@@ -147,7 +162,8 @@ int probeNtfsPartition(MediaReader& reader, PartitionRecord& partition) {
     if (reader.readAt(sector, kBootSectorSize, partition.offset) < static_cast<int32_t>(kBootSectorSize))
         return 1;
     const Bytes bytes(sector, sizeof sector);
-    if (checkNtfsBootSector(bytes, partition) != 0) return 1;
+    if (checkNtfsBootSector(bytes, partition) != 0)
+        return 1;
     partition.label.clear();
     partition.fsName = "NTFS";
     readNtfsLabel(reader, bytes, partition);

@@ -13,7 +13,8 @@ namespace {
 
 // True when `listed` is the first record `record` goes before.
 bool goesBefore(const PartitionRecord& record, const PartitionRecord& listed) {
-    if (listed.offset != record.offset) return listed.offset > record.offset;
+    if (listed.offset != record.offset)
+        return listed.offset > record.offset;
     return listed.size >= record.size;
 }
 
@@ -25,10 +26,12 @@ bool sameRange(const PartitionRecord& a, const PartitionRecord& b) {
 
 bool insertPartition(PartitionList& list, const PartitionRecord& record) {
     auto place = list.begin();
-    while (place != list.end() && !goesBefore(record, *place)) ++place;
+    while (place != list.end() && !goesBefore(record, *place))
+        ++place;
     if (place != list.end() && sameRange(*place, record) &&
         (place->fsKind == record.fsKind || record.fsKind == kFsNone)) {
-        if (place->status == kStatusNone) place->status = record.status;
+        if (place->status == kStatusNone)
+            place->status = record.status;
         return true;
     }
     list.insert(place, record);

@@ -29,14 +29,14 @@ constexpr uint32_t kOrderNotSet = 255;
 constexpr size_t kMaxRecordText = 79;
 
 struct PartitionRecord {
-    uint64_t offset = 0;     // byte offset of the first byte on the medium
-    uint64_t size = 0;       // length in bytes
-    uint32_t typeByte = 0;   // type byte of the table entry (0 when not from a table)
+    uint64_t offset = 0;    // byte offset of the first byte on the medium
+    uint64_t size = 0;      // length in bytes
+    uint32_t typeByte = 0;  // type byte of the table entry (0 when not from a table)
     uint32_t fsKind = kFsNone;
     uint32_t status = kStatusNone;
     uint32_t order = kOrderNotSet;  // 1-4 primary slots, 5 and up logical, 255 not set
-    std::string label;       // volume label, up to 79 characters (8-bit, Latin-1 for NTFS)
-    std::string fsName;      // "FAT12", "FAT16", "FAT32" or "NTFS"
+    std::string label;              // volume label, up to 79 characters (8-bit, Latin-1 for NTFS)
+    std::string fsName;             // "FAT12", "FAT16", "FAT32" or "NTFS"
     const PartitionScheme* scheme = nullptr;
 };
 

@@ -33,14 +33,16 @@ Bytes entryAt(Bytes sector, size_t index) {
 const PartitionRecord* lastExtended(const PartitionList& list) {
     const PartitionRecord* found = nullptr;
     for (const PartitionRecord& record : list) {
-        if (record.status == kStatusExtended) found = &record;
+        if (record.status == kStatusExtended)
+            found = &record;
     }
     return found;
 }
 
 // Reads the boot record at `offset`; false when short or unsigned.
 bool readBootRecord(MediaReader& reader, uint64_t offset, uint8_t (&sector)[kBootRecordSize]) {
-    if (reader.readAt(sector, kBootRecordSize, offset) < static_cast<int32_t>(kBootRecordSize)) return false;
+    if (reader.readAt(sector, kBootRecordSize, offset) < static_cast<int32_t>(kBootRecordSize))
+        return false;
     return checkPcTableSector(Bytes(sector, kBootRecordSize)) == 0;
 }
 
@@ -49,7 +51,8 @@ bool wholeMediumVolume(MediaReader& reader, PartitionList& list) {
     PartitionRecord whole = newPartitionRecord(&pcPartitionScheme());
     whole.size = reader.size;
     whole.order = 1;
-    if (probeFatPartition(reader, whole) != 0 && probeNtfsPartition(reader, whole) != 0) return false;
+    if (probeFatPartition(reader, whole) != 0 && probeNtfsPartition(reader, whole) != 0)
+        return false;
     list.push_back(whole);
     return true;
 }
@@ -58,7 +61,8 @@ void readPrimaryEntries(MediaReader& reader, Bytes sector, PartitionList& list) 
     for (size_t slot = 0; slot < kEntryCount; ++slot) {
         const Bytes entry = entryAt(sector, slot);
         const uint32_t type = entry.u8(kType);
-        if (type == 0) continue;
+        if (type == 0)
+            continue;
         PartitionRecord record = newPartitionRecord(&pcPartitionScheme());
         partitionFromTableEntry(reader, 0, record, entry,
                                 isExtendedType(type) ? kStatusExtended : kStatusPrimary,
@@ -102,8 +106,10 @@ int checkPcTableSector(Bytes sector) {
 }
 
 int probePcPartitionContent(MediaReader& reader, PartitionRecord& partition) {
-    if (isFatType(partition.typeByte)) return probeFatPartition(reader, partition);
-    if (isNtfsType(partition.typeByte)) return probeNtfsPartition(reader, partition);
+    if (isFatType(partition.typeByte))
+        return probeFatPartition(reader, partition);
+    if (isNtfsType(partition.typeByte))
+        return probeNtfsPartition(reader, partition);
     return 1;
 }
 
@@ -119,7 +125,8 @@ void partitionFromTableEntry(MediaReader& reader, uint64_t baseOffset, Partition
 
 void readExtendedPartitions(MediaReader& reader, PartitionList& list) {
     const PartitionRecord* extended = lastExtended(list);
-    if (!extended) return;
+    if (!extended)
+        return;
     const uint64_t extendedOffset = extended->offset;
     uint64_t current = extendedOffset;
     std::set<uint64_t> visited;
@@ -127,13 +134,15 @@ void readExtendedPartitions(MediaReader& reader, PartitionList& list) {
     bool more = true;
     while (more && order < kOrderLimit && visited.insert(current).second) {
         uint8_t sector[kBootRecordSize];
-        if (!readBootRecord(reader, current, sector)) return;
+        if (!readBootRecord(reader, current, sector))
+            return;
         more = false;
         uint64_t next = 0;
         for (size_t slot = 0; slot < kEntryCount; ++slot) {
             const Bytes entry = entryAt(Bytes(sector, sizeof sector), slot);
             const uint32_t type = entry.u8(kType);
-            if (type == 0) continue;
+            if (type == 0)
+                continue;
             PartitionRecord record = newPartitionRecord(&pcPartitionScheme());
             if (isExtendedType(type)) {
                 partitionFromTableEntry(reader, extendedOffset, record, entry, kStatusExtendedLink, order);

@@ -1,5 +1,5 @@
-# ./run test: builds everything and runs every test: the Release build, the
-# sanitizer build, then each stage in scripts/test.d (in name order).
+# ./run test: builds everything and runs every test: the formatting check, the
+# Release build, the sanitizer build, then each stage in scripts/test.d (in name order).
 ensure_packages build demo
 mapfile -t stages < <(ls "$ROOT"/scripts/test.d/*.sh 2>/dev/null | sort)
 for stage in "${stages[@]}"; do
@@ -7,6 +7,9 @@ for stage in "${stages[@]}"; do
   needs=$(sed -n 's/^# packages: //p' "$stage")
   [[ -n "$needs" ]] && ensure_packages $needs
 done
+
+log "Formatting"
+"$ROOT/run" format --check
 
 log "Release build and tests"
 build_preset release

@@ -10,7 +10,7 @@
 namespace salvora::widgets {
 
 class AppBase {
-public:
+  public:
     // Starts common controls (version 6 with the program's manifest), COM in
     // a single-threaded apartment and GDI+.
     AppBase();
@@ -31,7 +31,7 @@ public:
     // `dialog` (a modeless dialog) their dialog meaning. Returns the WM_QUIT code.
     static int RunMessageLoop(HWND dialog);
 
-private:
+  private:
     ULONG_PTR gdiplusToken_ = 0;
     bool comStarted_ = false;
 };

@@ -10,12 +10,17 @@ constexpr UINT_PTR kSubclassId = 0x5A17;
 constexpr wchar_t kOwnerProperty[] = L"Salvora.ControlWindow";
 }  // namespace
 
-ControlWindow::~ControlWindow() { Detach(); }
+ControlWindow::~ControlWindow() {
+    Detach();
+}
 
-bool ControlWindow::SubclassDlgItem(int id, HWND parent) { return SubclassWindow(GetDlgItem(parent, id)); }
+bool ControlWindow::SubclassDlgItem(int id, HWND parent) {
+    return SubclassWindow(GetDlgItem(parent, id));
+}
 
 bool ControlWindow::SubclassWindow(HWND window) {
-    if (!window || hwnd_ || FromHandle(window)) return false;
+    if (!window || hwnd_ || FromHandle(window))
+        return false;
     hwnd_ = window;
     PreSubclassWindow();
     if (!SetWindowSubclass(window, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this))) {
@@ -30,7 +35,9 @@ ControlWindow* ControlWindow::FromHandle(HWND window) {
     return window ? static_cast<ControlWindow*>(GetPropW(window, kOwnerProperty)) : nullptr;
 }
 
-bool ControlWindow::OnReflectedMessage(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
+bool ControlWindow::OnReflectedMessage(UINT, WPARAM, LPARAM, LRESULT&) {
+    return false;
+}
 
 LRESULT ControlWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     return Default(message, wParam, lParam);
@@ -48,8 +55,8 @@ void ControlWindow::Detach() {
     hwnd_ = nullptr;
 }
 
-LRESULT CALLBACK ControlWindow::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                             DWORD_PTR data) {
+LRESULT CALLBACK ControlWindow::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                             UINT_PTR, DWORD_PTR data) {
     auto* self = reinterpret_cast<ControlWindow*>(data);
     if (message == WM_NCDESTROY) {
         self->Detach();

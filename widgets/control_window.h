@@ -7,7 +7,7 @@
 namespace salvora::widgets {
 
 class ControlWindow {
-public:
+  public:
     ControlWindow() = default;
     virtual ~ControlWindow();
     ControlWindow(const ControlWindow&) = delete;
@@ -33,7 +33,7 @@ public:
     // colours). Returns true when handled, with the parent's answer in `result`.
     virtual bool OnReflectedMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
-protected:
+  protected:
     // Runs just before the object takes over the window; may change its style.
     virtual void PreSubclassWindow() {}
     // Every message of the window. The default passes it to the control's own procedure.
@@ -41,9 +41,9 @@ protected:
     // The control's own handling of a message.
     LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam);
 
-private:
-    static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                         UINT_PTR id, DWORD_PTR data);
+  private:
+    static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                         DWORD_PTR data);
     void Detach();
 
     HWND hwnd_ = nullptr;

@@ -7,7 +7,8 @@ namespace salvora::widgets {
 DialogBase::DialogBase(UINT templateId, HWND parent) : templateId_(templateId), parent_(parent) {}
 
 DialogBase::~DialogBase() {
-    if (!hwnd_ || modal_) return;
+    if (!hwnd_ || modal_)
+        return;
     // The derived parts are gone already: the window's last messages go to
     // the system's default handling only.
     SetWindowLongPtrW(hwnd_, DWLP_USER, 0);
@@ -23,14 +24,16 @@ INT_PTR DialogBase::DoModal() {
 }
 
 bool DialogBase::Create() {
-    if (hwnd_) return false;
+    if (hwnd_)
+        return false;
     modal_ = false;
     return CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId_), parent_, DialogProc,
                               reinterpret_cast<LPARAM>(this)) != nullptr;
 }
 
 void DialogBase::EndDialog(INT_PTR result) {
-    if (!hwnd_) return;
+    if (!hwnd_)
+        return;
     if (modal_) {
         ::EndDialog(hwnd_, result);
     } else {
@@ -42,14 +45,19 @@ std::wstring DialogBase::GetDlgItemText(int id) const {
     const HWND control = GetDlgItem(id);
     const int length = control ? GetWindowTextLengthW(control) : 0;
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    if (control) GetWindowTextW(control, text.data(), length + 1);
+    if (control)
+        GetWindowTextW(control, text.data(), length + 1);
     text.resize(wcslen(text.c_str()));
     return text;
 }
 
-void DialogBase::SetDlgItemText(int id, const std::wstring& text) const { ::SetDlgItemTextW(hwnd_, id, text.c_str()); }
+void DialogBase::SetDlgItemText(int id, const std::wstring& text) const {
+    ::SetDlgItemTextW(hwnd_, id, text.c_str());
+}
 
-void DialogBase::EnableDlgItem(int id, bool enable) const { EnableWindow(GetDlgItem(id), enable); }
+void DialogBase::EnableDlgItem(int id, bool enable) const {
+    EnableWindow(GetDlgItem(id), enable);
+}
 
 LRESULT DialogBase::SendDlgItemMessage(int id, UINT message, WPARAM wParam, LPARAM lParam) const {
     return ::SendDlgItemMessageW(hwnd_, id, message, wParam, lParam);
@@ -63,7 +71,9 @@ void DialogBase::OnMessage(UINT message, MessageHandler handler) {
     messages_.push_back({message, std::move(handler)});
 }
 
-bool DialogBase::HandleMessage(UINT, WPARAM, LPARAM, INT_PTR&) { return false; }
+bool DialogBase::HandleMessage(UINT, WPARAM, LPARAM, INT_PTR&) {
+    return false;
+}
 
 INT_PTR CALLBACK DialogBase::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     DialogBase* self = nullptr;
@@ -74,7 +84,8 @@ INT_PTR CALLBACK DialogBase::DialogProc(HWND window, UINT message, WPARAM wParam
     } else {
         self = reinterpret_cast<DialogBase*>(GetWindowLongPtrW(window, DWLP_USER));
     }
-    if (!self) return FALSE;
+    if (!self)
+        return FALSE;
     bool handled = false;
     const INT_PTR result = self->Dispatch(message, wParam, lParam, handled);
     if (message == WM_NCDESTROY) {
@@ -86,14 +97,19 @@ INT_PTR CALLBACK DialogBase::DialogProc(HWND window, UINT message, WPARAM wParam
 
 INT_PTR DialogBase::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
     handled = true;
-    if (message == WM_INITDIALOG) return OnInitDialog();
-    if (message == WM_COMMAND && DispatchCommand(wParam)) return TRUE;
+    if (message == WM_INITDIALOG)
+        return OnInitDialog();
+    if (message == WM_COMMAND && DispatchCommand(wParam))
+        return TRUE;
     for (const MessageEntry& entry : messages_) {
-        if (entry.message == message) return entry.handler(wParam, lParam);
+        if (entry.message == message)
+            return entry.handler(wParam, lParam);
     }
     INT_PTR result = 0;
-    if (Reflect(message, wParam, lParam, result)) return result;
-    if (HandleMessage(message, wParam, lParam, result)) return result;
+    if (Reflect(message, wParam, lParam, result))
+        return result;
+    if (HandleMessage(message, wParam, lParam, result))
+        return result;
     handled = false;
     return FALSE;
 }
@@ -108,7 +124,8 @@ bool DialogBase::DispatchCommand(WPARAM wParam) {
         }
     }
     // Buttons and menus notify with code 0 (BN_CLICKED); accelerators with 1.
-    if (code > 1) return false;
+    if (code > 1)
+        return false;
     if (id == IDOK) {
         OnOK();
         return true;
@@ -139,7 +156,8 @@ bool DialogBase::Reflect(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& re
     }
     ControlWindow* widget = ControlWindow::FromHandle(control);
     LRESULT answer = 0;
-    if (!widget || !widget->OnReflectedMessage(message, wParam, lParam, answer)) return false;
+    if (!widget || !widget->OnReflectedMessage(message, wParam, lParam, answer))
+        return false;
     result = static_cast<INT_PTR>(answer);
     return true;
 }

@@ -20,7 +20,7 @@
 namespace salvora::widgets {
 
 class DialogBase {
-public:
+  public:
     // A dialog from template `templateId` of the program's own resources,
     // owned by `parent` (null: no owner).
     explicit DialogBase(UINT templateId, HWND parent = nullptr);
@@ -45,7 +45,7 @@ public:
     void EnableDlgItem(int id, bool enable) const;
     LRESULT SendDlgItemMessage(int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
 
-protected:
+  protected:
     using CommandHandler = std::function<void()>;
     // Returns what the dialog procedure answers for the message.
     using MessageHandler = std::function<INT_PTR(WPARAM, LPARAM)>;
@@ -65,7 +65,7 @@ protected:
     // Messages no table entry binds. Returns true when handled, with the answer in `result`.
     virtual bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result);
 
-private:
+  private:
     struct CommandEntry {
         int id;
         WORD code;

@@ -32,8 +32,10 @@ INT_PTR CFolderDialog::DoModal() {
         m_strSelectedFolder = m_szPath;
         result = IDOK;
     }
-    if (item) CoTaskMemFree(item);
-    if (result != IDOK) m_strSelectedFolder = m_strInitialFolder;
+    if (item)
+        CoTaskMemFree(item);
+    if (result != IDOK)
+        m_strSelectedFolder = m_strInitialFolder;
     return result;
 }
 
@@ -43,15 +45,18 @@ void CFolderDialog::OnInitialized() {
 }
 
 void CFolderDialog::OnSelChanged(PCIDLIST_ABSOLUTE item) {
-    if (!SHGetPathFromIDListW(item, m_szPath)) m_szPath[0] = L'\0';
+    if (!SHGetPathFromIDListW(item, m_szPath))
+        m_szPath[0] = L'\0';
     m_strSelectedFolder = m_szPath;
     SetStatusText(m_strSelectedFolder);
 }
 
 INT CFolderDialog::OnBrowseNotify(HWND window, UINT message, LPARAM parameter) {
     m_hWnd = window;
-    if (message == BFFM_INITIALIZED) OnInitialized();
-    if (message == BFFM_SELCHANGED) OnSelChanged(reinterpret_cast<PCIDLIST_ABSOLUTE>(parameter));
+    if (message == BFFM_INITIALIZED)
+        OnInitialized();
+    if (message == BFFM_SELCHANGED)
+        OnSelChanged(reinterpret_cast<PCIDLIST_ABSOLUTE>(parameter));
     return 0;
 }
 

@@ -11,7 +11,7 @@
 namespace salvora::widgets {
 
 class CFolderDialog {
-public:
+  public:
     // `initialFolder` may be null (none); `flags` are BIF_ flags added to the
     // status-text flag; `parent` owns the browser (null: no owner).
     explicit CFolderDialog(const wchar_t* initialFolder = nullptr, UINT flags = 0, HWND parent = nullptr);
@@ -27,7 +27,7 @@ public:
     // The browser's window while it is open, else the last one it had.
     HWND GetBrowserWindow() const { return m_hWnd; }
 
-protected:
+  protected:
     // When the browser has opened: selects the initial folder.
     virtual void OnInitialized();
     // When the selection changed to `item`: records its path and shows it.
@@ -38,7 +38,7 @@ protected:
     // Sets the browser's status line to `text`, shortened to 35 characters and "...".
     void SetStatusText(const std::wstring& text) const;
 
-private:
+  private:
     static int CALLBACK BrowseCallbackProc(HWND window, UINT message, LPARAM parameter, LPARAM data);
 
     BROWSEINFOW m_bi{};

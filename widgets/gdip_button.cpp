@@ -28,10 +28,12 @@ const Gdiplus::ColorMatrix kGrey = {{
 
 // Draws at the image's own pixel size, whatever resolution it declares.
 void drawImage(Gdiplus::Graphics& graphics, Gdiplus::Bitmap* image, int x, int y) {
-    graphics.DrawImage(image, x, y, static_cast<INT>(image->GetWidth()), static_cast<INT>(image->GetHeight()));
+    graphics.DrawImage(image, x, y, static_cast<INT>(image->GetWidth()),
+                       static_cast<INT>(image->GetHeight()));
 }
 
-void drawThroughMatrix(Gdiplus::Graphics& graphics, Gdiplus::Bitmap* image, const Gdiplus::ColorMatrix& matrix) {
+void drawThroughMatrix(Gdiplus::Graphics& graphics, Gdiplus::Bitmap* image,
+                       const Gdiplus::ColorMatrix& matrix) {
     Gdiplus::ImageAttributes attributes;
     attributes.SetColorMatrix(&matrix, Gdiplus::ColorMatrixFlagsDefault, Gdiplus::ColorAdjustTypeBitmap);
     const INT width = static_cast<INT>(image->GetWidth());
@@ -53,14 +55,21 @@ CGdipButton::~CGdipButton() {
 
 bool CGdipButton::LoadImage(std::unique_ptr<CGdiPlusBitmapResource>& image, UINT id, const wchar_t* type) {
     image = std::make_unique<CGdiPlusBitmapResource>();
-    if (image->Load(id, type)) return true;
+    if (image->Load(id, type))
+        return true;
     image.reset();
     return false;
 }
 
-bool CGdipButton::LoadStdImage(UINT id, const wchar_t* type) { return LoadImage(m_pStdImage, id, type); }
-bool CGdipButton::LoadStdPImage(UINT id, const wchar_t* type) { return LoadImage(m_pStdPImage, id, type); }
-bool CGdipButton::LoadStdHImage(UINT id, const wchar_t* type) { return LoadImage(m_pStdHImage, id, type); }
+bool CGdipButton::LoadStdImage(UINT id, const wchar_t* type) {
+    return LoadImage(m_pStdImage, id, type);
+}
+bool CGdipButton::LoadStdPImage(UINT id, const wchar_t* type) {
+    return LoadImage(m_pStdPImage, id, type);
+}
+bool CGdipButton::LoadStdHImage(UINT id, const wchar_t* type) {
+    return LoadImage(m_pStdHImage, id, type);
+}
 
 bool CGdipButton::LoadAltImage(UINT id, const wchar_t* type) {
     m_bHaveAltImage = LoadImage(m_pAltImage, id, type);
@@ -69,24 +78,27 @@ bool CGdipButton::LoadAltImage(UINT id, const wchar_t* type) {
 
 void CGdipButton::SetDisabled(bool disabled) {
     m_bIsDisabled = disabled;
-    if (hwnd()) Invalidate(false);
+    if (hwnd())
+        Invalidate(false);
 }
 
 void CGdipButton::PreSubclassWindow() {
     const LONG_PTR style = GetWindowLongPtrW(hwnd(), GWL_STYLE);
     SetWindowLongPtrW(hwnd(), GWL_STYLE, (style & ~static_cast<LONG_PTR>(BS_TYPEMASK)) | BS_OWNERDRAW);
-    SetWindowPos(hwnd(), nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER |
-                                                  SWP_NOACTIVATE);
+    SetWindowPos(hwnd(), nullptr, 0, 0, 0, 0,
+                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 LRESULT CGdipButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) RelayToToolTip(message, wParam, lParam);
+    if (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST)
+        RelayToToolTip(message, wParam, lParam);
     switch (message) {
         case WM_ERASEBKGND:
             return TRUE;
         case BM_SETSTATE:
             // Every press, by mouse or keyboard, pushes the button through here.
-            if (wParam && !(Default(BM_GETSTATE, 0, 0) & BST_PUSHED)) OnPressBegins();
+            if (wParam && !(Default(BM_GETSTATE, 0, 0) & BST_PUSHED))
+                OnPressBegins();
             break;
         case WM_LBUTTONDBLCLK:
             // A quick second click is a second press, not a double click.
@@ -108,7 +120,8 @@ LRESULT CGdipButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 
 bool CGdipButton::OnReflectedMessage(UINT message, WPARAM, LPARAM lParam, LRESULT& result) {
     if (message == WM_CTLCOLORBTN) {
-        if (!m_bHaveBitmaps && bitmapOf(m_pStdImage)) BuildStateImages();
+        if (!m_bHaveBitmaps && bitmapOf(m_pStdImage))
+            BuildStateImages();
         return false;  // no brush of our own
     }
     if (message == WM_DRAWITEM) {
@@ -136,24 +149,28 @@ void CGdipButton::BuildStateImages() {
     GetClientRect(hwnd(), &client);
     const int width = client.right - client.left;
     const int height = client.bottom - client.top;
-    if (width <= 0 || height <= 0) return;
+    if (width <= 0 || height <= 0)
+        return;
     if (!m_dcBk.exists()) {
         // The parent is copied as it looks on screen, so it must be showing
         // and painted. A button can be drawn earlier (when it takes the focus
         // as its dialog starts); the pictures are then built at a later paint.
         const HWND parent = GetParent();
-        if (!IsWindowVisible(parent)) return;
+        if (!IsWindowVisible(parent))
+            return;
         UpdateWindow(parent);
         CaptureBackground(width, height);
     }
-    if (!m_dcBk.exists()) return;
+    if (!m_dcBk.exists())
+        return;
 
     const HDC buttonDC = GetDC(hwnd());
     {
         CMemDC memory(buttonDC, client);
         // Background, then the image, then keep a copy as the state's picture.
         auto compose = [&](PictureDC& picture, auto&& draw) {
-            if (picture.exists()) return;
+            if (picture.exists())
+                return;
             BitBlt(memory, 0, 0, width, height, m_dcBk.hdc(), 0, 0, SRCCOPY);
             {
                 Gdiplus::Graphics graphics(memory.hdc());
@@ -184,7 +201,8 @@ void CGdipButton::BuildStateImages() {
         }
     }
     ReleaseDC(hwnd(), buttonDC);
-    if (!m_pCurBtn) m_pCurBtn = &m_dcStd;
+    if (!m_pCurBtn)
+        m_pCurBtn = &m_dcStd;
     m_bHaveBitmaps = true;
 }
 
@@ -227,15 +245,18 @@ void CGdipButton::OnPressBegins() {
 void CGdipButton::DrawItem(const DRAWITEMSTRUCT& item) {
     const ButtonLook look = Look((item.itemState & ODS_DISABLED) != 0);
     const ButtonFace face = chooseFace(look, (item.itemState & ODS_SELECTED) != 0);
-    if (!m_bHaveBitmaps) return;
+    if (!m_bHaveBitmaps)
+        return;
     m_pCurBtn = &PictureFor(face);
-    if (!m_pCurBtn->exists()) return;
+    if (!m_pCurBtn->exists())
+        return;
     const RECT& rect = item.rcItem;
     BitBlt(item.hDC, 0, 0, rect.right - rect.left, rect.bottom - rect.top, m_pCurBtn->hdc(), 0, 0, SRCCOPY);
 }
 
 void CGdipButton::OnMouseMove() {
-    if (m_bIsTracking) return;
+    if (m_bIsTracking)
+        return;
     TRACKMOUSEEVENT track{};
     track.cbSize = sizeof track;
     track.dwFlags = TME_LEAVE | TME_HOVER;
@@ -258,11 +279,13 @@ void CGdipButton::OnMouseLeave() {
 
 void CGdipButton::ShowToolTip() {
     DeleteToolTip();
-    if (m_strToolText.empty()) return;
-    m_pToolTip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd(), nullptr,
+    if (m_strToolText.empty())
+        return;
+    m_pToolTip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd(), nullptr,
                                  GetModuleHandleW(nullptr), nullptr);
-    if (!m_pToolTip) return;
+    if (!m_pToolTip)
+        return;
     SendMessageW(m_pToolTip, TTM_ACTIVATE, TRUE, 0);
     TTTOOLINFOW tool{};
     tool.cbSize = TTTOOLINFOW_V2_SIZE;  // understood by every version of the common controls
@@ -280,12 +303,14 @@ void CGdipButton::ShowToolTip() {
 }
 
 void CGdipButton::DeleteToolTip() {
-    if (m_pToolTip && IsWindow(m_pToolTip)) DestroyWindow(m_pToolTip);
+    if (m_pToolTip && IsWindow(m_pToolTip))
+        DestroyWindow(m_pToolTip);
     m_pToolTip = nullptr;
 }
 
 void CGdipButton::RelayToToolTip(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (!m_pToolTip) return;
+    if (!m_pToolTip)
+        return;
     MSG relayed{};
     relayed.hwnd = hwnd();
     relayed.message = message;

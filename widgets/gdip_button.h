@@ -23,7 +23,7 @@
 namespace salvora::widgets {
 
 class CGdipButton : public ControlWindow {
-public:
+  public:
     CGdipButton() = default;
     // Releases images, pictures and tooltip.
     ~CGdipButton() override;
@@ -52,11 +52,11 @@ public:
 
     bool OnReflectedMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
-protected:
+  protected:
     void PreSubclassWindow() override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
-private:
+  private:
     bool LoadImage(std::unique_ptr<CGdiPlusBitmapResource>& image, UINT id, const wchar_t* type);
     void BuildStateImages();
     void CaptureBackground(int width, int height);
@@ -84,14 +84,14 @@ private:
     std::unique_ptr<CGdiPlusBitmapResource> m_pStdHImage;
     std::wstring m_strToolText;
     HWND m_pToolTip = nullptr;
-    PictureDC m_dcBk;    // the parent's background behind the button
-    PictureDC m_dcStd;   // standard
-    PictureDC m_dcStdP;  // standard pressed
-    PictureDC m_dcStdH;  // standard hot
-    PictureDC m_dcAlt;   // alternate
-    PictureDC m_dcAltP;  // alternate pressed
-    PictureDC m_dcAltH;  // alternate hot
-    PictureDC m_dcGS;    // disabled (grey)
+    PictureDC m_dcBk;                // the parent's background behind the button
+    PictureDC m_dcStd;               // standard
+    PictureDC m_dcStdP;              // standard pressed
+    PictureDC m_dcStdH;              // standard hot
+    PictureDC m_dcAlt;               // alternate
+    PictureDC m_dcAltP;              // alternate pressed
+    PictureDC m_dcAltH;              // alternate hot
+    PictureDC m_dcGS;                // disabled (grey)
     PictureDC* m_pCurBtn = nullptr;  // shown at the next paint
 };
 

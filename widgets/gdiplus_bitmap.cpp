@@ -10,7 +10,8 @@ void CGdiPlusBitmap::Empty() {
 bool CGdiPlusBitmap::Load(const wchar_t* path) {
     Empty();
     m_pBitmap = Gdiplus::Bitmap::FromFile(path);
-    if (m_pBitmap && m_pBitmap->GetLastStatus() == Gdiplus::Ok) return true;
+    if (m_pBitmap && m_pBitmap->GetLastStatus() == Gdiplus::Ok)
+        return true;
     Empty();
     return false;
 }

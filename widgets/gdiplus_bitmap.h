@@ -8,7 +8,7 @@
 namespace salvora::widgets {
 
 class CGdiPlusBitmap {
-public:
+  public:
     CGdiPlusBitmap() = default;
     // Loads the image file at `path` (see Load).
     explicit CGdiPlusBitmap(const wchar_t* path) { Load(path); }
@@ -30,7 +30,7 @@ public:
     int width() const { return m_pBitmap ? static_cast<int>(m_pBitmap->GetWidth()) : 0; }
     int height() const { return m_pBitmap ? static_cast<int>(m_pBitmap->GetHeight()) : 0; }
 
-protected:
+  protected:
     Gdiplus::Bitmap* m_pBitmap = nullptr;
 };
 

@@ -20,11 +20,13 @@ bool CGdiPlusBitmapResource::Load(UINT id, const wchar_t* type, HMODULE module) 
 bool CGdiPlusBitmapResource::Load(const wchar_t* name, const wchar_t* type, HMODULE module) {
     Empty();
     const HRSRC resource = FindResourceW(module, name, type);
-    if (!resource) return false;
+    if (!resource)
+        return false;
     const DWORD size = SizeofResource(module, resource);
     const HGLOBAL loaded = size ? LoadResource(module, resource) : nullptr;
     const void* bytes = loaded ? LockResource(loaded) : nullptr;
-    if (!bytes) return false;
+    if (!bytes)
+        return false;
 
     m_hBuffer = GlobalAlloc(GMEM_MOVEABLE, size);
     void* copy = m_hBuffer ? GlobalLock(m_hBuffer) : nullptr;
@@ -39,7 +41,8 @@ bool CGdiPlusBitmapResource::Load(const wchar_t* name, const wchar_t* type, HMOD
         m_pBitmap = Gdiplus::Bitmap::FromStream(stream, FALSE);
         stream->Release();
     }
-    if (m_pBitmap && m_pBitmap->GetLastStatus() == Gdiplus::Ok) return true;
+    if (m_pBitmap && m_pBitmap->GetLastStatus() == Gdiplus::Ok)
+        return true;
     Empty();
     return false;
 }

@@ -9,7 +9,7 @@
 namespace salvora::widgets {
 
 class CGdiPlusBitmapResource : public CGdiPlusBitmap {
-public:
+  public:
     CGdiPlusBitmapResource() = default;
     // Deletes the bitmap first, then frees the memory block under it.
     ~CGdiPlusBitmapResource() override { Empty(); }
@@ -22,7 +22,7 @@ public:
     bool Load(UINT id, const wchar_t* type = L"PNG", HMODULE module = nullptr);
     bool Load(const wchar_t* name, const wchar_t* type, HMODULE module = nullptr);
 
-private:
+  private:
     HGLOBAL m_hBuffer = nullptr;  // movable, locked while the bitmap lives
 };
 

@@ -11,7 +11,9 @@ namespace {
 
 constexpr wchar_t kWaitText[] = L"Please wait......";
 
-Rgb rgbOf(COLORREF colour) { return {GetRValue(colour), GetGValue(colour), GetBValue(colour)}; }
+Rgb rgbOf(COLORREF colour) {
+    return {GetRValue(colour), GetGValue(colour), GetBValue(colour)};
+}
 
 void fill(HDC dc, const RECT& rect, COLORREF colour) {
     const HBRUSH brush = CreateSolidBrush(colour);
@@ -41,7 +43,8 @@ LRESULT CGradientProgressCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lP
             return TRUE;
         case PBM_SETPOS:
             // From another thread: record the position here, on the bar's thread.
-            if (lParam != 0) m_nCurrentPosition = static_cast<int>(wParam);
+            if (lParam != 0)
+                m_nCurrentPosition = static_cast<int>(wParam);
             return Default(PBM_SETPOS, wParam, 0);
         default:
             return Default(message, wParam, lParam);
@@ -69,19 +72,19 @@ void CGradientProgressCtrl::DrawGradient(HDC target, const RECT& client, int fil
     const GradientPlan plan = planGradient(rgbOf(m_clrStart), rgbOf(m_clrEnd), extent, filled);
     for (const GradientBand& band : plan.bands) {
         // Across the full thickness plus one pixel.
-        const RECT rect = vertical ? RECT{client.left, client.top + band.from, client.right + 1, client.top + band.to}
-                                   : RECT{client.left + band.from, client.top, client.left + band.to,
-                                          client.bottom + 1};
+        const RECT rect =
+            vertical ? RECT{client.left, client.top + band.from, client.right + 1, client.top + band.to}
+                     : RECT{client.left + band.from, client.top, client.left + band.to, client.bottom + 1};
         fill(memory, rect, RGB(band.colour.red, band.colour.green, band.colour.blue));
     }
     if (plan.backgroundFrom >= 0) {
-        const RECT rest = vertical ? RECT{client.left, client.top + plan.backgroundFrom, client.right + 1,
-                                          client.bottom}
-                                   : RECT{client.left + plan.backgroundFrom, client.top, client.right,
-                                          client.bottom + 1};
+        const RECT rest =
+            vertical ? RECT{client.left, client.top + plan.backgroundFrom, client.right + 1, client.bottom}
+                     : RECT{client.left + plan.backgroundFrom, client.top, client.right, client.bottom + 1};
         fill(memory, rest, m_clrBkGround);
     }
-    if (m_bShowText) DrawWaitText(memory, client);
+    if (m_bShowText)
+        DrawWaitText(memory, client);
 }
 
 void CGradientProgressCtrl::DrawWaitText(HDC dc, const RECT& client) {
@@ -91,7 +94,8 @@ void CGradientProgressCtrl::DrawWaitText(HDC dc, const RECT& client) {
     ::SetBkMode(dc, TRANSPARENT);
     RECT rect = client;
     ::DrawTextW(dc, kWaitText, -1, &rect, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-    if (oldFont) SelectObject(dc, oldFont);
+    if (oldFont)
+        SelectObject(dc, oldFont);
 }
 
 }  // namespace salvora::widgets

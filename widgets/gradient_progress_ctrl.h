@@ -13,7 +13,7 @@
 namespace salvora::widgets {
 
 class CGradientProgressCtrl : public ControlWindow {
-public:
+  public:
     CGradientProgressCtrl();
 
     // Stores the position and sends the bar PBM_SETPOS with lParam 0.
@@ -33,10 +33,10 @@ public:
     int GetLower() const { return m_nLower; }
     int GetUpper() const { return m_nUpper; }
 
-protected:
+  protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
-private:
+  private:
     void OnPaint();
     // Paints the gradient (and the text) over `client` with `filled` pixels uncovered.
     void DrawGradient(HDC target, const RECT& client, int filled);

@@ -2,7 +2,9 @@
 
 namespace salvora::widgets {
 
-CMemDC::CMemDC(HDC target) : m_pDC(target) { SetUp(nullptr, false); }
+CMemDC::CMemDC(HDC target) : m_pDC(target) {
+    SetUp(nullptr, false);
+}
 
 CMemDC::CMemDC(HDC target, const RECT& rect, bool copyFirst) : m_pDC(target) {
     const bool empty = rect.left == 0 && rect.top == 0 && rect.right == 0 && rect.bottom == 0;
@@ -32,7 +34,8 @@ void CMemDC::SetUp(const RECT* rect, bool copyFirst) {
 }
 
 CMemDC::~CMemDC() {
-    if (!m_bMemDC) return;
+    if (!m_bMemDC)
+        return;
     BitBlt(m_pDC, m_rect.left, m_rect.top, m_rect.right - m_rect.left, m_rect.bottom - m_rect.top, m_hDC,
            m_rect.left, m_rect.top, SRCCOPY);
     SelectObject(m_hDC, m_oldBitmap);

@@ -8,7 +8,7 @@
 namespace salvora::widgets {
 
 class CMemDC {
-public:
+  public:
     // Off screen for the target's current clip box.
     explicit CMemDC(HDC target);
     // Off screen for `rect`, or the target's clip box when `rect` is all
@@ -28,15 +28,15 @@ public:
     const RECT& rect() const { return m_rect; }
     bool isOffScreen() const { return m_bMemDC; }
 
-private:
+  private:
     void SetUp(const RECT* rect, bool copyFirst);
 
-    HBITMAP m_bitmap = nullptr;        // the off-screen bitmap
-    HGDIOBJ m_oldBitmap = nullptr;     // selected before it
-    HDC m_pDC;                         // the target (not owned)
-    RECT m_rect{};                     // drawn rectangle, target coordinates
-    bool m_bMemDC = false;             // drawing goes off screen
-    HDC m_hDC = nullptr;               // the context handed out
+    HBITMAP m_bitmap = nullptr;     // the off-screen bitmap
+    HGDIOBJ m_oldBitmap = nullptr;  // selected before it
+    HDC m_pDC;                      // the target (not owned)
+    RECT m_rect{};                  // drawn rectangle, target coordinates
+    bool m_bMemDC = false;          // drawing goes off screen
+    HDC m_hDC = nullptr;            // the context handed out
 };
 
 }  // namespace salvora::widgets

@@ -15,9 +15,12 @@ bool PictureDC::Create(HDC like, int width, int height) {
 }
 
 void PictureDC::Destroy() {
-    if (dc_ && oldBitmap_) SelectObject(dc_, oldBitmap_);
-    if (bitmap_) DeleteObject(bitmap_);
-    if (dc_) DeleteDC(dc_);
+    if (dc_ && oldBitmap_)
+        SelectObject(dc_, oldBitmap_);
+    if (bitmap_)
+        DeleteObject(bitmap_);
+    if (dc_)
+        DeleteDC(dc_);
     dc_ = nullptr;
     bitmap_ = nullptr;
     oldBitmap_ = nullptr;

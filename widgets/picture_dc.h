@@ -7,7 +7,7 @@
 namespace salvora::widgets {
 
 class PictureDC {
-public:
+  public:
     PictureDC() = default;
     // Frees the context and its bitmap.
     ~PictureDC() { Destroy(); }
@@ -22,7 +22,7 @@ public:
     bool exists() const { return dc_ != nullptr; }
     HDC hdc() const { return dc_; }
 
-private:
+  private:
     HDC dc_ = nullptr;
     HBITMAP bitmap_ = nullptr;
     HGDIOBJ oldBitmap_ = nullptr;

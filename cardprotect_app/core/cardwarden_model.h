@@ -139,7 +139,7 @@ class CardwardenModel {
     bool sdRescan_ = true;
     bool sdReadable_ = true;
     std::atomic<bool> workerRunning_ = false;  // set by the window or the worker, read by both
-    bool discoveryPending_ = false;           // a device change came while an operation ran
+    bool discoveryPending_ = false;            // a device change came while an operation ran
     bool panelOpen_ = false;
     bool readerFound_ = false;
     std::string status_;  // m_strStatus: "LOCKED", "UNLOCKED" or empty

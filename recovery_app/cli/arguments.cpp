@@ -5,7 +5,8 @@ namespace salvora::cli {
 namespace {
 const OptionRule* findRule(const std::vector<OptionRule>& rules, const std::string& name) {
     for (const OptionRule& rule : rules) {
-        if (rule.name == name) return &rule;
+        if (rule.name == name)
+            return &rule;
     }
     return nullptr;
 }

@@ -16,7 +16,7 @@ struct OptionRule {
 };
 
 class Arguments {
-public:
+  public:
     // Parses argv[first..argc). Returns false with a message in `error` on an
     // unknown option, a missing value or a repeated single option.
     bool parse(int argc, char** argv, int first, const std::vector<OptionRule>& rules, std::string& error);
@@ -27,7 +27,7 @@ public:
     const std::vector<std::string>& values(const std::string& name) const;
     const std::vector<std::string>& positional() const { return positional_; }
 
-private:
+  private:
     std::map<std::string, std::vector<std::string>> values_;
     std::set<std::string> flags_;
     std::vector<std::string> positional_;

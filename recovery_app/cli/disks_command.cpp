@@ -17,8 +17,10 @@ namespace {
 
 // The model column; a disk that reports no model is named by its bus.
 std::string shownModel(const DiskRow& row) {
-    if (!row.model.empty()) return row.model;
-    if (row.disk->busType == kBusUnknown) return "(no name)";
+    if (!row.model.empty())
+        return row.model;
+    if (row.disk->busType == kBusUnknown)
+        return "(no name)";
     return std::string("(") + busTypeName(row.disk->busType) + " disk)";
 }
 
@@ -28,7 +30,8 @@ const char* mediaType(const MediaReader& disk) {
 
 const char* readability(const ListedDisks& disks, const MediaReader& disk) {
     const UnreadableDisk* unreadable = unreadableReason(disks.list, disk);
-    if (!unreadable) return "";
+    if (!unreadable)
+        return "";
     return unreadable->failure == OpenFailure::kNoRights ? "  (needs root)" : "  (cannot be read)";
 }
 
@@ -43,7 +46,8 @@ void printTable(const ListedDisks& disks) {
         std::printf("%3zu  %-32s  %14s  %-9s  %s%s\n", i + 1, shownModel(row).c_str(), row.sizeText.c_str(),
                     mediaType(*row.disk), row.disk->devicePath.c_str(), readability(disks, *row.disk));
     }
-    if (makerReaderPresent()) std::puts("The maker's QX7R card reader is attached.");
+    if (makerReaderPresent())
+        std::puts("The maker's QX7R card reader is attached.");
 }
 
 void printJsonDisk(const ListedDisks& disks, size_t number, const DiskRow& row, bool last) {
@@ -77,7 +81,8 @@ void printJson(const ListedDisks& disks) {
 // Says on standard error why listed disks cannot be read: one sentence for
 // missing rights, the system's reason for any other refusal.
 void reportUnreadable(const ListedDisks& disks) {
-    if (disks.list.deniedCount != 0) std::fprintf(stderr, "salvora: %s\n", noRightsMessage("disks").c_str());
+    if (disks.list.deniedCount != 0)
+        std::fprintf(stderr, "salvora: %s\n", noRightsMessage("disks").c_str());
     for (const auto& [path, unreadable] : disks.list.unreadable) {
         if (unreadable.failure != OpenFailure::kNoRights) {
             std::fprintf(stderr, "salvora: %s\n", unreadable.reason.c_str());

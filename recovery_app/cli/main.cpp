@@ -39,7 +39,8 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     const char* command = argv[1];
-    if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0 || std::strcmp(command, "help") == 0) {
+    if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0 ||
+        std::strcmp(command, "help") == 0) {
         std::fputs(kUsage, stdout);
         return kExitSuccess;
     }
@@ -47,9 +48,12 @@ int main(int argc, char** argv) {
         std::puts("Salvora 1.4.0.0");
         return kExitSuccess;
     }
-    if (std::strcmp(command, "recover") == 0) return recoverCommand(argc, argv, 2);
-    if (std::strcmp(command, "disks") == 0) return disksCommand(argc, argv, 2);
-    if (std::strcmp(command, "partitions") == 0) return partitionsCommand(argc, argv, 2);
+    if (std::strcmp(command, "recover") == 0)
+        return recoverCommand(argc, argv, 2);
+    if (std::strcmp(command, "disks") == 0)
+        return disksCommand(argc, argv, 2);
+    if (std::strcmp(command, "partitions") == 0)
+        return partitionsCommand(argc, argv, 2);
     std::fprintf(stderr, "salvora: unknown command \"%s\".\n\n%s", command, kUsage);
     return kExitUsage;
 }

@@ -32,9 +32,11 @@ int listSystemDisks(ListedDisks& disks, std::string& error) {
 }
 
 bool parseRowNumber(const std::string& text, size_t& number) {
-    if (text.empty() || text.size() > 6) return false;
+    if (text.empty() || text.size() > 6)
+        return false;
     for (const char c : text) {
-        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+        if (!std::isdigit(static_cast<unsigned char>(c)))
+            return false;
     }
     number = std::stoul(text);
     return number >= 1;
@@ -46,11 +48,13 @@ int chooseListedDisk(const std::string& text, ChosenMedium& chosen, std::string&
         error = "\"" + text + "\" is not a disk number; salvora disks lists the disks with their numbers.";
         return kExitUsage;
     }
-    if (const int code = listSystemDisks(chosen.disks, error); code != kExitSuccess) return code;
+    if (const int code = listSystemDisks(chosen.disks, error); code != kExitSuccess)
+        return code;
     if (number > chosen.disks.rows.size()) {
         error = "There is no disk " + std::to_string(number) + ": salvora disks lists " +
                 std::to_string(chosen.disks.rows.size()) + ".";
-        if (chosen.disks.list.deniedCount != 0) error += " " + noRightsMessage("the other disks");
+        if (chosen.disks.list.deniedCount != 0)
+            error += " " + noRightsMessage("the other disks");
         return kExitUsage;
     }
     chosen.medium = chosen.disks.rows[number - 1].disk;
@@ -65,7 +69,8 @@ int chooseDevice(const std::string& path, ChosenMedium& chosen, std::string& err
     OpenFailure failure = OpenFailure::kNone;
     chosen.opened = openDevice(path, &pcPartitionScheme(), kDefaultOpenFlags, &error, &failure);
     if (!chosen.opened) {
-        if (failure == OpenFailure::kNoRights) error = noRightsMessage(path);
+        if (failure == OpenFailure::kNoRights)
+            error = noRightsMessage(path);
         return kExitSourceFailed;
     }
     chosen.medium = chosen.opened.get();
@@ -74,7 +79,8 @@ int chooseDevice(const std::string& path, ChosenMedium& chosen, std::string& err
 
 int chooseImage(const std::string& path, ChosenMedium& chosen, std::string& error) {
     chosen.opened = openImage(path, error);
-    if (!chosen.opened) return kExitSourceFailed;
+    if (!chosen.opened)
+        return kExitSourceFailed;
     chosen.medium = chosen.opened.get();
     chosen.image = true;
     return kExitSuccess;
@@ -82,7 +88,8 @@ int chooseImage(const std::string& path, ChosenMedium& chosen, std::string& erro
 
 int chooseDisk(const std::string& disk, ChosenMedium& chosen, std::string& error) {
     size_t number = 0;
-    if (parseRowNumber(disk, number)) return chooseListedDisk(disk, chosen, error);
+    if (parseRowNumber(disk, number))
+        return chooseListedDisk(disk, chosen, error);
     return chooseDevice(disk, chosen, error);
 }
 

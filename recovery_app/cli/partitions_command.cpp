@@ -96,7 +96,8 @@ int partitionsCommand(int argc, char** argv, int first) {
     ChosenMedium chosen;
     const int opened = args.has("image") ? chooseImage(args.value("image"), chosen, error)
                                          : chooseDisk(words.front(), chosen, error);
-    if (opened != kExitSuccess) return fail(opened, error);
+    if (opened != kExitSuccess)
+        return fail(opened, error);
     ListedPartitions partitions;
     if (const int code = listPartitions(*chosen.medium, partitions, error); code != kExitSuccess) {
         return fail(code, error);

@@ -9,7 +9,11 @@ constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
 }
 
 ProgressLine::ProgressLine(std::FILE* out, bool terminal, bool quiet, const std::atomic<bool>& stop)
-    : out_(out), terminal_(terminal), quiet_(quiet), stop_(stop), started_(std::chrono::steady_clock::now()) {}
+    : out_(out),
+      terminal_(terminal),
+      quiet_(quiet),
+      stop_(stop),
+      started_(std::chrono::steady_clock::now()) {}
 
 void ProgressLine::progressStarted(uint64_t firstOffset, uint64_t lastOffset) {
     estimate_.start(firstOffset, lastOffset);
@@ -18,7 +22,8 @@ void ProgressLine::progressStarted(uint64_t firstOffset, uint64_t lastOffset) {
 }
 
 void ProgressLine::progress(int percent, uint64_t offset) {
-    if (quiet_) return;
+    if (quiet_)
+        return;
     if (terminal_) {
         const auto now = std::chrono::steady_clock::now();
         if (now - lastDraw_ >= kRedrawInterval || (percent == 100 && lastPercent_ != 100)) {
@@ -33,10 +38,13 @@ void ProgressLine::progress(int percent, uint64_t offset) {
     }
 }
 
-void ProgressLine::fileSaved(uint32_t keptCount, const SavedFile&) { files_ = keptCount; }
+void ProgressLine::fileSaved(uint32_t keptCount, const SavedFile&) {
+    files_ = keptCount;
+}
 
 void ProgressLine::draw(int percent) {
-    if (quiet_) return;
+    if (quiet_)
+        return;
     lastDraw_ = std::chrono::steady_clock::now();
     lastPercent_ = percent;
     lastTenth_ = percent / 10;
@@ -60,21 +68,26 @@ void ProgressLine::draw(int percent) {
 }
 
 void ProgressLine::note(const std::string& text) {
-    if (terminal_ && drawn_ && !quiet_) std::fputs("\r\033[K", out_);
+    if (terminal_ && drawn_ && !quiet_)
+        std::fputs("\r\033[K", out_);
     std::fprintf(out_, "%s\n", text.c_str());
-    if (terminal_ && drawn_ && !quiet_) draw(lastPercent_ < 0 ? 0 : lastPercent_);
+    if (terminal_ && drawn_ && !quiet_)
+        draw(lastPercent_ < 0 ? 0 : lastPercent_);
     std::fflush(out_);
 }
 
 void ProgressLine::finish(bool reachedEnd) {
-    if (quiet_ || !drawn_) return;
+    if (quiet_ || !drawn_)
+        return;
     if (reachedEnd) {
         estimate_.update(lastOffset_, secondsRunning());
-        if (terminal_ || lastPercent_ != 100) draw(100);
+        if (terminal_ || lastPercent_ != 100)
+            draw(100);
     } else if (terminal_) {
         draw(lastPercent_ < 0 ? 0 : lastPercent_);
     }
-    if (terminal_) std::fputc('\n', out_);
+    if (terminal_)
+        std::fputc('\n', out_);
     std::fflush(out_);
 }
 

@@ -16,7 +16,7 @@
 namespace salvora::cli {
 
 class ProgressLine : public ScanObserver {
-public:
+  public:
     // `stop` is polled once per block; `quiet` prints nothing.
     ProgressLine(std::FILE* out, bool terminal, bool quiet, const std::atomic<bool>& stop);
 
@@ -34,7 +34,7 @@ public:
     void finish(bool reachedEnd);
     uint32_t elapsedSeconds() const;
 
-private:
+  private:
     void draw(int percent);
     double secondsRunning() const;
 

@@ -30,7 +30,9 @@ namespace {
 
 std::atomic<bool> gStopRequested{false};
 
-void requestStop(int) { gStopRequested.store(true); }
+void requestStop(int) {
+    gStopRequested.store(true);
+}
 
 void installStopHandlers() {
     struct sigaction action {};
@@ -47,7 +49,7 @@ int fail(int code, const std::string& message) {
 
 // What the scan reports goes to the progress line and, when asked for, the report.
 class RecoverObserver : public ScanObserver {
-public:
+  public:
     RecoverObserver(ProgressLine& line, RecoveryReport& report) : line_(line), report_(report) {}
     void progressStarted(uint64_t first, uint64_t last) override { line_.progressStarted(first, last); }
     void progress(int percent, uint64_t offset) override { line_.progress(percent, offset); }
@@ -57,7 +59,7 @@ public:
     }
     bool stopRequested() override { return line_.stopRequested(); }
 
-private:
+  private:
     ProgressLine& line_;
     RecoveryReport& report_;
 };
@@ -148,22 +150,26 @@ int openSource(const Arguments& args, ChosenMedium& chosen, std::string& error) 
         error = "Please name what to recover from with one of --image FILE, --disk N or --device PATH.";
         return kExitUsage;
     }
-    if (args.has("image")) return chooseImage(args.value("image"), chosen, error);
-    if (args.has("disk")) return chooseListedDisk(args.value("disk"), chosen, error);
+    if (args.has("image"))
+        return chooseImage(args.value("image"), chosen, error);
+    if (args.has("disk"))
+        return chooseListedDisk(args.value("disk"), chosen, error);
     return chooseDevice(args.value("device"), chosen, error);
 }
 
 // The partition number given with --partition, 1 when none is given.
 bool partitionNumber(const Arguments& args, size_t& number, std::string& error) {
     number = 1;
-    if (!args.has("partition") || parseRowNumber(args.value("partition"), number)) return true;
+    if (!args.has("partition") || parseRowNumber(args.value("partition"), number))
+        return true;
     error = "\"" + args.value("partition") + "\" is not a partition number; salvora partitions lists them.";
     return false;
 }
 
 int choosePartition(size_t number, MediaReader& medium, RecoveryRange& range, std::string& error) {
     ListedPartitions partitions;
-    if (const int code = listPartitions(medium, partitions, error); code != kExitSuccess) return code;
+    if (const int code = listPartitions(medium, partitions, error); code != kExitSuccess)
+        return code;
     const PartitionRecord* partition = partitionToRecover(partitions.rows, number - 1);
     if (!partition) {
         error = std::string(messages::kGetPartitionFail) + "\n" +
@@ -196,17 +202,18 @@ int chooseRange(bool partitionGiven, size_t number, ChosenMedium& chosen, Recove
 int recoverCommand(int argc, char** argv, int first) {
     Arguments args;
     std::string error;
-    const std::vector<OptionRule> rules{{"image", true},  {"disk", true},  {"device", true},
-                                        {"partition", true}, {"out", true}, {"types", true},
-                                        {"report", true}, {"keep-going", false}, {"quiet", false},
-                                        {"help", false}};
-    if (!args.parse(argc, argv, first, rules, error)) return fail(kExitUsage, error + " See salvora recover --help.");
+    const std::vector<OptionRule> rules{
+        {"image", true}, {"disk", true},   {"device", true},      {"partition", true}, {"out", true},
+        {"types", true}, {"report", true}, {"keep-going", false}, {"quiet", false},    {"help", false}};
+    if (!args.parse(argc, argv, first, rules, error))
+        return fail(kExitUsage, error + " See salvora recover --help.");
     if (args.has("help")) {
         std::fputs(recoverUsage(), stdout);
         return kExitSuccess;
     }
     if (!args.positional().empty()) {
-        return fail(kExitUsage, "Unexpected word \"" + args.positional().front() + "\". See salvora recover --help.");
+        return fail(kExitUsage,
+                    "Unexpected word \"" + args.positional().front() + "\". See salvora recover --help.");
     }
 
     EnabledFamilies families = standardFamilies();
@@ -215,13 +222,16 @@ int recoverCommand(int argc, char** argv, int first) {
     }
 
     size_t number = 1;
-    if (!partitionNumber(args, number, error)) return fail(kExitUsage, error);
+    if (!partitionNumber(args, number, error))
+        return fail(kExitUsage, error);
     ChosenMedium chosen;
-    if (const int code = openSource(args, chosen, error); code != kExitSuccess) return fail(code, error);
+    if (const int code = openSource(args, chosen, error); code != kExitSuccess)
+        return fail(code, error);
     MediaReader& medium = *chosen.medium;
     RecoveryRange range;
     const int chosenRange = chooseRange(args.has("partition"), number, chosen, range, error);
-    if (chosenRange != kExitSuccess) return fail(chosenRange, error);
+    if (chosenRange != kExitSuccess)
+        return fail(chosenRange, error);
 
     const std::string folder = args.value("out", messages::kDefaultSavedFolder);
     if (destinationOnDisk(folder, medium)) {
@@ -230,20 +240,24 @@ int recoverCommand(int argc, char** argv, int first) {
         return fail(kExitDestination, refusal);
     }
     std::string destination;
-    if (!prepareDestination(folder, destination, error)) return fail(kExitDestination, error);
+    if (!prepareDestination(folder, destination, error))
+        return fail(kExitDestination, error);
 
     RecoveryReport report;
     if (args.has("report")) {
         const std::string reportPath = args.value("report");
         if (destinationOnDisk(reportPath, medium)) {
-            return fail(kExitDestination, "The report " + reportPath +
-                                              " would be written on the disk being recovered. Please write it elsewhere.");
+            return fail(kExitDestination,
+                        "The report " + reportPath +
+                            " would be written on the disk being recovered. Please write it elsewhere.");
         }
-        if (!report.open(reportPath, error)) return fail(kExitDestination, error);
+        if (!report.open(reportPath, error))
+            return fail(kExitDestination, error);
     }
 
     const bool quiet = args.has("quiet");
-    if (!quiet) std::printf("Recovering %s\n", range.description.c_str());
+    if (!quiet)
+        std::printf("Recovering %s\n", range.description.c_str());
     std::fflush(stdout);
     gStopRequested.store(false);
     installStopHandlers();
@@ -262,16 +276,20 @@ int recoverCommand(int argc, char** argv, int first) {
     const int32_t result = runScan(source, destination, families, space, 0, observer, saved);
     progress.finish(result == kScanFinished);
     if (result == kScanFinished || result == kScanStopped) {
-        if (result == kScanStopped) std::fputs("Recovery interrupted.\n", stdout);
+        if (result == kScanStopped)
+            std::fputs("Recovery interrupted.\n", stdout);
         std::printf(messages::kRecoveryComplete, static_cast<int>(saved));
         std::printf("\n");
-        if (args.has("keep-going")) printUnreadable(keepGoing.unreadableBytes());
-        if (!quiet) std::printf("The files are in %s\n", destination.c_str());
+        if (args.has("keep-going"))
+            printUnreadable(keepGoing.unreadableBytes());
+        if (!quiet)
+            std::printf("The files are in %s\n", destination.c_str());
         return exitCodeFor(result);
     }
     std::fprintf(stderr, "salvora: %s\n", lastErrorText().c_str());
     std::printf("%u files were recovered into %s before the recovery stopped.\n", saved, destination.c_str());
-    if (args.has("keep-going")) printUnreadable(keepGoing.unreadableBytes());
+    if (args.has("keep-going"))
+        printUnreadable(keepGoing.unreadableBytes());
     return exitCodeFor(result);
 }
 

@@ -63,8 +63,10 @@ int scrollNotice(int position, int request, int thumb) {
 }
 
 AboutVariant aboutVariantFor(uint32_t platformId, uint32_t major, uint32_t minor) {
-    if (platformId != kPlatformNt || major < 5) return AboutVariant::kNone;
-    if (major == 5 && minor == 0) return AboutVariant::kWindows2000;
+    if (platformId != kPlatformNt || major < 5)
+        return AboutVariant::kNone;
+    if (major == 5 && minor == 0)
+        return AboutVariant::kWindows2000;
     return AboutVariant::kStandard;
 }
 

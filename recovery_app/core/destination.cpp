@@ -12,7 +12,9 @@ namespace {
 
 // The engine's paths are UTF-8 on every platform; a path built from plain
 // text would be read in the system's code page on Windows.
-fs::path pathOf(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+fs::path pathOf(const std::string& utf8) {
+    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
 
 bool endsWithSeparator(const std::string& text) {
     return !text.empty() && (text.back() == '/' || text.back() == '\\');
@@ -22,7 +24,8 @@ bool endsWithSeparator(const std::string& text) {
 bool canCreateFiles(const fs::path& folder) {
     const fs::path probe = folder / ".salvora-write-test";
     std::ofstream file(probe, std::ios::binary);
-    if (!file) return false;
+    if (!file)
+        return false;
     file.close();
     std::error_code ignored;
     fs::remove(probe, ignored);

@@ -23,7 +23,8 @@ std::string sameDiskMessage(const std::string& destination, const std::string& d
 DiskLetters diskLettersOf(const std::vector<VolumeOnDisk>& volumes) {
     DiskLetters letters;
     for (const VolumeOnDisk& volume : volumes) {
-        if (volume.diskNumber >= letters.size()) continue;
+        if (volume.diskNumber >= letters.size())
+            continue;
         letters[volume.diskNumber] += volume.letter;
         letters[volume.diskNumber] += ':';
     }
@@ -32,7 +33,8 @@ DiskLetters diskLettersOf(const std::vector<VolumeOnDisk>& volumes) {
 
 bool lettersHoldDestination(const std::string& letters, const std::string& destination) {
     const std::string drive = destination.substr(0, destination.find('\\'));
-    if (drive.size() != kDriveNameLength) return false;
+    if (drive.size() != kDriveNameLength)
+        return false;
     for (size_t at = 0; at + kDriveNameLength <= letters.size(); at += kDriveNameLength) {
         if (std::toupper(static_cast<unsigned char>(letters[at])) ==
                 std::toupper(static_cast<unsigned char>(drive[0])) &&

@@ -21,13 +21,15 @@ constexpr const char* kSysRoot = "/sys";
 fs::path existingFolder(const std::string& destination) {
     std::error_code error;
     fs::path folder = fs::absolute(destination, error).lexically_normal();
-    while (!fs::exists(folder, error) && folder.has_relative_path()) folder = folder.parent_path();
+    while (!fs::exists(folder, error) && folder.has_relative_path())
+        folder = folder.parent_path();
     return folder;
 }
 
 std::set<std::string> disksOfBlockDevice(const std::string& devicePath) {
     struct stat info {};
-    if (::stat(devicePath.c_str(), &info) != 0 || !S_ISBLK(info.st_mode)) return {};
+    if (::stat(devicePath.c_str(), &info) != 0 || !S_ISBLK(info.st_mode))
+        return {};
     return sysfs::wholeDisksUnder(kSysRoot, sysfs::deviceNumberText(info.st_rdev));
 }
 
@@ -40,9 +42,11 @@ std::string mountSource(const std::string& majorMinor) {
         std::istringstream fields(line);
         std::string id, parent, number;
         fields >> id >> parent >> number;
-        if (number != majorMinor) continue;
+        if (number != majorMinor)
+            continue;
         const size_t separator = line.find(" - ");
-        if (separator == std::string::npos) continue;
+        if (separator == std::string::npos)
+            continue;
         std::istringstream tail(line.substr(separator + 3));
         std::string type, source;
         tail >> type >> source;
@@ -53,10 +57,12 @@ std::string mountSource(const std::string& majorMinor) {
 
 std::set<std::string> disksHoldingFolder(const fs::path& folder) {
     struct stat info {};
-    if (::stat(folder.c_str(), &info) != 0) return {};
+    if (::stat(folder.c_str(), &info) != 0)
+        return {};
     const std::string number = sysfs::deviceNumberText(info.st_dev);
     std::set<std::string> disks = sysfs::wholeDisksUnder(kSysRoot, number);
-    if (disks.empty()) disks = disksOfBlockDevice(mountSource(number));
+    if (disks.empty())
+        disks = disksOfBlockDevice(mountSource(number));
     return disks;
 }
 
@@ -64,9 +70,11 @@ std::set<std::string> disksHoldingFolder(const fs::path& folder) {
 
 bool destinationOnDisk(const std::string& destination, const MediaReader& disk) {
     const std::set<std::string> recovered = disksOfBlockDevice(disk.devicePath);
-    if (recovered.empty()) return false;
+    if (recovered.empty())
+        return false;
     for (const std::string& number : disksHoldingFolder(existingFolder(destination))) {
-        if (recovered.count(number)) return true;
+        if (recovered.count(number))
+            return true;
     }
     return false;
 }

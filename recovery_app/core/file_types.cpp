@@ -20,11 +20,13 @@ EnabledFamilies standardFamilies() {
 
 bool familiesFromList(const std::string& list, EnabledFamilies& families, std::string& whyNot) {
     families = defaultEnabledFamilies();
-    for (EnabledFamily& pair : families) pair.enabled = 0;
+    for (EnabledFamily& pair : families)
+        pair.enabled = 0;
     std::stringstream words(list);
     std::string word;
     while (std::getline(words, word, ',')) {
-        if (word.empty()) continue;
+        if (word.empty())
+            continue;
         bool known = false;
         for (EnabledFamily& pair : families) {
             if (pair.family && (word == "all" || word == pair.family->extension)) {
@@ -33,7 +35,8 @@ bool familiesFromList(const std::string& list, EnabledFamilies& families, std::s
             }
         }
         if (!known) {
-            whyNot = "Unknown file type \"" + word + "\". Known types: " + familyExtensionList() + " (or all).";
+            whyNot =
+                "Unknown file type \"" + word + "\". Known types: " + familyExtensionList() + " (or all).";
             return false;
         }
     }
@@ -47,7 +50,8 @@ bool familiesFromList(const std::string& list, EnabledFamilies& families, std::s
 std::string familyExtensionList() {
     std::string text;
     for (const FileFamily* family : familyTable()) {
-        if (!text.empty()) text += ",";
+        if (!text.empty())
+            text += ",";
         text += family->extension;
     }
     return text;
@@ -55,7 +59,8 @@ std::string familyExtensionList() {
 
 bool anyFamilyEnabled(const EnabledFamilies& families) {
     for (const EnabledFamily& pair : families) {
-        if (pair.family && pair.enabled) return true;
+        if (pair.family && pair.enabled)
+            return true;
     }
     return false;
 }

@@ -34,7 +34,8 @@ std::string drivesOfDisk(const MediaReader& disk, const DiskLetters& physical,
         return disk.driveIndex < physical.size() ? physical[disk.driveIndex] : std::string();
     }
     const size_t index = disk.driveIndex - kFirstImageDiskNumber;
-    if (index < images.size() && images[index].path == disk.devicePath) return images[index].mountedDrives;
+    if (index < images.size() && images[index].path == disk.devicePath)
+        return images[index].mountedDrives;
     return {};
 }
 

@@ -6,7 +6,8 @@ namespace salvora {
 
 bool licenseAccepted(const wchar_t* key) {
     HKEY opened = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_READ, &opened) != ERROR_SUCCESS)
+        return false;
     const bool present =
         RegQueryValueExW(opened, kLicenseValue, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
     RegCloseKey(opened);

@@ -17,13 +17,15 @@ std::vector<PartitionRow> partitionRows(PartitionList& list, uint64_t diskSize) 
     std::vector<PartitionRow> rows;
     size_t examined = 0;
     for (PartitionRecord& record : list) {
-        if (examined++ == kMaxPartitionEntries) break;
+        if (examined++ == kMaxPartitionEntries)
+            break;
         if (hasKnownFileSystem(record.fsKind)) {
             rows.push_back({record.label.empty() ? messages::kNoName : record.label, record.fsName,
                             sizeText(record.size), &record});
             continue;
         }
-        if (record.fsKind != kFsNone) continue;
+        if (record.fsKind != kFsNone)
+            continue;
         if (diskSize == 0) {
             rows.push_back({messages::kUnknown, messages::kUnknown, messages::kUnknown, &record});
             continue;
@@ -41,7 +43,8 @@ std::vector<PartitionRow> partitionRows(PartitionList& list, uint64_t diskSize) 
 }
 
 PartitionRecord* partitionToRecover(const std::vector<PartitionRow>& rows, size_t row) {
-    if (row >= rows.size() || rows[row].partition->size == 0) return nullptr;
+    if (row >= rows.size() || rows[row].partition->size == 0)
+        return nullptr;
     return rows[row].partition;
 }
 

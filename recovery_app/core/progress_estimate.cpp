@@ -19,23 +19,28 @@ void ProgressEstimate::start(uint64_t first, uint64_t last) {
 
 void ProgressEstimate::update(uint64_t offset, double seconds) {
     scanned_ = offset > first_ ? offset - first_ : 0;
-    if (scanned_ > total_) scanned_ = total_;
+    if (scanned_ > total_)
+        scanned_ = total_;
     seconds_ = seconds;
     samples_.emplace_back(seconds, scanned_);
-    while (samples_.size() > 2 && samples_.front().first < seconds - kRateWindowSeconds) samples_.pop_front();
+    while (samples_.size() > 2 && samples_.front().first < seconds - kRateWindowSeconds)
+        samples_.pop_front();
 }
 
 double ProgressEstimate::bytesPerSecond() const {
-    if (samples_.size() < 2) return 0;
+    if (samples_.size() < 2)
+        return 0;
     const auto& [firstSeconds, firstScanned] = samples_.front();
     const auto& [lastSeconds, lastScanned] = samples_.back();
-    if (lastSeconds <= firstSeconds || lastScanned < firstScanned) return 0;
+    if (lastSeconds <= firstSeconds || lastScanned < firstScanned)
+        return 0;
     return static_cast<double>(lastScanned - firstScanned) / (lastSeconds - firstSeconds);
 }
 
 double ProgressEstimate::secondsLeft() const {
     const double rate = bytesPerSecond();
-    if (seconds_ < kFirstEstimateSeconds || rate <= 0 || total_ == 0) return -1;
+    if (seconds_ < kFirstEstimateSeconds || rate <= 0 || total_ == 0)
+        return -1;
     return static_cast<double>(total_ - scanned_) / rate;
 }
 

@@ -10,7 +10,7 @@
 namespace salvora {
 
 class ProgressEstimate {
-public:
+  public:
     // The scan examines the bytes from `first` to `last` (inclusive).
     void start(uint64_t first, uint64_t last);
     // The scan reached `offset` after `seconds` of running.
@@ -24,7 +24,7 @@ public:
     // estimate can be given (too early, or no progress yet).
     double secondsLeft() const;
 
-private:
+  private:
     uint64_t first_ = 0;
     uint64_t total_ = 0;
     uint64_t scanned_ = 0;

@@ -3,7 +3,8 @@
 namespace salvora {
 
 bool ProgressThrottle::shouldSend(int percent) {
-    if (percent <= lastSent_) return false;
+    if (percent <= lastSent_)
+        return false;
     lastSent_ = percent;
     return true;
 }

@@ -9,8 +9,10 @@ namespace salvora {
 RecoverCheck checkBeforeRecovery(bool partitionChosen, const EnabledFamilies& families,
                                  const std::string& destination, const std::string& diskDrives,
                                  const std::string& diskName) {
-    if (!partitionChosen) return {RecoverRefusal::kNoPartition, messages::kSelectPartition};
-    if (!anyFamilyEnabled(families)) return {RecoverRefusal::kNoFileType, messages::kSelectFileType};
+    if (!partitionChosen)
+        return {RecoverRefusal::kNoPartition, messages::kSelectPartition};
+    if (!anyFamilyEnabled(families))
+        return {RecoverRefusal::kNoFileType, messages::kSelectFileType};
     if (lettersHoldDestination(diskDrives, destination)) {
         return {RecoverRefusal::kDestinationDisk,
                 sameDiskMessage(destination, diskName, messages::kSameDiskEndingWindow)};

@@ -18,7 +18,8 @@ std::string fileName(const std::string& path) {
 // the same so that no file name can break a row.
 std::string csvField(const std::string& text) {
     std::string quoted = "\"";
-    for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    for (char c : text)
+        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
     return quoted + "\"";
 }
 
@@ -43,12 +44,14 @@ std::string jsonString(const std::string& text) {
 
 RecoveryReport::Format RecoveryReport::formatFor(const std::string& path) {
     const std::string suffix = ".jsonl";
-    const bool jsonl = path.size() >= suffix.size() && path.compare(path.size() - suffix.size(), suffix.size(), suffix) == 0;
+    const bool jsonl =
+        path.size() >= suffix.size() && path.compare(path.size() - suffix.size(), suffix.size(), suffix) == 0;
     return jsonl ? Format::JsonLines : Format::Csv;
 }
 
 RecoveryReport::~RecoveryReport() {
-    if (file_) std::fclose(file_);
+    if (file_)
+        std::fclose(file_);
 }
 
 bool RecoveryReport::open(const std::string& path, std::string& whyNot) {
@@ -58,13 +61,15 @@ bool RecoveryReport::open(const std::string& path, std::string& whyNot) {
         whyNot = "Cannot write the report " + path + ": " + std::strerror(errno) + ".";
         return false;
     }
-    if (format_ == Format::Csv) std::fputs("name,family,extension,offset,size,sha256\n", file_);
+    if (format_ == Format::Csv)
+        std::fputs("name,family,extension,offset,size,sha256\n", file_);
     std::fflush(file_);
     return true;
 }
 
 void RecoveryReport::fileSaved(const SavedFile& saved) {
-    if (!file_) return;
+    if (!file_)
+        return;
     const std::string name = fileName(saved.path);
     const std::string family = saved.family ? saved.family->extension : "";
     const std::string digest = sha256OfFile(saved.path);
@@ -74,16 +79,18 @@ void RecoveryReport::fileSaved(const SavedFile& saved) {
         std::fprintf(file_, "%s,%s,%s,%llu,%llu,%s\n", csvField(name).c_str(), csvField(family).c_str(),
                      csvField(saved.extension).c_str(), offset, size, digest.c_str());
     } else {
-        std::fprintf(file_,
-                     "{\"name\":%s,\"family\":%s,\"extension\":%s,\"offset\":%llu,\"size\":%llu,\"sha256\":\"%s\"}\n",
-                     jsonString(name).c_str(), jsonString(family).c_str(), jsonString(saved.extension).c_str(),
-                     offset, size, digest.c_str());
+        std::fprintf(
+            file_,
+            "{\"name\":%s,\"family\":%s,\"extension\":%s,\"offset\":%llu,\"size\":%llu,\"sha256\":\"%s\"}\n",
+            jsonString(name).c_str(), jsonString(family).c_str(), jsonString(saved.extension).c_str(), offset,
+            size, digest.c_str());
     }
     std::fflush(file_);
 }
 
 void RecoveryReport::unreadable(uint64_t offset, uint64_t length) {
-    if (!file_) return;
+    if (!file_)
+        return;
     const auto at = static_cast<unsigned long long>(offset);
     const auto bytes = static_cast<unsigned long long>(length);
     if (format_ == Format::Csv) {

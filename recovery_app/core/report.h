@@ -11,7 +11,7 @@
 namespace salvora {
 
 class RecoveryReport {
-public:
+  public:
     enum class Format { Csv, JsonLines };
 
     // The format a report path asks for: ".jsonl" gives JSON lines, anything
@@ -37,7 +37,7 @@ public:
 
     bool isOpen() const { return file_ != nullptr; }
 
-private:
+  private:
     std::FILE* file_ = nullptr;
     Format format_ = Format::Csv;
 };

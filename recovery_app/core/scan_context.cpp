@@ -28,7 +28,8 @@ void rebuildDisks(ScanContext& context, DiskSource& source, const std::vector<Im
 
 bool chooseDisk(ScanContext& context, size_t row) {
     forgetPartitions(context);
-    if (row >= context.diskRows.size()) return false;
+    if (row >= context.diskRows.size())
+        return false;
     MediaReader& disk = *context.diskRows[row].disk;
     context.partitions = selectCurrentMedium(disk);
     context.currentMedium = &disk;

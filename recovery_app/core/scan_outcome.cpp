@@ -13,7 +13,8 @@ std::optional<ScanOutcome> scanOutcome(int32_t result, uint32_t recovered, const
         std::snprintf(text, sizeof text, messages::kRecoveryComplete, static_cast<int>(recovered));
         return ScanOutcome{text, false};
     }
-    if (result == kScanStopped) return std::nullopt;
+    if (result == kScanStopped)
+        return std::nullopt;
     std::string reason =
         lastError.empty() ? "The recovery stopped before the end of the partition." : lastError;
     std::snprintf(text, sizeof text, "\n\n%u files were recovered before the recovery stopped.", recovered);

@@ -57,15 +57,18 @@ std::optional<Settings> saveSettings(const SettingsInput& input) {
 
 void applySettings(const Settings& settings, EnabledFamilies& families) {
     for (size_t entry = 0; entry < families.size() && entry < kEnableEntries; ++entry) {
-        if (families[entry].family) families[entry].enabled = settings.enabled[entry];
+        if (families[entry].family)
+            families[entry].enabled = settings.enabled[entry];
     }
-    if (families.size() > kZipEntry) families[kZipEntry].enabled = families[kOfficeEntry].enabled;
+    if (families.size() > kZipEntry)
+        families[kZipEntry].enabled = families[kOfficeEntry].enabled;
 }
 
 std::optional<std::wstring> destinationForChosenFolder(const std::wstring& folder) {
     const bool beyondLatin1 =
         std::any_of(folder.begin(), folder.end(), [](wchar_t c) { return static_cast<uint32_t>(c) > 0xFF; });
-    if (beyondLatin1) return std::nullopt;
+    if (beyondLatin1)
+        return std::nullopt;
     return folder + L"\\";
 }
 

@@ -18,12 +18,15 @@ constexpr std::array<uint32_t, 64> kRound{
     0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
     0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
 
-uint32_t rotateRight(uint32_t value, int bits) { return (value >> bits) | (value << (32 - bits)); }
+uint32_t rotateRight(uint32_t value, int bits) {
+    return (value >> bits) | (value << (32 - bits));
+}
 
 }  // namespace
 
 Sha256::Sha256()
-    : state_{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19} {}
+    : state_{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19} {
+}
 
 void Sha256::compress(const uint8_t* block) {
     uint32_t w[64];
@@ -79,13 +82,16 @@ std::array<uint8_t, 32> Sha256::finish() {
     const uint8_t one = 0x80;
     update(&one, 1);
     const uint8_t zero = 0;
-    while (buffered_ != 56) update(&zero, 1);
+    while (buffered_ != 56)
+        update(&zero, 1);
     uint8_t tail[8];
-    for (int i = 0; i < 8; ++i) tail[i] = static_cast<uint8_t>(bits >> (56 - 8 * i));
+    for (int i = 0; i < 8; ++i)
+        tail[i] = static_cast<uint8_t>(bits >> (56 - 8 * i));
     update(tail, 8);
     std::array<uint8_t, 32> digest{};
     for (int i = 0; i < 8; ++i) {
-        for (int b = 0; b < 4; ++b) digest[4 * i + b] = static_cast<uint8_t>(state_[i] >> (24 - 8 * b));
+        for (int b = 0; b < 4; ++b)
+            digest[4 * i + b] = static_cast<uint8_t>(state_[i] >> (24 - 8 * b));
     }
     return digest;
 }
@@ -102,11 +108,13 @@ std::string hexDigest(const std::array<uint8_t, 32>& digest) {
 
 std::string sha256OfFile(const std::string& path) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return std::string();
+    if (!file)
+        return std::string();
     Sha256 hash;
     std::vector<uint8_t> chunk(1 << 16);
     size_t got;
-    while ((got = std::fread(chunk.data(), 1, chunk.size(), file)) > 0) hash.update(chunk.data(), got);
+    while ((got = std::fread(chunk.data(), 1, chunk.size(), file)) > 0)
+        hash.update(chunk.data(), got);
     const bool failed = std::ferror(file) != 0;
     std::fclose(file);
     return failed ? std::string() : hexDigest(hash.finish());

@@ -9,13 +9,13 @@
 namespace salvora {
 
 class Sha256 {
-public:
+  public:
     Sha256();
     void update(const void* data, size_t length);
     // The digest of everything given so far; the object is spent afterwards.
     std::array<uint8_t, 32> finish();
 
-private:
+  private:
     void compress(const uint8_t* block);
 
     std::array<uint32_t, 8> state_;

@@ -10,11 +10,13 @@ constexpr const char* kElevatedMark = "runas";
 
 // "E:" or "E:F:..." in upper case, or empty when `text` is not such a list.
 std::string driveList(const std::string& text) {
-    if (text.empty() || text.size() % 2 != 0) return {};
+    if (text.empty() || text.size() % 2 != 0)
+        return {};
     std::string drives;
     for (size_t at = 0; at < text.size(); at += 2) {
         const auto letter = static_cast<unsigned char>(text[at]);
-        if (!std::isalpha(letter) || text[at + 1] != ':') return {};
+        if (!std::isalpha(letter) || text[at + 1] != ':')
+            return {};
         drives += static_cast<char>(std::toupper(letter));
         drives += ':';
     }
@@ -45,7 +47,8 @@ StartArguments parseStartArguments(const std::vector<std::string>& words) {
     }
     for (; at < words.size(); ++at) {
         const std::string& word = words[at];
-        if (word != "--image" && word != "--mounted") continue;
+        if (word != "--image" && word != "--mounted")
+            continue;
         if (at + 1 == words.size()) {
             arguments.problems.push_back(word + " needs a value after it.");
             break;
@@ -61,7 +64,8 @@ StartArguments parseStartArguments(const std::vector<std::string>& words) {
 }
 
 std::string quoteArgument(const std::string& word) {
-    if (!word.empty() && word.find_first_of(" \t\n\v\"") == std::string::npos) return word;
+    if (!word.empty() && word.find_first_of(" \t\n\v\"") == std::string::npos)
+        return word;
     std::string quoted = "\"";
     size_t backslashes = 0;
     for (const char c : word) {
@@ -81,7 +85,8 @@ std::string quoteArgument(const std::string& word) {
 
 std::string elevatedParameters(const std::vector<std::string>& words) {
     std::string parameters = kElevatedMark;
-    for (const std::string& word : words) parameters += " " + quoteArgument(word);
+    for (const std::string& word : words)
+        parameters += " " + quoteArgument(word);
     return parameters;
 }
 

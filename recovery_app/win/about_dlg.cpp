@@ -19,14 +19,16 @@ AboutVariant runningVariant() {
     version.dwOSVersionInfoSize = sizeof version;
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    if (!GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&version))) return AboutVariant::kNone;
+    if (!GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&version)))
+        return AboutVariant::kNone;
 #pragma GCC diagnostic pop
     return aboutVariantFor(version.dwPlatformId, version.dwMajorVersion, version.dwMinorVersion);
 }
 
 std::wstring contactText(bool asLink) {
     const std::wstring address = widen(kContactAddress);
-    if (!asLink) return L"Contact Info: " + address;
+    if (!asLink)
+        return L"Contact Info: " + address;
     return L"Contact Info: <a href=\"" + address + L"\">" + address + L"</a>";
 }
 

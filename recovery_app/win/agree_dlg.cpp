@@ -19,7 +19,8 @@ CAgreeDlg::CAgreeDlg() : DialogBase(IDD_AGREE), m_hSlate(CreateSolidBrush(kSlate
 }
 
 CAgreeDlg::~CAgreeDlg() {
-    if (m_hSlate) DeleteObject(m_hSlate);
+    if (m_hSlate)
+        DeleteObject(m_hSlate);
 }
 
 INT_PTR CAgreeDlg::SlateColour(WPARAM dc) const {

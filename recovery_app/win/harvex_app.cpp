@@ -17,8 +17,10 @@ std::vector<std::string> commandLineWords() {
     int count = 0;
     LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
     std::vector<std::string> words;
-    for (int i = 1; arguments && i < count; ++i) words.push_back(narrow(arguments[i]));
-    if (arguments) LocalFree(arguments);
+    for (int i = 1; arguments && i < count; ++i)
+        words.push_back(narrow(arguments[i]));
+    if (arguments)
+        LocalFree(arguments);
     return words;
 }
 
@@ -26,7 +28,8 @@ std::wstring modulePath() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) return {};
+        if (length == 0)
+            return {};
         if (length < path.size()) {
             path.resize(length);
             return path;
@@ -91,7 +94,8 @@ bool CHarvexApp::IsRunAsAdmin() {
 }
 
 bool CHarvexApp::RelaunchElevated(const std::vector<std::string>& words) {
-    if (parseStartArguments(words).elevatedCopy) return false;
+    if (parseStartArguments(words).elevatedCopy)
+        return false;
     const std::wstring program = modulePath();
     const std::wstring parameters = widen(elevatedParameters(words));
     const auto result = reinterpret_cast<INT_PTR>(
@@ -100,7 +104,8 @@ bool CHarvexApp::RelaunchElevated(const std::vector<std::string>& words) {
 }
 
 bool CHarvexApp::AgreementAccepted() {
-    if (licenseAccepted()) return true;
+    if (licenseAccepted())
+        return true;
     // The agreement's text control.
     LoadLibraryW(L"Msftedit.dll");
     CAgreeDlg agreement;
@@ -110,22 +115,26 @@ bool CHarvexApp::AgreementAccepted() {
                            widen(messages::kProductName));
         return false;
     }
-    if (answer != IDOK) return false;
+    if (answer != IDOK)
+        return false;
     recordLicenseAccepted();
     return true;
 }
 
 int CHarvexApp::InitInstance() {
     if (!IsRunAsAdmin()) {
-        if (RelaunchElevated(m_words)) return 0;
+        if (RelaunchElevated(m_words))
+            return 0;
         widgets::ShowMessage(nullptr, widen(messages::kAdministratorRequired), widen(messages::kProductName),
                              MB_OK);
         return 1;
     }
-    if (!AgreementAccepted()) return 0;
+    if (!AgreementAccepted())
+        return 0;
     if (!m_arguments.problems.empty()) {
         std::wstring text;
-        for (const std::string& problem : m_arguments.problems) text += widen(problem) + L"\n";
+        for (const std::string& problem : m_arguments.problems)
+            text += widen(problem) + L"\n";
         widgets::ShowWarning(nullptr, text, widen(messages::kProductName));
     }
     CHarvexDlg window(m_scanContext, m_arguments.images);

@@ -79,12 +79,14 @@ CHarvexDlg::CHarvexDlg(ScanContext& context, const std::vector<ImageArgument>& i
     OnMessage(WM_ERASEBKGND, [](WPARAM, LPARAM) { return TRUE; });  // the paint covers everything
     OnMessage(WM_QUERYDRAGICON, [this](WPARAM, LPARAM) { return reinterpret_cast<INT_PTR>(m_hIcon); });
     OnMessage(WM_TIMER, [this](WPARAM id, LPARAM) {
-        if (id != IDT_ELAPSED) return FALSE;
+        if (id != IDT_ELAPSED)
+            return FALSE;
         OnElapsedTimer();
         return TRUE;
     });
     OnMessage(WM_DEVICECHANGE, [this](WPARAM, LPARAM) {
-        if (!m_hScanThread) RefreshDiskList();
+        if (!m_hScanThread)
+            RefreshDiskList();
         return FALSE;  // the default handling follows
     });
     OnMessage(WM_UPDATE_FILE_COUNT, [this](WPARAM, LPARAM) {
@@ -105,7 +107,8 @@ CHarvexDlg::CHarvexDlg(ScanContext& context, const std::vector<ImageArgument>& i
 }
 
 CHarvexDlg::~CHarvexDlg() {
-    if (m_hLabelFont) DeleteObject(m_hLabelFont);
+    if (m_hLabelFont)
+        DeleteObject(m_hLabelFont);
 }
 
 BOOL CHarvexDlg::OnInitDialog() {
@@ -201,7 +204,8 @@ bool CHarvexDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
 
 INT_PTR CHarvexDlg::OnLabelColour(HDC dc, HWND control) {
     const int id = GetDlgCtrlID(control);
-    if (id != IDC_ELAPSED_TIME && id != IDC_DETECTING) return 0;
+    if (id != IDC_ELAPSED_TIME && id != IDC_DETECTING)
+        return 0;
     SelectObject(dc, m_hLabelFont);
     SetTextColor(dc, id == IDC_ELAPSED_TIME ? RGB(255, 255, 255) : RGB(0, 0, 0));
     SetBkMode(dc, TRANSPARENT);
@@ -212,7 +216,8 @@ INT_PTR CHarvexDlg::OnLabelColour(HDC dc, HWND control) {
 
 void CHarvexDlg::RefreshDiskList() {
     // The scan reads one of the listed disks: the list stays as it is.
-    if (m_hScanThread) return;
+    if (m_hScanThread)
+        return;
     clearList(m_listDisk);
     addColumn(m_listDisk, 0, L"Disk Name", 150, LVCFMT_LEFT);
     addColumn(m_listDisk, 1, L"Disk Size", 90, LVCFMT_RIGHT);
@@ -228,7 +233,8 @@ void CHarvexDlg::RefreshDiskList() {
     if (!failures.empty() && !m_bImageFailuresShown) {
         m_bImageFailuresShown = true;
         std::wstring text;
-        for (const std::string& failure : failures) text += widen(failure) + L"\n";
+        for (const std::string& failure : failures)
+            text += widen(failure) + L"\n";
         widgets::ShowWarning(hwnd(), text, widen(messages::kProductName));
     }
 }
@@ -245,10 +251,12 @@ int CHarvexDlg::SelectedRow(int listId) const {
 }
 
 INT_PTR CHarvexDlg::OnNotify(const NMHDR& header) {
-    if (header.idFrom != IDC_DISK_LIST || header.code != LVN_ITEMCHANGED) return FALSE;
+    if (header.idFrom != IDC_DISK_LIST || header.code != LVN_ITEMCHANGED)
+        return FALSE;
     const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
     const bool selectedNow = (change.uNewState & LVIS_SELECTED) && !(change.uOldState & LVIS_SELECTED);
-    if ((change.uChanged & LVIF_STATE) && selectedNow) ListPartitions();
+    if ((change.uChanged & LVIF_STATE) && selectedNow)
+        ListPartitions();
     return FALSE;
 }
 
@@ -280,7 +288,8 @@ void CHarvexDlg::OnSettings() {
     const bool scanRunning = m_hScanThread != nullptr;
     CSettingDlg settings(hwnd(), settingsForDialog(m_scanContext.enabledFamilies, m_szSavedPath, m_nFileGroup,
                                                    m_nDiskType, scanRunning));
-    if (settings.DoModal() != IDOK || m_hScanThread) return;
+    if (settings.DoModal() != IDOK || m_hScanThread)
+        return;
     const Settings& saved = settings.result();
     m_szSavedPath = saved.savedPath;
     SetDlgItemText(IDC_SAVED_PATH, m_szSavedPath);

@@ -41,7 +41,8 @@ class WindowScanObserver : public ScanObserver {
         SendMessageW(progress_, PBM_SETRANGE32, 0, 100);
     }
     void progress(int percent, uint64_t) override {
-        if (!throttle_.shouldSend(percent)) return;
+        if (!throttle_.shouldSend(percent))
+            return;
         SendMessageW(progress_, PBM_SETPOS, static_cast<WPARAM>(percent), 1);
         if (percent > 0 && !barShown_) {
             barShown_ = true;
@@ -62,7 +63,8 @@ class WindowScanObserver : public ScanObserver {
 }  // namespace
 
 void CHarvexDlg::OnRecover() {
-    if (m_hScanThread) return;
+    if (m_hScanThread)
+        return;
     const int row = SelectedRow(IDC_PARTITION_LIST);
     const MediaReader* disk = m_scanContext.currentMedium;
     const RecoverCheck check =
@@ -84,7 +86,8 @@ void CHarvexDlg::OnRecover() {
             return;
         }
     }
-    if (!PrepareJob(row)) return;
+    if (!PrepareJob(row))
+        return;
     startRecovery(*this);
 }
 
@@ -112,7 +115,8 @@ bool CHarvexDlg::PrepareJob(int partitionRow) {
 }
 
 void CHarvexDlg::EnableInputs(bool enable) {
-    for (const int id : kScanInputs) EnableDlgItem(id, enable);
+    for (const int id : kScanInputs)
+        EnableDlgItem(id, enable);
 }
 
 void CHarvexDlg::showRunning(bool running) {
@@ -135,7 +139,8 @@ void CHarvexDlg::showRunning(bool running) {
 bool CHarvexDlg::startWorker(std::string& whyNot) {
     m_bStopRequested.store(false);
     m_hScanThread = CreateThread(nullptr, 0, ScanThreadProc, this, 0, nullptr);
-    if (m_hScanThread) return true;
+    if (m_hScanThread)
+        return true;
     whyNot = systemErrorText(GetLastError());
     return false;
 }
@@ -155,21 +160,24 @@ DWORD WINAPI CHarvexDlg::ScanThreadProc(LPVOID window) {
 
 int32_t CHarvexDlg::RunRecovery() {
     SearchSpace& space = m_scanContext.searchSpace;
-    if (space.empty()) initFromPartition(space, *m_job.medium, m_job.partition.offset, m_job.partition.size);
+    if (space.empty())
+        initFromPartition(space, *m_job.medium, m_job.partition.offset, m_job.partition.size);
     WindowScanObserver observer(m_job.window, m_job.progress, m_bStopRequested);
     return runScan(*m_job.medium, m_job.destination, m_job.families, space, m_scanContext.blockSize, observer,
                    m_nRecoveredFiles);
 }
 
 void CHarvexDlg::OnScanFinished(int32_t result) {
-    if (!m_hScanThread) return;
+    if (!m_hScanThread)
+        return;
     WaitForSingleObject(m_hScanThread, kStopPatienceMs);
     CloseHandle(m_hScanThread);
     m_hScanThread = nullptr;
     showRunning(false);
     RefreshDiskList();
     const auto outcome = scanOutcome(result, m_nRecoveredFiles, lastErrorText());
-    if (!outcome) return;
+    if (!outcome)
+        return;
     if (outcome->failed) {
         widgets::ShowError(hwnd(), widen(outcome->text), widen(messages::kProductName));
     } else {
@@ -178,17 +186,20 @@ void CHarvexDlg::OnScanFinished(int32_t result) {
 }
 
 void CHarvexDlg::OnCancel() {
-    if (m_hScanThread) m_bStopRequested.store(true);
+    if (m_hScanThread)
+        m_bStopRequested.store(true);
     EndDialog(IDCANCEL);
 }
 
 void CHarvexDlg::WaitForScanToEnd() {
-    if (!m_hScanThread) return;
+    if (!m_hScanThread)
+        return;
     m_bStopRequested.store(true);
     const ULONGLONG deadline = GetTickCount64() + kStopPatienceMs;
     for (;;) {
         const ULONGLONG now = GetTickCount64();
-        if (now >= deadline) break;
+        if (now >= deadline)
+            break;
         const DWORD woke = MsgWaitForMultipleObjects(1, &m_hScanThread, FALSE,
                                                      static_cast<DWORD>(deadline - now), QS_ALLINPUT);
         if (woke == WAIT_OBJECT_0) {
@@ -198,7 +209,8 @@ void CHarvexDlg::WaitForScanToEnd() {
         }
         // Messages the worker sends wait for this thread: let them through.
         MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
     }
     // A read that never returns: end the program with the scan.
     ExitProcess(0);

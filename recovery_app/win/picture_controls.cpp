@@ -7,24 +7,29 @@
 namespace salvora {
 
 ResourcePicture::~ResourcePicture() {
-    if (bitmap_) DeleteObject(bitmap_);
+    if (bitmap_)
+        DeleteObject(bitmap_);
 }
 
 bool ResourcePicture::Load(UINT id) {
-    if (bitmap_) DeleteObject(bitmap_);
+    if (bitmap_)
+        DeleteObject(bitmap_);
     bitmap_ = nullptr;
     size_ = {};
     widgets::CGdiPlusBitmapResource image;
-    if (!image.Load(id, L"PNG")) return false;
+    if (!image.Load(id, L"PNG"))
+        return false;
     HBITMAP bitmap = nullptr;
-    if (image.bitmap()->GetHBITMAP(Gdiplus::Color(255, 0, 0, 0), &bitmap) != Gdiplus::Ok) return false;
+    if (image.bitmap()->GetHBITMAP(Gdiplus::Color(255, 0, 0, 0), &bitmap) != Gdiplus::Ok)
+        return false;
     bitmap_ = bitmap;
     size_ = {image.width(), image.height()};
     return true;
 }
 
 void ResourcePicture::Stretch(HDC dc, const RECT& rect) const {
-    if (!bitmap_) return;
+    if (!bitmap_)
+        return;
     const HDC memory = CreateCompatibleDC(dc);
     const HGDIOBJ old = SelectObject(memory, bitmap_);
     const int oldMode = SetStretchBltMode(dc, HALFTONE);
@@ -37,7 +42,8 @@ void ResourcePicture::Stretch(HDC dc, const RECT& rect) const {
 }
 
 void ResourcePicture::Fill(HDC dc, const RECT& rect, bool alignRight) const {
-    if (!bitmap_) return;
+    if (!bitmap_)
+        return;
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
     const int drawnWidth = std::min<int>(width, size_.cx);
@@ -66,13 +72,15 @@ void ResourcePicture::Fill(HDC dc, const RECT& rect, bool alignRight) const {
 
 bool CPictureStatic::SetPicture(UINT id, bool alignRight) {
     alignRight_ = alignRight;
-    if (!picture_.Load(id)) return false;
+    if (!picture_.Load(id))
+        return false;
     Invalidate();
     return true;
 }
 
 bool CPictureStatic::OnReflectedMessage(UINT message, WPARAM, LPARAM lParam, LRESULT& result) {
-    if (message != WM_DRAWITEM) return false;
+    if (message != WM_DRAWITEM)
+        return false;
     const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
     picture_.Fill(item.hDC, item.rcItem, alignRight_);
     result = TRUE;
@@ -85,7 +93,8 @@ void CBitmapButton::PreSubclassWindow() {
 }
 
 bool CBitmapButton::LoadBitmaps(UINT up, UINT down, UINT focused) {
-    if (!up_.Load(up)) return false;
+    if (!up_.Load(up))
+        return false;
     down_.Load(down);
     focused_.Load(focused);
     Invalidate();
@@ -93,7 +102,8 @@ bool CBitmapButton::LoadBitmaps(UINT up, UINT down, UINT focused) {
 }
 
 bool CBitmapButton::OnReflectedMessage(UINT message, WPARAM, LPARAM lParam, LRESULT& result) {
-    if (message != WM_DRAWITEM) return false;
+    if (message != WM_DRAWITEM)
+        return false;
     Draw(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
     result = TRUE;
     return true;
@@ -108,7 +118,8 @@ void CBitmapButton::Draw(const DRAWITEMSTRUCT& item) const {
     }
     const RECT& rect = item.rcItem;
     picture->Fill(item.hDC, rect);
-    if (!(item.itemState & ODS_DISABLED)) return;
+    if (!(item.itemState & ODS_DISABLED))
+        return;
     // Disabled: the picture under a half-transparent grey veil.
     const HDC veil = CreateCompatibleDC(item.hDC);
     const HBITMAP grey = CreateCompatibleBitmap(item.hDC, 1, 1);

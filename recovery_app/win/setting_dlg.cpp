@@ -52,7 +52,8 @@ BOOL CSettingDlg::OnInitDialog() {
     if (m_settings.diskType >= 0 && m_settings.diskType <= 2) {
         CheckDlgButton(hwnd(), kDiskTypeIds[m_settings.diskType], BST_CHECKED);
     }
-    for (const int id : kEditingControls) EnableDlgItem(id, m_settings.editable);
+    for (const int id : kEditingControls)
+        EnableDlgItem(id, m_settings.editable);
     for (const int id : {IDC_DISK_TYPE_GROUP, IDC_REMOVABLE_DISKS, IDC_FIXED_DISKS, IDC_ALL_DISKS}) {
         ShowWindow(GetDlgItem(id), SW_HIDE);
     }
@@ -89,7 +90,8 @@ void CSettingDlg::SetUpTooltips() {
                                          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd(),
                                          nullptr, GetModuleHandleW(nullptr), nullptr);
         m_tipFamily[entry] = tip;
-        if (!tip) continue;
+        if (!tip)
+            continue;
         std::wstring text = latin1ToWide(families[entry]->description);
         TTTOOLINFOW tool{};
         tool.cbSize = sizeof tool;
@@ -106,7 +108,8 @@ void CSettingDlg::SetUpTooltips() {
 void CSettingDlg::OnChoose() {
     // Owned by this dialog, so that it cannot be used while the browser is open.
     widgets::CFolderDialog chooser(nullptr, 0, hwnd());
-    if (chooser.DoModal() != IDOK) return;
+    if (chooser.DoModal() != IDOK)
+        return;
     const auto destination = destinationForChosenFolder(chooser.GetFolderPath());
     if (!destination) {
         widgets::ShowWarning(hwnd(), widen(messages::kOnlyEnglish), widen(messages::kWarningCaption));
@@ -116,12 +119,14 @@ void CSettingDlg::OnChoose() {
 }
 
 void CSettingDlg::OnDeselectAll() {
-    for (const int id : kFamilyIds) CheckDlgButton(hwnd(), id, BST_UNCHECKED);
+    for (const int id : kFamilyIds)
+        CheckDlgButton(hwnd(), id, BST_UNCHECKED);
 }
 
 void CSettingDlg::OnOK() {
     // Enter reaches here even while Save is disabled.
-    if (!m_settings.editable) return;
+    if (!m_settings.editable)
+        return;
     SettingsInput input;
     for (size_t entry = 0; entry < kFamilyCheckboxes; ++entry) {
         input.checked[entry] = IsDlgButtonChecked(hwnd(), kFamilyIds[entry]) == BST_CHECKED;

@@ -1,11 +1,12 @@
 // The file operations the output stage relies on, on the platform's own
 // file system: 64-bit positions, cutting, renaming over a name, lengths,
 // and names that are not plain ASCII.
+#include "carve/output_file.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "carve/output_file.h"
 #include "support/test_files.h"
 
 namespace salvora {
@@ -19,10 +20,12 @@ std::string utf8(const fs::path& path) {
     return std::string(text.begin(), text.end());
 }
 
-fs::path fromUtf8(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())); }
+fs::path fromUtf8(const std::string& text) {
+    return fs::path(std::u8string(text.begin(), text.end()));
+}
 
 class OutputFile : public ::testing::Test {
-protected:
+  protected:
     std::string pathOf(const char8_t* name) const { return utf8(dir.path() / fs::path(name)); }
     test::TempDir dir;
 };

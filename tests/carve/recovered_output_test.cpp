@@ -1,11 +1,11 @@
-#include <gtest/gtest.h>
+#include "carve/recovered_output.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <cstdio>
 #include <filesystem>
 
-#include "carve/recovered_output.h"
 #include "media/memory_reader.h"
 #include "support/test_files.h"
 
@@ -19,12 +19,13 @@ const FileFamily kFamily{"dat", "", 0, 0, 1, 1, nullptr};
 const char* gNewExtension = nullptr;
 uint64_t gNewSize = 0;
 void endCheckSetting(CarveCandidate& candidate) {
-    if (gNewExtension) candidate.extension = gNewExtension;
+    if (gNewExtension)
+        candidate.extension = gNewExtension;
     candidate.size = gNewSize;
 }
 
 class CloseCandidate : public ::testing::Test {
-protected:
+  protected:
     CloseCandidate() : medium(std::vector<uint8_t>(1 << 20)) {
         tally.family = &kFamily;
         space.ranges.push_back({0, (1 << 20) - 1, &tally, 1});

@@ -19,7 +19,7 @@ namespace salvora::scan_test {
 // the file is that many bytes. Its checks are the shared ones.
 inline const uint8_t kHdr[] = {'H', 'D', 'R'};
 inline uint32_t recogniseHdr(const uint8_t* window, uint32_t length, uint32_t, const CarveCandidate&,
-                      CarveCandidate& fresh) {
+                             CarveCandidate& fresh) {
     resetCandidate(fresh);
     fresh.extension = "hdr";
     fresh.expectedSize = Bytes(window, length).le32(4);
@@ -27,16 +27,21 @@ inline uint32_t recogniseHdr(const uint8_t* window, uint32_t length, uint32_t, c
     fresh.endCheck = endCheckTruncateToExpected;
     return 1;
 }
-inline void registerHdr(FamilyTally& tally) { registerSignature(0, kHdr, 3, recogniseHdr, tally); }
+inline void registerHdr(FamilyTally& tally) {
+    registerSignature(0, kHdr, 3, recogniseHdr, tally);
+}
 
 // Another made-up format with a header holdoff: "HLD", runs until the next header.
 inline const uint8_t kHld[] = {'H', 'L', 'D'};
-inline uint32_t recogniseHld(const uint8_t*, uint32_t, uint32_t, const CarveCandidate&, CarveCandidate& fresh) {
+inline uint32_t recogniseHld(const uint8_t*, uint32_t, uint32_t, const CarveCandidate&,
+                             CarveCandidate& fresh) {
     resetCandidate(fresh);
     fresh.extension = "hld";
     return 1;
 }
-inline void registerHld(FamilyTally& tally) { registerSignature(0, kHld, 3, recogniseHld, tally); }
+inline void registerHld(FamilyTally& tally) {
+    registerSignature(0, kHld, 3, recogniseHld, tally);
+}
 
 // "STP": a file whose block check ends it on its third block.
 inline const uint8_t kStp[] = {'S', 'T', 'P'};
@@ -44,15 +49,20 @@ inline uint32_t stopOnThird(const uint8_t*, uint32_t, CarveCandidate& candidate)
     return candidate.size == 2 * 512 ? 2 : 1;
 }
 inline std::vector<uint64_t> gSizesAtEndCheck;
-inline void recordSize(CarveCandidate& candidate) { gSizesAtEndCheck.push_back(candidate.size); }
-inline uint32_t recogniseStp(const uint8_t*, uint32_t, uint32_t, const CarveCandidate&, CarveCandidate& fresh) {
+inline void recordSize(CarveCandidate& candidate) {
+    gSizesAtEndCheck.push_back(candidate.size);
+}
+inline uint32_t recogniseStp(const uint8_t*, uint32_t, uint32_t, const CarveCandidate&,
+                             CarveCandidate& fresh) {
     resetCandidate(fresh);
     fresh.extension = "stp";
     fresh.blockCheck = stopOnThird;
     fresh.endCheck = recordSize;
     return 1;
 }
-inline void registerStp(FamilyTally& tally) { registerSignature(0, kStp, 3, recogniseStp, tally); }
+inline void registerStp(FamilyTally& tally) {
+    registerSignature(0, kStp, 3, recogniseStp, tally);
+}
 
 inline const FileFamily kHdrFamily{"hdr", "", 0, 0, 1, 1, registerHdr};
 inline const FileFamily kHldFamily{"hld", "", 8192, 0, 1, 1, registerHld};
@@ -65,8 +75,10 @@ inline EnabledFamilies families() {
 inline void putHeader(std::vector<uint8_t>& image, size_t at, const char* magic, char id, uint32_t length) {
     std::memcpy(image.data() + at, magic, 3);
     image[at + 3] = static_cast<uint8_t>(id);
-    for (int i = 0; i < 4; ++i) image[at + 4 + i] = static_cast<uint8_t>(length >> (8 * i));
-    for (size_t i = 8; i < 512 && at + i < image.size(); ++i) image[at + i] = static_cast<uint8_t>(id);
+    for (int i = 0; i < 4; ++i)
+        image[at + 4 + i] = static_cast<uint8_t>(length >> (8 * i));
+    for (size_t i = 8; i < 512 && at + i < image.size(); ++i)
+        image[at + i] = static_cast<uint8_t>(id);
 }
 
 inline void fillBlock(std::vector<uint8_t>& image, size_t block, char fill) {
@@ -75,12 +87,12 @@ inline void fillBlock(std::vector<uint8_t>& image, size_t block, char fill) {
 
 // A medium that reports how it was read and can fail at a chosen offset.
 class TestMedium : public MemoryReader {
-public:
+  public:
     using MemoryReader::MemoryReader;
     std::vector<uint64_t> reads;
     uint64_t failFrom = UINT64_MAX;
 
-protected:
+  protected:
     int32_t deviceRead(void* buffer, uint32_t count, uint64_t offset) override {
         reads.push_back(offset);
         if (offset >= failFrom) {
@@ -92,7 +104,7 @@ protected:
 };
 
 class Observer : public ScanObserver {
-public:
+  public:
     std::vector<int> percents;
     std::vector<SavedFile> saved;
     std::vector<uint32_t> counts;
@@ -102,7 +114,9 @@ public:
         counts.push_back(keptCount);
         saved.push_back(file);
     }
-    bool stopRequested() override { return stopAfterBlocks >= 0 && static_cast<int>(percents.size()) >= stopAfterBlocks; }
+    bool stopRequested() override {
+        return stopAfterBlocks >= 0 && static_cast<int>(percents.size()) >= stopAfterBlocks;
+    }
 };
 
 struct Scan {

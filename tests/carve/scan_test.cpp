@@ -1,9 +1,10 @@
+#include "carve/scan.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <filesystem>
 
-#include "carve/scan.h"
 #include "carve/scan_families.h"
 #include "carve/shared_checks.h"
 #include "carve/signature_registry.h"
@@ -29,7 +30,8 @@ TEST(Scan, BlockSize512ExaminesA897BlockWindowPerRefill) {
     // bytes: 897 blocks of 512 bytes, the last with 65536 bytes of look-ahead.
     const auto& reads = medium.reads;
     ASSERT_GE(reads.size(), 4u);
-    for (size_t i = reads.size() - 3; i < reads.size(); ++i) EXPECT_EQ(reads[i] - reads[i - 1], 459264u);
+    for (size_t i = reads.size() - 3; i < reads.size(); ++i)
+        EXPECT_EQ(reads[i] - reads[i - 1], 459264u);
 }
 
 TEST(Scan, FilesComeBackNumberedCutAndCounted) {
@@ -52,7 +54,8 @@ TEST(Scan, FilesComeBackNumberedCutAndCounted) {
 
 TEST(Scan, ProgressRunsForwardFromZeroToTheEnd) {
     std::vector<uint8_t> image(1 << 20, 0);
-    for (size_t at = 65536; at < image.size(); at += 131072) putHeader(image, at, "HDR", 'p', 2000);
+    for (size_t at = 65536; at < image.size(); at += 131072)
+        putHeader(image, at, "HDR", 'p', 2000);
     TestMedium medium(image);
     test::TempDir dir;
     Observer observer;
@@ -150,7 +153,8 @@ TEST(Scan, MediumWithoutHeadersUsesBlockSize65536) {
 TEST(Scan, ReadFailureEndsTheScanKeepsSavedFilesAndRemovesTheUnfinishedOne) {
     std::vector<uint8_t> image(2 << 20, 0);
     // Ten files first, so that the discovery pass ends before the bad area.
-    for (int i = 0; i < 10; ++i) putHeader(image, 512 + 1024 * i, "HDR", static_cast<char>('a' + i), 600);
+    for (int i = 0; i < 10; ++i)
+        putHeader(image, 512 + 1024 * i, "HDR", static_cast<char>('a' + i), 600);
     putHeader(image, 800 * 1024, "HDR", 'z', 512 * 1024);  // runs across the failing refill
     TestMedium medium(image);
     medium.failFrom = 900 * 1024;

@@ -1,6 +1,7 @@
+#include "carve/search_space.h"
+
 #include <gtest/gtest.h>
 
-#include "carve/search_space.h"
 #include "media/memory_reader.h"
 
 namespace salvora {
@@ -8,13 +9,15 @@ namespace {
 
 std::vector<std::pair<uint64_t, uint64_t>> spans(const SearchSpace& space) {
     std::vector<std::pair<uint64_t, uint64_t>> out;
-    for (const SearchRange& range : space.ranges) out.emplace_back(range.start, range.end);
+    for (const SearchRange& range : space.ranges)
+        out.emplace_back(range.start, range.end);
     return out;
 }
 
 SearchSpace spaceOf(std::initializer_list<SearchRange> ranges) {
     SearchSpace space;
-    for (const SearchRange& range : ranges) space.ranges.push_back(range);
+    for (const SearchRange& range : ranges)
+        space.ranges.push_back(range);
     return space;
 }
 
@@ -57,7 +60,7 @@ TEST(MarkFileStart, AtTheStartOnlyMarksInTheMiddleSplits) {
     RangeRef second = markFileStart(space, range, 4096, &gTally);
     EXPECT_EQ(spans(space), (std::vector<std::pair<uint64_t, uint64_t>>{{0, 4095}, {4096, 9999}}));
     EXPECT_EQ(second->start, 4096u);
-    EXPECT_EQ(second->dataFlag, 1u);  // the data flag goes with the split
+    EXPECT_EQ(second->dataFlag, 1u);                                // the data flag goes with the split
     EXPECT_EQ(markFileStart(space, second, 100, &gTally), second);  // outside: unchanged
 }
 
@@ -74,8 +77,11 @@ TEST(MarkBlock, SplitsOnlyWhenTheFlagChanges) {
 
 TEST(ConsumeFile, TakesTheFilesBlocksRemovesNonDataAndShortensTheLastRange) {
     // A file of 2.5 blocks of 512: 1536 bytes of data ranges are taken.
-    SearchSpace space = spaceOf({{0, 511, &gTally, 1}, {512, 1023, nullptr, 0}, {1024, 1535, nullptr, 1},
-                                 {1536, 4095, nullptr, 1}, {4096, 8191, &gTally, 0}});
+    SearchSpace space = spaceOf({{0, 511, &gTally, 1},
+                                 {512, 1023, nullptr, 0},
+                                 {1024, 1535, nullptr, 1},
+                                 {1536, 4095, nullptr, 1},
+                                 {4096, 8191, &gTally, 0}});
     CarveCandidate file;
     file.size = 1280;
     file.startRange = space.ranges.begin();
@@ -111,7 +117,8 @@ TEST(Advance, StepsThroughARangeThenToTheNextThenToTheHead) {
 
 TEST(BackToPreviousStart, GoesBackToTheNearestMarkWithinTenRanges) {
     SearchSpace space;
-    for (uint64_t i = 0; i < 15; ++i) space.ranges.push_back({i * 1000, i * 1000 + 999, nullptr, 0});
+    for (uint64_t i = 0; i < 15; ++i)
+        space.ranges.push_back({i * 1000, i * 1000 + 999, nullptr, 0});
     auto at = [&](size_t index) { return std::next(space.ranges.begin(), static_cast<long>(index)); };
     at(2)->fileStart = &gTally;
     at(5)->fileStart = &gTally;

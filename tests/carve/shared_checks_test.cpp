@@ -1,9 +1,10 @@
+#include "carve/shared_checks.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <vector>
 
-#include "carve/shared_checks.h"
 #include "support/test_files.h"
 
 namespace salvora {
@@ -11,7 +12,7 @@ namespace {
 
 // A candidate whose output file holds `bytes`; size is the written length.
 class WrittenFile {
-public:
+  public:
     explicit WrittenFile(const std::vector<uint8_t>& bytes) {
         path_ = dir_.path() / "out.bin";
         candidate.output = std::fopen(path_.string().c_str(), "w+b");
@@ -21,7 +22,7 @@ public:
     ~WrittenFile() { std::fclose(candidate.output); }
     CarveCandidate candidate;
 
-private:
+  private:
     test::TempDir dir_;
     std::filesystem::path path_;
 };

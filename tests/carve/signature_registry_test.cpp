@@ -1,9 +1,9 @@
+#include "carve/signature_registry.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "carve/signature_registry.h"
 
 namespace salvora {
 namespace {
@@ -16,7 +16,8 @@ template <int Id>
 uint32_t recogniseAs(const uint8_t*, uint32_t, uint32_t, const CarveCandidate&, CarveCandidate& fresh) {
     const std::string name = "r" + std::to_string(Id);
     gAsked.push_back(name);
-    if (gAccepting != name) return 0;
+    if (gAccepting != name)
+        return 0;
     resetCandidate(fresh);
     fresh.extension = "x";
     return 1;
@@ -26,15 +27,25 @@ const uint8_t kAb[] = {'A', 'B'};
 const uint8_t kAbcd[] = {'A', 'B', 'C', 'D'};
 const uint8_t kXy[] = {'X', 'Y'};
 
-void registerFirst(FamilyTally& tally) { registerSignature(0, kAb, 2, recogniseAs<1>, tally); }
-void registerSecond(FamilyTally& tally) { registerSignature(0, kAb, 2, recogniseAs<2>, tally); }
+void registerFirst(FamilyTally& tally) {
+    registerSignature(0, kAb, 2, recogniseAs<1>, tally);
+}
+void registerSecond(FamilyTally& tally) {
+    registerSignature(0, kAb, 2, recogniseAs<2>, tally);
+}
 void registerTwoOfOneFamily(FamilyTally& tally) {
     registerSignature(0, kAb, 2, recogniseAs<3>, tally);
     registerSignature(0, kAb, 2, recogniseAs<4>, tally);
 }
-void registerAtOffsetOne(FamilyTally& tally) { registerSignature(1, kXy, 2, recogniseAs<5>, tally); }
-void registerPatternless(FamilyTally& tally) { registerSignature(0, nullptr, 0, recogniseAs<6>, tally); }
-void registerLong(FamilyTally& tally) { registerSignature(0, kAbcd, 4, recogniseAs<7>, tally); }
+void registerAtOffsetOne(FamilyTally& tally) {
+    registerSignature(1, kXy, 2, recogniseAs<5>, tally);
+}
+void registerPatternless(FamilyTally& tally) {
+    registerSignature(0, nullptr, 0, recogniseAs<6>, tally);
+}
+void registerLong(FamilyTally& tally) {
+    registerSignature(0, kAbcd, 4, recogniseAs<7>, tally);
+}
 
 const FileFamily kFirst{"one", "", 0, 0, 1, 1, registerFirst};
 const FileFamily kSecond{"two", "", 0, 0, 1, 1, registerSecond};
@@ -50,7 +61,7 @@ EnabledFamilies list(std::initializer_list<EnabledFamily> pairs) {
 }
 
 class Lookup : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         gAsked.clear();
         gAccepting.clear();

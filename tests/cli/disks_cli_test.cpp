@@ -19,13 +19,15 @@ class MachineDisks : public ::testing::Test {
   protected:
     void SetUp() override {
         disk = firstDisk();
-        if (disk.empty()) GTEST_SKIP() << "this machine has no disk to list";
+        if (disk.empty())
+            GTEST_SKIP() << "this machine has no disk to list";
     }
     std::string disk;
 };
 
 TEST_F(MachineDisks, AdministratorSeesTheDisks) {
-    if (::geteuid() != 0) GTEST_SKIP() << "needs root";
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root";
     const auto run = runSalvora({"disks"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("  1  "), std::string::npos) << run.out;
@@ -34,7 +36,8 @@ TEST_F(MachineDisks, AdministratorSeesTheDisks) {
 }
 
 TEST_F(MachineDisks, WithoutRightsTheDisksAreListedAndTheReasonGiven) {
-    if (::geteuid() != 0) GTEST_SKIP() << "needs root to drop to another user";
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to drop to another user";
     SKIP_WITHOUT_TOOLS("setpriv");
     const auto run = runSalvora({"disks"}, test::asNobody());
     ASSERT_EQ(run.status, 0) << run.err;
@@ -45,7 +48,8 @@ TEST_F(MachineDisks, WithoutRightsTheDisksAreListedAndTheReasonGiven) {
 }
 
 TEST_F(MachineDisks, WithoutRightsADiskCannotBeOpened) {
-    if (::geteuid() != 0) GTEST_SKIP() << "needs root to drop to another user";
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to drop to another user";
     SKIP_WITHOUT_TOOLS("setpriv");
     for (const std::vector<std::string>& command : {std::vector<std::string>{"partitions", "1"},
                                                     {"partitions", disk},

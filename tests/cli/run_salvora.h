@@ -25,7 +25,8 @@ struct Run {
 inline Run runSalvora(const std::vector<std::string>& arguments, const std::string& prefix = "") {
     TempDir outputs;
     std::string command = prefix + " " + shellQuoted(SALVORA_EXE);
-    for (const std::string& argument : arguments) command += " " + shellQuoted(argument);
+    for (const std::string& argument : arguments)
+        command += " " + shellQuoted(argument);
     const auto out = outputs.path() / "out", err = outputs.path() / "err";
     command += " >" + out.string() + " 2>" + err.string() + " </dev/null";
     const int status = std::system(command.c_str());

@@ -22,7 +22,8 @@ TEST(RecoverDevice, PhotosComeBackFromABlockDeviceThatIsLeftUnchanged) {
     const fs::path card = dir.path() / "card.img";
     test::writeFile(card, image.bytes());
     test::LoopDevice loop(card.string());
-    if (loop.path().empty()) GTEST_SKIP() << "no loop device available (needs root)";
+    if (loop.path().empty())
+        GTEST_SKIP() << "no loop device available (needs root)";
 
     const fs::path out = dir.path() / "out";
     const std::string command = std::string(SALVORA_EXE) + " recover --device " + loop.path() + " --out " +

@@ -22,7 +22,8 @@ struct Outcome {
 
 std::string quote(const std::string& text) {
     std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    for (char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return quoted + "'";
 }
 
@@ -43,10 +44,12 @@ Outcome salvora(const std::string& arguments, const test::TempDir& dir) {
     return run;
 }
 
-bool haveTool(const char* tool) { return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0; }
+bool haveTool(const char* tool) {
+    return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
+}
 
 class RecoverImageCommand : public ::testing::Test {
-protected:
+  protected:
     test::TempDir dir;
     fs::path path(const std::string& name) const { return dir.path() / name; }
     void ImageWithOnePhoto() {
@@ -59,7 +62,8 @@ protected:
 // A camera's FAT32 card whose photographs were deleted: the photographs come
 // back byte-identical, in the order they were written, and the image is unchanged.
 TEST_F(RecoverImageCommand, DeletedPhotosOnAFatCardComeBackAndTheCardIsUntouched) {
-    if (!haveTool("mkfs.vfat") || !haveTool("mcopy")) GTEST_SKIP() << "dosfstools and mtools are needed";
+    if (!haveTool("mkfs.vfat") || !haveTool("mcopy"))
+        GTEST_SKIP() << "dosfstools and mtools are needed";
     const fs::path card = path("card.img");
     const std::vector<std::string> photos{"camera_640x480.jpg", "camera_320x240.jpg", "jfif_exif_160x120.jpg",
                                           "progressive_96x64.jpg", "jfif_plain_200x150.jpg"};
@@ -78,13 +82,15 @@ TEST_F(RecoverImageCommand, DeletedPhotosOnAFatCardComeBackAndTheCardIsUntouched
     const auto before = test::readFile(card);
     chmod(card.c_str(), 0444);
 
-    const Outcome run = salvora("recover --image " + quote(card.string()) + " --out " + quote(path("out").string()), dir);
+    const Outcome run =
+        salvora("recover --image " + quote(card.string()) + " --out " + quote(path("out").string()), dir);
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("Recovery Complete - 5 Files Recovered."), std::string::npos) << run.out;
     for (size_t i = 0; i < photos.size(); ++i) {
         char name[32];
         std::snprintf(name, sizeof name, "KV%05zu.jpg", i);
-        EXPECT_EQ(test::readFile(path("out") / name), test::readFile(test::dataPath("jpeg/" + photos[i]))) << name;
+        EXPECT_EQ(test::readFile(path("out") / name), test::readFile(test::dataPath("jpeg/" + photos[i])))
+            << name;
     }
     EXPECT_EQ(test::readFile(card), before);
 }
@@ -95,9 +101,11 @@ TEST_F(RecoverImageCommand, ImageIsUnchangedAfterAScanForEveryFamily) {
     test::ImageBuilder image(8 << 20);
     size_t offset = 65536;
     for (const auto& entry : fs::recursive_directory_iterator(test::dataPath(""))) {
-        if (!entry.is_regular_file() || entry.path().extension() == ".md") continue;
+        if (!entry.is_regular_file() || entry.path().extension() == ".md")
+            continue;
         const auto bytes = test::readFile(entry.path());
-        if (offset + bytes.size() > image.bytes().size() || bytes.size() > 256 * 1024) continue;
+        if (offset + bytes.size() > image.bytes().size() || bytes.size() > 256 * 1024)
+            continue;
         image.place(offset, bytes);
         offset += (bytes.size() + 65535) / 65536 * 65536;
     }
@@ -128,7 +136,8 @@ TEST_F(RecoverImageCommand, BadInputGetsOneClearMessageAndWritesNothing) {
         {"recover --image " + quote(path("missing.img").string()), 3, "missing.img"},
         {"recover --image " + quote(path("empty.img").string()), 3, "empty"},
         {"recover --image " + quote(path("folder.img").string()), 3, "folder"},
-        {"recover --image " + quote(path("good.img").string()) + " --out " + quote((path("blocker") / "sub").string()),
+        {"recover --image " + quote(path("good.img").string()) + " --out " +
+             quote((path("blocker") / "sub").string()),
          4, "destination"},
         {"recover --image " + quote(path("good.img").string()) + " --types jpg,xyz", 2, "xyz"},
         {"recover", 2, "--image"},
@@ -138,7 +147,8 @@ TEST_F(RecoverImageCommand, BadInputGetsOneClearMessageAndWritesNothing) {
     };
     for (const Case& c : cases) {
         const bool namesOut = c.arguments.find("--out") != std::string::npos;
-        const Outcome run = salvora(c.arguments + (namesOut ? "" : " --out " + quote(path("never").string())), dir);
+        const Outcome run =
+            salvora(c.arguments + (namesOut ? "" : " --out " + quote(path("never").string())), dir);
         EXPECT_EQ(run.status, c.status) << c.arguments << "\n" << run.err;
         EXPECT_NE(run.err.find(c.says), std::string::npos) << c.arguments << "\n" << run.err;
         EXPECT_FALSE(fs::exists(path("never"))) << c.arguments;

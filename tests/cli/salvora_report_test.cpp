@@ -25,7 +25,8 @@ int run(const std::string& arguments) {
 std::vector<std::string> lines(const fs::path& path) {
     std::ifstream in(path);
     std::vector<std::string> out;
-    for (std::string line; std::getline(in, line);) out.push_back(line);
+    for (std::string line; std::getline(in, line);)
+        out.push_back(line);
     return out;
 }
 
@@ -42,7 +43,8 @@ TEST(RecoverReport, RowsMatchTheGroundTruthOfTheImage) {
                                      {"jpeg/jfif_plain_200x150.jpg", 200704},
                                      {"bmp/circle_v5.bmp", 262144}};
     test::ImageBuilder image(1 << 20);
-    for (const Placed& file : placed) image.place(file.offset, test::readFile(test::dataPath(file.data)));
+    for (const Placed& file : placed)
+        image.place(file.offset, test::readFile(test::dataPath(file.data)));
     test::TempDir dir;
     test::writeFile(dir.path() / "card.img", image.bytes());
     for (const char* name : {"found.csv", "found.jsonl"}) {
@@ -75,7 +77,8 @@ TEST(RecoverInterrupt, InterruptKeepsSavedFilesAndRemovesTheOneInProgress) {
     const fs::path card = dir.path() / "card.img";
     test::ImageBuilder head(2 << 20);
     const auto photo = test::readFile(test::dataPath("jpeg/jfif_plain_200x150.jpg"));
-    for (size_t i = 0; i < 12; ++i) head.place(65536 * i, photo);
+    for (size_t i = 0; i < 12; ++i)
+        head.place(65536 * i, photo);
     // An ID3 tag that says it runs for 256 MiB of padding: the file is still
     // being followed when the interrupt comes.
     std::vector<uint8_t> id3{'I', 'D', '3', 3, 0, 0, 0x01, 0x00, 0x00, 0x00};
@@ -94,7 +97,8 @@ TEST(RecoverInterrupt, InterruptKeepsSavedFilesAndRemovesTheOneInProgress) {
     }
     // Wait until the twelve photos are saved, then interrupt.
     for (int i = 0; i < 200; ++i) {
-        if (fs::exists(out / "KV00012.mp3")) break;
+        if (fs::exists(out / "KV00012.mp3"))
+            break;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     kill(child, SIGINT);
@@ -104,11 +108,13 @@ TEST(RecoverInterrupt, InterruptKeepsSavedFilesAndRemovesTheOneInProgress) {
     EXPECT_EQ(WEXITSTATUS(status), 130);
     test::TempDir listing;
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(out)) names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(out))
+        names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     ASSERT_EQ(names.size(), 12u);
     EXPECT_EQ(names.back(), "KV00011.jpg");
-    for (const std::string& name : names) EXPECT_EQ(test::readFile(out / name), photo) << name;
+    for (const std::string& name : names)
+        EXPECT_EQ(test::readFile(out / name), photo) << name;
 }
 
 TEST(RecoverKeepGoing, GoodImageReportsNothingUnreadable) {
@@ -117,8 +123,8 @@ TEST(RecoverKeepGoing, GoodImageReportsNothingUnreadable) {
     image.place(4096, test::readFile(test::dataPath("jpeg/jfif_plain_200x150.jpg")));
     test::writeFile(dir.path() / "card.img", image.bytes());
     const std::string command = std::string(SALVORA_EXE) + " recover --keep-going --quiet --image " +
-                                (dir.path() / "card.img").string() + " --out " + (dir.path() / "out").string() +
-                                " > " + (dir.path() / "summary.txt").string();
+                                (dir.path() / "card.img").string() + " --out " +
+                                (dir.path() / "out").string() + " > " + (dir.path() / "summary.txt").string();
     ASSERT_EQ(std::system(command.c_str()), 0);
     const auto summary = lines(dir.path() / "summary.txt");
     ASSERT_FALSE(summary.empty());

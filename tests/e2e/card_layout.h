@@ -3,12 +3,12 @@
 // and finds what a recovery saved for each of them.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "support/recovery_harness.h"
 
@@ -56,7 +56,8 @@ class CardLayout {
 // The file the recovery saved starting at `offset`, or null.
 inline const SavedFile* savedAt(const Recovery& recovery, uint64_t offset) {
     for (const SavedFile& file : recovery.saved) {
-        if (file.startOffset == offset) return &file;
+        if (file.startOffset == offset)
+            return &file;
     }
     return nullptr;
 }
@@ -73,7 +74,8 @@ inline std::vector<uint8_t> prefix(const std::vector<uint8_t>& bytes, size_t len
 }
 
 // Expects the file placed at `placed` back byte for byte under `extension`.
-inline void expectRecovered(const Recovery& recovery, const PlacedFile& placed, const std::string& extension) {
+inline void expectRecovered(const Recovery& recovery, const PlacedFile& placed,
+                            const std::string& extension) {
     const SavedFile* saved = savedAt(recovery, placed.offset);
     ASSERT_NE(saved, nullptr) << placed.name << " was not recovered";
     EXPECT_EQ(saved->extension, extension) << placed.name;

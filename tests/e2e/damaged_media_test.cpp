@@ -38,8 +38,10 @@ Outcome scan(MediaReader& medium) {
     ScanObserver quiet;
     Outcome outcome;
     clearLastErrorText();
-    outcome.result = runScan(medium, dir.folder(), test::onlyFamilies({"jpg"}), space, 0, quiet, outcome.saved);
-    for (const auto& name : dir.fileNames()) outcome.files[name] = readFile(dir.path() / name);
+    outcome.result =
+        runScan(medium, dir.folder(), test::onlyFamilies({"jpg"}), space, 0, quiet, outcome.saved);
+    for (const auto& name : dir.fileNames())
+        outcome.files[name] = readFile(dir.path() / name);
     return outcome;
 }
 
@@ -55,7 +57,8 @@ TEST(DamagedMedia, CardPulledOutEndsTheScanWithItsErrorAndKeepsSavedPhotos) {
     ASSERT_GE(outcome.saved, 4u);
     size_t i = 0;
     for (const auto& [name, bytes] : outcome.files) {
-        EXPECT_TRUE(bytes == photos[i]) << name << " has " << bytes.size() << " bytes, not " << photos[i].size();
+        EXPECT_TRUE(bytes == photos[i])
+            << name << " has " << bytes.size() << " bytes, not " << photos[i].size();
         ++i;
     }
 }
@@ -88,7 +91,8 @@ TEST(DamagedMedia, KeepGoingReadsPastBadSectorsAndRecoversEveryIntactPhoto) {
     EXPECT_EQ(reported.size(), 3u);
     size_t intact = 0;
     for (const auto& photo : photos) {
-        for (const auto& [name, bytes] : outcome.files) intact += bytes == photo ? 1 : 0;
+        for (const auto& [name, bytes] : outcome.files)
+            intact += bytes == photo ? 1 : 0;
     }
     EXPECT_GE(intact, 11u);
 }

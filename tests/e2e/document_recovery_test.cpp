@@ -9,11 +9,11 @@ namespace {
 
 using test::CardLayout;
 using test::contentOf;
+using test::expectRecovered;
 using test::onlyFamilies;
 using test::PlacedFile;
 using test::recoverImage;
 using test::savedAt;
-using test::expectRecovered;
 
 TEST(PdfRecovery, DocumentsComeBackWholeWithTheLineEndAfterTheirLastEof) {
     CardLayout card(1 << 20);

@@ -36,7 +36,8 @@ TEST(ImageFileRecovery, PhotosComeBackFromAnImageFileIntoAFolderWithAnyName) {
     // The image ends in the last photo's last sector: the final read of the
     // scan is a short one at the end of the file.
     test::ImageBuilder image((offsets.back() + photos.back().size() + 511) / 512 * 512);
-    for (size_t i = 0; i < photos.size(); ++i) image.place(offsets[i], photos[i]);
+    for (size_t i = 0; i < photos.size(); ++i)
+        image.place(offsets[i], photos[i]);
 
     test::TempDir dir;
     const fs::path card = dir.path() / fs::path(u8"Karte \u00C4 \u5361.img");

@@ -45,13 +45,12 @@ TEST(JpegRecovery, PhotosOnACardComeBackByteIdenticalInOrder) {
     }
 }
 
-
 // Two accepted starts that are later dropped (no end-of-image marker) at 512
 // and 1024 make the scan run with 512-byte blocks from offset 0, so its
 // refills start every 459,264 bytes.
 void placeDecoys(ImageBuilder& image) {
-    const std::vector<uint8_t> decoy{0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0, 1, 1, 0, 0,
-                                     1,    0,    1,    0,    0,    0xFF, 0xC0, 0x00, 0x11};
+    const std::vector<uint8_t> decoy{0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I',  'F',  0,    1,
+                                     1,    0,    0,    1,    0,    1,    0,   0,   0xFF, 0xC0, 0x00, 0x11};
     image.place(512, decoy);
     image.place(1024, decoy);
 }
@@ -161,7 +160,8 @@ TEST(JpegRecovery, NoiseMakesNoFilesAndPhotosAfterItComeBack) {
     const auto recovery = recoverImage(image.bytes(), test::onlyFamilies({"jpg"}));
     ASSERT_EQ(recovery.files.size(), photos.size());
     size_t i = 0;
-    for (const auto& [name, bytes] : recovery.files) EXPECT_EQ(bytes, photos[i++]) << name;
+    for (const auto& [name, bytes] : recovery.files)
+        EXPECT_EQ(bytes, photos[i++]) << name;
 }
 
 }  // namespace

@@ -15,7 +15,8 @@ using test::savedAt;
 
 EnabledFamilies allFamilies() {
     EnabledFamilies families = defaultEnabledFamilies();
-    for (EnabledFamily& pair : families) pair.enabled = pair.family ? 1 : 0;
+    for (EnabledFamily& pair : families)
+        pair.enabled = pair.family ? 1 : 0;
     return families;
 }
 
@@ -47,7 +48,8 @@ const std::vector<Expected> kCard{
 TEST(MixedCard, EveryFileComesBackByteIdenticalWithAllFamiliesEnabled) {
     CardLayout card(2 << 20);
     std::vector<PlacedFile> placed;
-    for (const Expected& expected : kCard) placed.push_back(card.add(expected.file));
+    for (const Expected& expected : kCard)
+        placed.push_back(card.add(expected.file));
     const auto recovery = test::recoverImage(card.bytes(), allFamilies());
     ASSERT_EQ(recovery.result, kScanFinished);
     EXPECT_EQ(recovery.saved.size(), kCard.size());
@@ -73,7 +75,8 @@ TEST(MixedCard, FilesSeparatedByNoiseComeBackByteIdentical) {
     std::vector<PlacedFile> placed;
     uint32_t seed = 1;
     for (const Expected& expected : kCard) {
-        if (expected.runsToNextFile || expected.extension == "indd") continue;
+        if (expected.runsToNextFile || expected.extension == "indd")
+            continue;
         placed.push_back(card.add(expected.file));
         card.noise(2, seed++);
     }

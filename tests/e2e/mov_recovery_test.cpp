@@ -28,7 +28,9 @@ std::string name(size_t number, const std::string& extension) {
     return text + extension;
 }
 
-size_t roundUp(size_t n) { return (n + kCluster - 1) / kCluster * kCluster; }
+size_t roundUp(size_t n) {
+    return (n + kCluster - 1) / kCluster * kCluster;
+}
 
 std::vector<uint8_t> head(const std::vector<uint8_t>& bytes, size_t length) {
     return {bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(length == 0 ? bytes.size() : length)};

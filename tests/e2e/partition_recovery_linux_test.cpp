@@ -35,7 +35,8 @@ class PhotoDisk : public ::testing::Test {
             test::makeFat(disk, 43008, 81920, 32, "THREE") && test::copyIntoFat(disk, 2048, photo[0]) &&
             test::copyIntoFat(disk, 10240, photo[1]) && test::copyIntoFat(disk, 43008, photo[2]) &&
             test::makeNtfs(disk, 124928, 16384, "FOUR", {photo[3]});
-        for (const fs::path& path : photo) photos_.push_back(readFile(path));
+        for (const fs::path& path : photo)
+            photos_.push_back(readFile(path));
         image_ = disk.string();
     }
 

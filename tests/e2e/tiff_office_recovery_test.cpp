@@ -42,7 +42,8 @@ std::string name(size_t number, const std::string& extension) {
 
 const SavedFile* savedAt(const test::Recovery& recovery, size_t offset) {
     for (const SavedFile& file : recovery.saved) {
-        if (file.startOffset == offset) return &file;
+        if (file.startOffset == offset)
+            return &file;
     }
     return nullptr;
 }
@@ -55,7 +56,8 @@ TEST(TiffOfficeRecovery, FilesOnACardComeBackByteIdenticalWithTheirExtensions) {
         {"tiff/exif_be.tif", "tif"},     {"tiff/kodak_make.tif", "dcr"}, {"samples/Nikon.nef", "nef"},
     };
     std::vector<std::string> paths;
-    for (const auto& file : files) paths.push_back(file.first);
+    for (const auto& file : files)
+        paths.push_back(file.first);
     ImageBuilder image(1 << 20);
     const std::vector<Placed> placed = layOut(image, paths, 4096, 2 * 4096);
 

@@ -27,7 +27,9 @@ std::string name(size_t number, const std::string& extension) {
     return text + extension;
 }
 
-size_t roundUp(size_t n) { return (n + kCluster - 1) / kCluster * kCluster; }
+size_t roundUp(size_t n) {
+    return (n + kCluster - 1) / kCluster * kCluster;
+}
 
 // Lays the files one after the other on cluster boundaries, with unrelated
 // bytes in the slack after each, and checks that each comes back in order.

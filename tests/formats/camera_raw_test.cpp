@@ -70,7 +70,8 @@ TEST(CameraRawRecognition, EachFamilyRefusesTheOthersFiles) {
         {recogniseX3f, "Sigma.x3f"},    {recogniseOrf, "none"}};
     for (const auto& [recognise, own] : families) {
         for (const std::string& file : files) {
-            if (file.find(own) != std::string::npos) continue;
+            if (file.find(own) != std::string::npos)
+                continue;
             EXPECT_EQ(extensionOf(recognise, sample(file)), "refused") << own << " on " << file;
         }
     }

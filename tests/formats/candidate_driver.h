@@ -72,9 +72,11 @@ inline Followed follow(CarveCandidate& candidate, const std::vector<uint8_t>& me
 // (what the engine would have written: whole blocks). Leaves size as the
 // check settles it.
 inline void runEndCheck(CarveCandidate& candidate, const std::vector<uint8_t>& written) {
-    if (!candidate.endCheck) return;
+    if (!candidate.endCheck)
+        return;
     std::FILE* file = std::tmpfile();
-    if (!written.empty()) std::fwrite(written.data(), 1, written.size(), file);
+    if (!written.empty())
+        std::fwrite(written.data(), 1, written.size(), file);
     std::fflush(file);
     candidate.output = file;
     candidate.endCheck(candidate);
@@ -87,13 +89,15 @@ inline void runEndCheck(CarveCandidate& candidate, const std::vector<uint8_t>& w
 // recogniser refuses.
 inline int64_t carve(RecogniseFn recognise, const std::vector<uint8_t>& media, uint32_t blockSize) {
     CarveCandidate candidate;
-    if (!recogniseWindow(recognise, media, candidate)) return -1;
+    if (!recogniseWindow(recognise, media, candidate))
+        return -1;
     const Followed followed = follow(candidate, media, blockSize);
     const uint64_t written = std::min<uint64_t>(uint64_t{followed.blocks} * blockSize, media.size());
     std::vector<uint8_t> output(media.begin(), media.begin() + static_cast<std::ptrdiff_t>(written));
     output.resize(uint64_t{followed.blocks} * blockSize, 0);
     runEndCheck(candidate, output);
-    if (candidate.size > 0 && candidate.size < candidate.minSize) return 0;
+    if (candidate.size > 0 && candidate.size < candidate.minSize)
+        return 0;
     return static_cast<int64_t>(std::min<uint64_t>(candidate.size, output.size()));
 }
 

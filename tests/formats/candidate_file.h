@@ -24,14 +24,15 @@ inline std::vector<uint8_t> windowOf(const std::vector<uint8_t>& bytes, size_t l
 }
 
 class CandidateFile {
-public:
+  public:
     explicit CandidateFile(const std::vector<uint8_t>& bytes, const char* extension = nullptr) {
         // Opened the way the engine opens a recovered file, in one folder for the whole test run.
         static TempDir folder;
         static unsigned number = 0;
         path_ = folder.path() / ("output" + std::to_string(number++));
         file_ = std::fopen(path_.string().c_str(), "w+b");
-        if (!file_) throw std::runtime_error("cannot create a temporary file");
+        if (!file_)
+            throw std::runtime_error("cannot create a temporary file");
         if (!bytes.empty() && std::fwrite(bytes.data(), bytes.size(), 1, file_) != 1) {
             std::fclose(file_);
             throw std::runtime_error("cannot write a temporary file");
@@ -51,7 +52,7 @@ public:
     CarveCandidate& candidate() { return candidate_; }
     std::FILE* file() const { return file_; }
 
-private:
+  private:
     std::filesystem::path path_;
     std::FILE* file_ = nullptr;
     CarveCandidate candidate_;

@@ -17,7 +17,7 @@ struct DirectoryEntry {
 };
 
 class CompoundBuilder {
-public:
+  public:
     static constexpr uint32_t kEndOfChain = 0xFFFFFFFE;
     static constexpr uint32_t kFree = 0xFFFFFFFF;
 
@@ -30,13 +30,17 @@ public:
         const uint32_t directorySectors = (static_cast<uint32_t>(entries.size()) + 3) / 4;
         bytes_.assign(512 + size_t{usedSectors} * 512, 0);
         writeHeader(difatSectors);
-        for (uint32_t s = 0; s < fatSectors * 128; ++s) fat(s, s < usedSectors ? kEndOfChain : kFree);
-        for (uint32_t s = 0; s < fatSectors; ++s) fat(s, 0xFFFFFFFD);
-        for (uint32_t d = 0; d < difatSectors; ++d) writeDifatSector(d, difatSectors);
+        for (uint32_t s = 0; s < fatSectors * 128; ++s)
+            fat(s, s < usedSectors ? kEndOfChain : kFree);
+        for (uint32_t s = 0; s < fatSectors; ++s)
+            fat(s, 0xFFFFFFFD);
+        for (uint32_t d = 0; d < difatSectors; ++d)
+            writeDifatSector(d, difatSectors);
         for (uint32_t d = 0; d < directorySectors; ++d) {
             fat(firstDirectory_ + d, d + 1 < directorySectors ? firstDirectory_ + d + 1 : kEndOfChain);
         }
-        for (size_t i = 0; i < entries.size(); ++i) entry(static_cast<uint32_t>(i), entries[i]);
+        for (size_t i = 0; i < entries.size(); ++i)
+            entry(static_cast<uint32_t>(i), entries[i]);
     }
 
     static size_t sectorOffset(uint32_t sector) { return 512 + size_t{sector} * 512; }
@@ -68,20 +72,22 @@ public:
         return *this;
     }
     CompoundBuilder& le32(size_t at, uint32_t value) {
-        for (int i = 0; i < 4; ++i) bytes_[at + i] = static_cast<uint8_t>(value >> (8 * i));
+        for (int i = 0; i < 4; ++i)
+            bytes_[at + i] = static_cast<uint8_t>(value >> (8 * i));
         return *this;
     }
 
     std::vector<uint8_t>& bytes() { return bytes_; }
 
-private:
+  private:
     void writeHeader(uint32_t difatSectors) {
         const uint8_t signature[] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
         std::copy(std::begin(signature), std::end(signature), bytes_.begin());
         le16(24, 0x3E).le16(26, 3).le16(28, 0xFFFE).le16(30, 9).le16(32, 6);
         le32(44, fatSectors_).le32(48, firstDirectory_).le32(56, 4096).le32(60, kEndOfChain);
         le32(64, 0).le32(68, difatSectors ? fatSectors_ : kEndOfChain).le32(72, difatSectors);
-        for (uint32_t i = 0; i < 109; ++i) le32(76 + 4 * i, i < fatSectors_ ? i : kFree);
+        for (uint32_t i = 0; i < 109; ++i)
+            le32(76 + 4 * i, i < fatSectors_ ? i : kFree);
     }
 
     void writeDifatSector(uint32_t d, uint32_t difatSectors) {

@@ -16,7 +16,8 @@ std::vector<uint8_t> sample() {
 
 std::vector<uint8_t> withPageCount(uint32_t count) {
     std::vector<uint8_t> bytes = sample();
-    for (int i = 0; i < 4; ++i) bytes[280 + i] = static_cast<uint8_t>(count >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        bytes[280 + i] = static_cast<uint8_t>(count >> (8 * i));
     return bytes;
 }
 

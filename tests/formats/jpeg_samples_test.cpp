@@ -11,7 +11,8 @@ namespace {
 std::vector<std::string> cameraSamples() {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(test::dataPath("samples"))) {
-        if (entry.path().extension() == ".jpg") names.push_back(entry.path().filename().string());
+        if (entry.path().extension() == ".jpg")
+            names.push_back(entry.path().filename().string());
     }
     std::sort(names.begin(), names.end());
     return names;
@@ -25,7 +26,8 @@ TEST(JpegSamples, EveryCameraJpegIsRecognised) {
         auto window = test::readFile(test::dataPath("samples/" + name));
         window.resize(std::max<size_t>(window.size(), 65536), 0);
         CarveCandidate none, fresh;
-        EXPECT_EQ(recogniseJpeg(window.data(), static_cast<uint32_t>(window.size()), 0, none, fresh), 1u) << name;
+        EXPECT_EQ(recogniseJpeg(window.data(), static_cast<uint32_t>(window.size()), 0, none, fresh), 1u)
+            << name;
         EXPECT_GE(fresh.minSize, 288u) << name;
     }
 }

@@ -1,3 +1,5 @@
+#include "formats/jpeg.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -5,13 +7,14 @@
 
 #include "carve/signature_registry.h"
 #include "formats/family_table.h"
-#include "formats/jpeg.h"
 #include "support/test_files.h"
 
 namespace salvora {
 namespace {
 
-std::vector<uint8_t> window() { return std::vector<uint8_t>(65536, 0); }
+std::vector<uint8_t> window() {
+    return std::vector<uint8_t>(65536, 0);
+}
 
 // Writes a marker segment of total length 2 + length at `at`; returns the next position.
 size_t segment(std::vector<uint8_t>& w, size_t at, uint8_t code, uint16_t length) {
@@ -50,7 +53,8 @@ TEST(RecogniseJpeg, OtherMarkerAfterTheHeaderSegmentsGivesMinSize288) {
 TEST(RecogniseJpeg, HeaderSegmentsRunningPast3072GiveTheirStopAsMinSize) {
     auto w = startOfImage();
     size_t at = 2;
-    while (at < 3072) at = segment(w, at, 0xE1, 1000);
+    while (at < 3072)
+        at = segment(w, at, 0xE1, 1000);
     CarveCandidate none, fresh;
     ASSERT_EQ(recognise(w, none, fresh), 1u);
     EXPECT_EQ(fresh.minSize, at);

@@ -11,10 +11,10 @@
 namespace salvora {
 namespace {
 
-using test::Recognised;
 using test::dataPath;
 using test::feedBlocks;
 using test::readFile;
+using test::Recognised;
 using test::windowWith;
 
 // An atom of `type` with `body` bytes of zeros (or the given body); the size
@@ -30,11 +30,16 @@ std::vector<uint8_t> atom(const std::string& type, size_t bodyLength) {
     return atom(type, std::vector<uint8_t>(bodyLength, 0));
 }
 // An atom header alone, with the given size field.
-std::vector<uint8_t> header(const std::string& type, int64_t sizeField) { return atom(type, {}, sizeField); }
-std::vector<uint8_t> ftyp(const std::string& brands) { return atom("ftyp", {brands.begin(), brands.end()}); }
+std::vector<uint8_t> header(const std::string& type, int64_t sizeField) {
+    return atom(type, {}, sizeField);
+}
+std::vector<uint8_t> ftyp(const std::string& brands) {
+    return atom("ftyp", {brands.begin(), brands.end()});
+}
 std::vector<uint8_t> concat(std::initializer_list<std::vector<uint8_t>> parts) {
     std::vector<uint8_t> bytes;
-    for (const auto& part : parts) test::append(bytes, part);
+    for (const auto& part : parts)
+        test::append(bytes, part);
     return bytes;
 }
 
@@ -42,7 +47,9 @@ Recognised recognise(const std::vector<uint8_t>& start, const CarveCandidate& cu
     return test::recogniseWith(recogniseMov, start, current);
 }
 
-std::string extensionOf(const std::vector<uint8_t>& start) { return test::extensionOf(recognise(start)); }
+std::string extensionOf(const std::vector<uint8_t>& start) {
+    return test::extensionOf(recognise(start));
+}
 
 // --- Registration ----------------------------------------------------------
 
@@ -81,15 +88,27 @@ TEST(MovBrands, MajorBrandNamesTheFile) {
 // ffmpeg lists "isom" among the compatible brands of every 3GPP file: the
 // major brand, not the first table row, decides.
 TEST(MovBrands, ThreeGppWithIsomCompatibilityStaysThreeGpp) {
-    EXPECT_EQ(extensionOf(ftyp(std::string("3gp4\0\0\2\0" "3gp4isomiso2", 20))), "3gp");
+    EXPECT_EQ(extensionOf(ftyp(std::string("3gp4\0\0\2\0"
+                                           "3gp4isomiso2",
+                                           20))),
+              "3gp");
     EXPECT_EQ(extensionOf(readFile(dataPath("movie/clip.3gp"))), "3gp");
 }
 
 TEST(MovBrands, CompatibleBrandsDecideInTableOrderWhenTheMajorBrandIsUnknown) {
     // The table's first row wins over a later one found earlier in the body.
-    EXPECT_EQ(extensionOf(ftyp(std::string("avc1\0\0\0\0" "3gp4mp42", 16))), "mp4");
-    EXPECT_EQ(extensionOf(ftyp(std::string("mp42\0\0\0\0" "3gp4", 12))), "mp4");
-    EXPECT_EQ(extensionOf(ftyp(std::string("XAVC\0\0\0\0" "qt  ", 12))), "mov");
+    EXPECT_EQ(extensionOf(ftyp(std::string("avc1\0\0\0\0"
+                                           "3gp4mp42",
+                                           16))),
+              "mp4");
+    EXPECT_EQ(extensionOf(ftyp(std::string("mp42\0\0\0\0"
+                                           "3gp4",
+                                           12))),
+              "mp4");
+    EXPECT_EQ(extensionOf(ftyp(std::string("XAVC\0\0\0\0"
+                                           "qt  ",
+                                           12))),
+              "mov");
 }
 
 TEST(MovBrands, FtypWithoutAKnownBrandLetsTheNextAtomDecide) {
@@ -159,7 +178,8 @@ TEST(MovRecognition, ImplausibleSizesAreRefused) {
 TEST(MovRecognition, ChainThatLeavesTheWindowIsRefused) {
     // "free" atoms of 4096 bytes all the way through the window.
     std::vector<uint8_t> start;
-    while (start.size() < 65536) test::append(start, atom("free", 4096 - 8));
+    while (start.size() < 65536)
+        test::append(start, atom("free", 4096 - 8));
     EXPECT_EQ(extensionOf(start), "(refused)");
     // A deciding atom whose header starts 8 bytes before the window's end is
     // not read; one 9 bytes before is.

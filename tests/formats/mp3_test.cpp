@@ -31,7 +31,8 @@ void append(std::vector<uint8_t>& to, const std::string& text) {
 // An ID3v2.3 tag of `size` bytes after its header (zeros: padding).
 std::vector<uint8_t> id3Tag(uint32_t size, uint8_t version = 3, uint8_t flags = 0) {
     std::vector<uint8_t> tag{'I', 'D', '3', version, 0, flags};
-    for (int shift : {21, 14, 7, 0}) tag.push_back(static_cast<uint8_t>(size >> shift & 0x7F));
+    for (int shift : {21, 14, 7, 0})
+        tag.push_back(static_cast<uint8_t>(size >> shift & 0x7F));
     tag.resize(10 + size, 0);
     return tag;
 }
@@ -62,7 +63,8 @@ std::vector<uint8_t> id3v1Tag() {
 // What a recovery keeps of `media` when a file starts at its first byte.
 int64_t carvedMp3(const std::vector<uint8_t>& media, uint32_t blockSize) {
     int64_t size = carve(recogniseId3, media, blockSize);
-    if (size < 0) size = carve(recogniseMpegAudio, media, blockSize);
+    if (size < 0)
+        size = carve(recogniseMpegAudio, media, blockSize);
     return size;
 }
 
@@ -91,7 +93,8 @@ TEST(MpegFrameLength, EveryHeaderGivesZeroOrALengthAFrameCanHave) {
     for (int b1 = 0; b1 < 256; ++b1) {
         for (int b2 = 0; b2 < 256; ++b2) {
             const uint32_t length = mpegFrameLength(static_cast<uint8_t>(b1), static_cast<uint8_t>(b2));
-            if (length == 0) continue;
+            if (length == 0)
+                continue;
             EXPECT_GE(length, 24u) << b1 << " " << b2;
             EXPECT_LE(length, 2881u) << b1 << " " << b2;
         }

@@ -60,7 +60,8 @@ std::vector<uint8_t> documentWith(const std::vector<DirectoryEntry>& entries) {
 }
 
 void put32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
 TEST(OleRecognition, AcceptsRealDocumentsNamedByTheirKeywords) {
@@ -290,7 +291,8 @@ TEST(OleDirectory, DamagedEntriesEndTheLookup) {
     }
     // A name that fills all 32 characters of its field has no terminator: a name size of 66 does not fit it.
     CompoundBuilder unterminated(1, 12, {kRoot, {"Workbook", 2}});
-    for (size_t i = 8; i < 32; ++i) unterminated.le16(unterminated.entryOffset(1) + 2 * i, 'x');
+    for (size_t i = 8; i < 32; ++i)
+        unterminated.le16(unterminated.entryOffset(1) + 2 * i, 'x');
     unterminated.le16(unterminated.entryOffset(1) + 64, 66);
     EXPECT_EQ(directoryExtension(unterminated.bytes()), "none");
     // Damage after the first match comes too late to matter.
@@ -311,7 +313,8 @@ TEST(OleDirectory, EmptyEntryEndsItsSectorOnly) {
 // its second directory sector was never named by it.
 TEST(OleDirectory, WalkReachesEveryDirectorySectorOfTheChain) {
     std::vector<DirectoryEntry> entries{kRoot};
-    for (int i = 0; i < 20; ++i) entries.push_back({"Stream" + std::to_string(i), 2});
+    for (int i = 0; i < 20; ++i)
+        entries.push_back({"Stream" + std::to_string(i), 2});
     entries.push_back({"PowerPoint Document", 2});
     EXPECT_EQ(directoryExtension(CompoundBuilder(1, 30, entries).bytes()), "ppt");
 }

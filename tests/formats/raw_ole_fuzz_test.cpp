@@ -52,30 +52,35 @@ std::vector<Range> hotRanges(const std::vector<uint8_t>& file) {
         const bool bigEndian = bytes.u8(0) == 'M';
         const size_t ifd = bytes.u32(4, bigEndian);
         const size_t end = ifd + 2 + size_t{bytes.u16(ifd, bigEndian)} * 12 + 4;
-        if (ifd < file.size()) ranges.push_back({ifd, std::min(end, file.size())});
+        if (ifd < file.size())
+            ranges.push_back({ifd, std::min(end, file.size())});
     }
     if (bytes.u8(0) == 0xD0 && file.size() >= 1024) {
         const size_t fat = 512 + size_t{bytes.le32(76)} * 512;
         const size_t directory = 512 + size_t{bytes.le32(48)} * 512;
-        if (fat + 512 <= file.size()) ranges.push_back({fat, fat + 512});
-        if (directory + 512 <= file.size()) ranges.push_back({directory, directory + 512});
+        if (fat + 512 <= file.size())
+            ranges.push_back({fat, fat + 512});
+        if (directory + 512 <= file.size())
+            ranges.push_back({directory, directory + 512});
     }
     return ranges;
 }
 
 class Mutator {
-public:
+  public:
     explicit Mutator(uint32_t seed) : random_(seed) {}
 
     std::vector<uint8_t> mutate(const std::vector<uint8_t>& original, const std::vector<Range>& hot) {
         std::vector<uint8_t> file = original;
         const uint32_t changes = 1 + below(6);
-        for (uint32_t i = 0; i < changes && !file.empty(); ++i) change(file, hot);
-        if (below(12) == 0 && !file.empty()) file.resize(below(static_cast<uint32_t>(file.size())));
+        for (uint32_t i = 0; i < changes && !file.empty(); ++i)
+            change(file, hot);
+        if (below(12) == 0 && !file.empty())
+            file.resize(below(static_cast<uint32_t>(file.size())));
         return file;
     }
 
-private:
+  private:
     uint32_t below(uint32_t n) { return n == 0 ? 0 : static_cast<uint32_t>(random_() % n); }
 
     size_t hotPosition(const std::vector<Range>& hot, size_t size) {
@@ -86,9 +91,12 @@ private:
 
     uint32_t interesting(size_t fileSize) {
         switch (below(4)) {
-            case 0: return static_cast<uint32_t>(fileSize) + below(3) - 1;
-            case 1: return below(static_cast<uint32_t>(fileSize) + 1);
-            default: return kInteresting[below(sizeof kInteresting / sizeof kInteresting[0])];
+            case 0:
+                return static_cast<uint32_t>(fileSize) + below(3) - 1;
+            case 1:
+                return below(static_cast<uint32_t>(fileSize) + 1);
+            default:
+                return kInteresting[below(sizeof kInteresting / sizeof kInteresting[0])];
         }
     }
 
@@ -103,9 +111,15 @@ private:
         const bool bigEndian = !file.empty() && file[0] == 'M';
         size_t at = hotPosition(hot, file.size());
         switch (below(6)) {
-            case 0: file[at] = static_cast<uint8_t>(random_()); break;
-            case 1: put(file, at & ~size_t{1}, interesting(file.size()), 2, bigEndian); break;
-            case 2: put(file, at & ~size_t{3}, interesting(file.size()), 4, bigEndian); break;
+            case 0:
+                file[at] = static_cast<uint8_t>(random_());
+                break;
+            case 1:
+                put(file, at & ~size_t{1}, interesting(file.size()), 2, bigEndian);
+                break;
+            case 2:
+                put(file, at & ~size_t{3}, interesting(file.size()), 4, bigEndian);
+                break;
             case 3:
                 file[below(static_cast<uint32_t>(file.size()))] ^= static_cast<uint8_t>(1 + below(255));
                 break;
@@ -120,9 +134,12 @@ private:
                 if (part == 0) {
                     put(file, at, kTiffTags[below(sizeof kTiffTags / sizeof kTiffTags[0])], 2, bigEndian);
                 }
-                if (part == 1) put(file, at + 2, below(20), 2, bigEndian);
-                if (part == 2) put(file, at + 4, interesting(file.size()), 4, bigEndian);
-                if (part == 3) put(file, at + 8, interesting(file.size()), 4, bigEndian);
+                if (part == 1)
+                    put(file, at + 2, below(20), 2, bigEndian);
+                if (part == 2)
+                    put(file, at + 4, interesting(file.size()), 4, bigEndian);
+                if (part == 3)
+                    put(file, at + 8, interesting(file.size()), 4, bigEndian);
                 break;
             }
         }
@@ -145,9 +162,11 @@ void recogniseAndEnd(const std::vector<uint8_t>& mutant, const std::string& labe
     for (RecogniseFn recognise : kRecognisers) {
         CarveCandidate current;
         CarveCandidate fresh;
-        if (!recognise(window.data(), static_cast<uint32_t>(window.size()), 0, current, fresh)) continue;
+        if (!recognise(window.data(), static_cast<uint32_t>(window.size()), 0, current, fresh))
+            continue;
         ASSERT_TRUE(fresh.extension && kExtensions.count(fresh.extension)) << label;
-        if (!fresh.endCheck) continue;
+        if (!fresh.endCheck)
+            continue;
         CandidateFile file(mutant, fresh.extension);
         file.candidate().endCheck = fresh.endCheck;
         fresh.endCheck(file.candidate());
@@ -184,7 +203,8 @@ void fuzz(const std::string& path, uint32_t seed) {
         const std::vector<uint8_t> mutant = mutator.mutate(original, hot);
         const std::string label = path + " mutant " + std::to_string(i);
         recogniseAndEnd(mutant, label);
-        if (::testing::Test::HasFatalFailure()) return;
+        if (::testing::Test::HasFatalFailure())
+            return;
         walkDirectly(mutant, static_cast<uint32_t>(i));
     }
 }

@@ -17,7 +17,8 @@ using test::recogniseWindow;
 std::vector<uint8_t> riff(const char* form, uint32_t size, bool bigEndian = false) {
     std::vector<uint8_t> bytes(64, 0);
     std::memcpy(bytes.data(), "RIFF", 4);
-    for (int i = 0; i < 4; ++i) bytes[4 + i] = static_cast<uint8_t>(size >> (bigEndian ? 24 - 8 * i : 8 * i));
+    for (int i = 0; i < 4; ++i)
+        bytes[4 + i] = static_cast<uint8_t>(size >> (bigEndian ? 24 - 8 * i : 8 * i));
     std::memcpy(bytes.data() + 8, form, std::strlen(form));
     return bytes;
 }

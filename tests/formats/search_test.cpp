@@ -1,14 +1,16 @@
+#include "formats/search.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
-#include "formats/search.h"
-
 namespace salvora {
 namespace {
 
-const uint8_t* bytes(const char* text) { return reinterpret_cast<const uint8_t*>(text); }
+const uint8_t* bytes(const char* text) {
+    return reinterpret_cast<const uint8_t*>(text);
+}
 
 TEST(FindBytes, FirstOccurrenceNoneAndEmptyPattern) {
     EXPECT_EQ(findBytes(bytes("abcabc"), 6, "ca", 2), std::optional<size_t>(2));
@@ -22,13 +24,14 @@ TEST(FindBytes, FirstOccurrenceNoneAndEmptyPattern) {
 
 TEST(OffsetPastMatch, PositionAfterTheMatchOrZero) {
     EXPECT_EQ(offsetPastMatch(bytes("..LYRICSEND.."), 5, "LYRICSEND", 9), 11u);
-    EXPECT_EQ(offsetPastMatch(bytes("..LYRICSEND.."), 2, "LYRICSEND", 9), 0u);  // starts at index 2, limit excludes it
+    EXPECT_EQ(offsetPastMatch(bytes("..LYRICSEND.."), 2, "LYRICSEND", 9),
+              0u);  // starts at index 2, limit excludes it
     EXPECT_EQ(offsetPastMatch(bytes("abcdefgh"), 6, "zz", 2), 0u);
 }
 
 // A little TIFF block builder: IFD 0 at 8, an optional Exif IFD and IFD 1.
 class TiffBlock {
-public:
+  public:
     explicit TiffBlock(bool bigEndian) : big_(bigEndian), data_(512, 0) {
         std::memcpy(data_.data(), bigEndian ? "MM\x00\x2a" : "II\x2a\x00", 4);
         put32(4, 8);
@@ -48,13 +51,14 @@ public:
     const uint8_t* data() const { return data_.data(); }
     size_t size() const { return data_.size(); }
 
-private:
+  private:
     void put16(size_t at, uint16_t v) {
         data_[at + (big_ ? 0 : 1)] = static_cast<uint8_t>(v >> 8);
         data_[at + (big_ ? 1 : 0)] = static_cast<uint8_t>(v);
     }
     void put32(size_t at, uint32_t v) {
-        for (int i = 0; i < 4; ++i) data_[at + (big_ ? 3 - i : i)] = static_cast<uint8_t>(v >> (8 * i));
+        for (int i = 0; i < 4; ++i)
+            data_[at + (big_ ? 3 - i : i)] = static_cast<uint8_t>(v >> (8 * i));
     }
     bool big_;
     std::vector<uint8_t> data_;

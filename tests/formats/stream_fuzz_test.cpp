@@ -91,7 +91,8 @@ class Mutator {
 
     std::vector<uint8_t> mutate(std::vector<uint8_t> bytes) {
         const int edits = 1 + static_cast<int>(below(6));
-        for (int i = 0; i < edits && !bytes.empty(); ++i) edit(bytes);
+        for (int i = 0; i < edits && !bytes.empty(); ++i)
+            edit(bytes);
         return bytes;
     }
 
@@ -117,7 +118,8 @@ class Mutator {
             case 2: {
                 const std::string& marker = kMarkers[below(std::size(kMarkers))];
                 const size_t at = below(static_cast<uint32_t>(bytes.size()));
-                for (size_t k = 0; k < marker.size() && at + k < bytes.size(); ++k) bytes[at + k] = marker[k];
+                for (size_t k = 0; k < marker.size() && at + k < bytes.size(); ++k)
+                    bytes[at + k] = marker[k];
                 break;
             }
             case 3:
@@ -169,8 +171,10 @@ void exercise(const std::vector<uint8_t>& bytes, Mutator& random, const std::str
             const std::string context = what + " / " + recogniser.name;
             ++accepted[recogniser.name];
             EXPECT_LE(fresh.expectedSize, recogniser.largestExpected + 1) << context;
-            if (exact) continue;
-            for (const uint32_t blockSize : {512u, 4096u}) followAndEnd(fresh, media, blockSize, context);
+            if (exact)
+                continue;
+            for (const uint32_t blockSize : {512u, 4096u})
+                followAndEnd(fresh, media, blockSize, context);
         }
     }
 }

@@ -15,7 +15,7 @@ struct TiffEntry {
 };
 
 class TiffBuilder {
-public:
+  public:
     TiffBuilder(bool bigEndian, size_t size) : bigEndian_(bigEndian), bytes_(size, 0) {
         bytes_[0] = bytes_[1] = bigEndian ? 'M' : 'I';
         u16(2, 42);
@@ -55,9 +55,10 @@ public:
 
     const std::vector<uint8_t>& bytes() const { return bytes_; }
 
-private:
+  private:
     void grow(size_t size) {
-        if (bytes_.size() < size) bytes_.resize(size, 0);
+        if (bytes_.size() < size)
+            bytes_.resize(size, 0);
     }
     void put(size_t at, uint32_t value, int width) {
         for (int i = 0; i < width; ++i) {

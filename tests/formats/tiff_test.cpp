@@ -267,7 +267,8 @@ TEST(TiffDataEnd, SelfReferencingSubDirectoryFailsWithoutHanging) {
 TEST(TiffDataEnd, DirectoriesThatMultiplyStopAtTheWorkBound) {
     TiffBuilder tiff(false, 400);
     tiff.directory(8, {{330, kLong, 24, 100}, {273, kLong, 1, 300}, {279, kLong, 1, 10}}, 8);
-    for (uint32_t i = 0; i < 24; ++i) tiff.u32(100 + 4 * i, 8);
+    for (uint32_t i = 0; i < 24; ++i)
+        tiff.u32(100 + 4 * i, 8);
     EXPECT_EQ(dataEnd(tiff.bytes(), 8, false), 0u);
 }
 

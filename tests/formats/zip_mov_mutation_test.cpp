@@ -21,13 +21,13 @@ using test::readFile;
 using test::windowWith;
 
 // Values that make lengths and offsets interesting.
-const uint32_t kEdgeValues[] = {0,          1,          7,          8,          9,          12,
-                                44,         45,         0xFF,       0x100,      0x101,      0xFFFF,
-                                0x10000,    0x3FFFFFFF, 0x40000000, 0x40000001, 0x7FFFFFFF, 0x80000000,
-                                0xFFFFFFF0, 0xFFFFFFFF};
+const uint32_t kEdgeValues[] = {0,          1,          7,          8,          9,
+                                12,         44,         45,         0xFF,       0x100,
+                                0x101,      0xFFFF,     0x10000,    0x3FFFFFFF, 0x40000000,
+                                0x40000001, 0x7FFFFFFF, 0x80000000, 0xFFFFFFF0, 0xFFFFFFFF};
 
 class Mutator {
-public:
+  public:
     explicit Mutator(uint32_t seed) : random_(seed) {}
 
     std::vector<uint8_t> mutate(std::vector<uint8_t> bytes) {
@@ -35,11 +35,21 @@ public:
         for (int i = 0; i < count && !bytes.empty(); ++i) {
             const size_t at = random_() % bytes.size();
             switch (random_() % 6) {
-                case 0: bytes[at] = static_cast<uint8_t>(random_()); break;
-                case 1: bytes[at] ^= static_cast<uint8_t>(1u << (random_() % 8)); break;
-                case 2: putField(bytes, at, kEdgeValues[random_() % std::size(kEdgeValues)], true); break;
-                case 3: putField(bytes, at, kEdgeValues[random_() % std::size(kEdgeValues)], false); break;
-                case 4: bytes.resize(at); break;
+                case 0:
+                    bytes[at] = static_cast<uint8_t>(random_());
+                    break;
+                case 1:
+                    bytes[at] ^= static_cast<uint8_t>(1u << (random_() % 8));
+                    break;
+                case 2:
+                    putField(bytes, at, kEdgeValues[random_() % std::size(kEdgeValues)], true);
+                    break;
+                case 3:
+                    putField(bytes, at, kEdgeValues[random_() % std::size(kEdgeValues)], false);
+                    break;
+                case 4:
+                    bytes.resize(at);
+                    break;
                 case 5: {  // repeat a piece (a record or atom seen twice)
                     const size_t length = std::min<size_t>(random_() % 64, bytes.size() - at);
                     std::vector<uint8_t> piece(bytes.begin() + static_cast<ptrdiff_t>(at),
@@ -54,7 +64,7 @@ public:
     }
     uint32_t next() { return static_cast<uint32_t>(random_()); }
 
-private:
+  private:
     static void putField(std::vector<uint8_t>& bytes, size_t at, uint32_t value, bool littleEndian) {
         for (size_t i = 0; i < 4 && at + i < bytes.size(); ++i) {
             const unsigned shift = littleEndian ? 8 * i : 24 - 8 * i;
@@ -71,7 +81,8 @@ uint64_t carveMutated(const std::vector<uint8_t>& file, RecogniseFn recognise, u
     const std::vector<uint8_t> window = windowWith(file);
     CarveCandidate none;
     CarveCandidate fresh;
-    if (recognise(window.data(), static_cast<uint32_t>(window.size()), 0, none, fresh) == 0) return 0;
+    if (recognise(window.data(), static_cast<uint32_t>(window.size()), 0, none, fresh) == 0)
+        return 0;
     const size_t blocks = test::feedBlocks(file, blockSize, fresh);
     std::vector<uint8_t> written = file;
     written.resize(blocks * blockSize, 0);
@@ -79,7 +90,8 @@ uint64_t carveMutated(const std::vector<uint8_t>& file, RecogniseFn recognise, u
     CarveCandidate& candidate = fresh;
     candidate.output = output.candidate.output;
     candidate.size = written.size();
-    if (candidate.endCheck) candidate.endCheck(candidate);
+    if (candidate.endCheck)
+        candidate.endCheck(candidate);
     candidate.output = nullptr;
     return candidate.size;
 }
@@ -126,13 +138,15 @@ TEST(ZipMovMutations, DamagedImagesRecoverWithoutHarm) {
         size_t offset = 4096;
         for (const std::string& path : paths) {
             const std::vector<uint8_t> file = mutator.mutate(readFile(dataPath(path)));
-            if (offset + file.size() > image.bytes().size()) break;
+            if (offset + file.size() > image.bytes().size())
+                break;
             image.place(offset, file);
             offset += (file.size() + 4095) / 4096 * 4096;
         }
         const auto recovery = test::recoverImage(image.bytes(), test::onlyFamilies({"zip", "mov"}));
         ASSERT_EQ(recovery.result, kScanFinished) << "round " << round;
-        for (const auto& [name, content] : recovery.files) EXPECT_LE(content.size(), image.bytes().size());
+        for (const auto& [name, content] : recovery.files)
+            EXPECT_LE(content.size(), image.bytes().size());
     }
 }
 

@@ -20,14 +20,16 @@ namespace salvora::test {
 // it ("w+b") and positioned after them as it leaves it. The file is closed
 // and deleted with the object.
 class WrittenCandidate {
-public:
+  public:
     explicit WrittenCandidate(const std::vector<uint8_t>& bytes) {
         static TempDir folder;
         static unsigned number = 0;
         path_ = folder.folder() + "written-" + std::to_string(++number);
         candidate.output = std::fopen(path_.c_str(), "w+b");
-        if (!candidate.output) throw std::runtime_error("cannot create " + path_);
-        if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), candidate.output);
+        if (!candidate.output)
+            throw std::runtime_error("cannot create " + path_);
+        if (!bytes.empty())
+            std::fwrite(bytes.data(), 1, bytes.size(), candidate.output);
         candidate.size = bytes.size();
     }
     ~WrittenCandidate() {
@@ -39,7 +41,7 @@ public:
 
     CarveCandidate candidate;
 
-private:
+  private:
     std::string path_;
 };
 
@@ -49,7 +51,8 @@ inline std::vector<uint8_t> windowWith(const std::vector<uint8_t>& bytes, size_t
                                        size_t at = 0) {
     std::vector<uint8_t> window(length, 0);
     const size_t count = at < length ? std::min(bytes.size(), length - at) : 0;
-    if (count > 0) std::memcpy(window.data() + at, bytes.data(), count);
+    if (count > 0)
+        std::memcpy(window.data() + at, bytes.data(), count);
     return window;
 }
 
@@ -67,22 +70,26 @@ inline size_t feedBlocks(const std::vector<uint8_t>& file, uint32_t blockSize, C
         std::memcpy(window.data() + blockSize, padded.data() + at, blockSize);
         ++blocks;
         uint32_t status = 1;
-        if (candidate.blockCheck) status = candidate.blockCheck(window.data(), 2 * blockSize, candidate);
+        if (candidate.blockCheck)
+            status = candidate.blockCheck(window.data(), 2 * blockSize, candidate);
         candidate.size += blockSize;
-        if (status == 2) break;
+        if (status == 2)
+            break;
     }
     return blocks;
 }
 
 inline void putBe32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(value >> (24 - 8 * i));
+    for (int i = 0; i < 4; ++i)
+        bytes[at + i] = static_cast<uint8_t>(value >> (24 - 8 * i));
 }
 inline void putLe16(std::vector<uint8_t>& bytes, size_t at, uint16_t value) {
     bytes[at] = static_cast<uint8_t>(value);
     bytes[at + 1] = static_cast<uint8_t>(value >> 8);
 }
 inline void putLe32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
 }
 inline void append(std::vector<uint8_t>& bytes, const std::string& text) {
     bytes.insert(bytes.end(), text.begin(), text.end());
@@ -101,7 +108,8 @@ inline Recognised recogniseWith(RecogniseFn recogniser, const std::vector<uint8_
                                 const CarveCandidate& current) {
     const std::vector<uint8_t> window = windowWith(start);
     Recognised result;
-    result.accepted = recogniser(window.data(), static_cast<uint32_t>(window.size()), 0, current, result.fresh) != 0;
+    result.accepted =
+        recogniser(window.data(), static_cast<uint32_t>(window.size()), 0, current, result.fresh) != 0;
     return result;
 }
 

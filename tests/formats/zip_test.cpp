@@ -12,10 +12,10 @@
 namespace salvora {
 namespace {
 
-using test::Recognised;
 using test::dataPath;
 using test::feedBlocks;
 using test::readFile;
+using test::Recognised;
 using test::windowWith;
 
 // A stored member: local header, name, content (no extra field).
@@ -35,7 +35,9 @@ Recognised recognise(const std::vector<uint8_t>& start, const CarveCandidate& cu
     return test::recogniseWith(recogniseZip, start, current);
 }
 
-std::string extensionOf(const std::vector<uint8_t>& start) { return test::extensionOf(recognise(start)); }
+std::string extensionOf(const std::vector<uint8_t>& start) {
+    return test::extensionOf(recognise(start));
+}
 
 // --- Registration and acceptance -------------------------------------------
 
@@ -157,17 +159,18 @@ std::vector<size_t> localHeaderOffsets(const std::vector<uint8_t>& archive) {
 // new file: it belongs to the archive in progress. The block size is chosen
 // so that each member in turn starts a block (the walk works with any size).
 TEST(ZipMembers, EveryMemberOnABlockBoundaryIsKnownAsTheNextMember) {
-    for (const std::string path : {"zip/stored.zip", "zip/descriptors.zip", "zip/stdin_piped.zip",
-                                   "zip/stdin.zip", "office/letter.odt", "office/slides.pptx",
-                                   "samples/OOXML.docx"}) {
+    for (const std::string path :
+         {"zip/stored.zip", "zip/descriptors.zip", "zip/stdin_piped.zip", "zip/stdin.zip",
+          "office/letter.odt", "office/slides.pptx", "samples/OOXML.docx"}) {
         const std::vector<uint8_t> archive = readFile(dataPath(path));
         for (const size_t offset : localHeaderOffsets(archive)) {
             for (const size_t blocks : {1u, 2u, 3u}) {
                 const uint32_t blockSize = static_cast<uint32_t>(offset / blocks);
-                if (offset % blocks != 0 || blockSize < 40) continue;
+                if (offset % blocks != 0 || blockSize < 40)
+                    continue;
                 CarveCandidate candidate = follow(archive, blockSize, offset);
-                const std::string where = path + " member at " + std::to_string(offset) + " block " +
-                                          std::to_string(blockSize);
+                const std::string where =
+                    path + " member at " + std::to_string(offset) + " block " + std::to_string(blockSize);
                 EXPECT_EQ(candidate.blockCheck, blockCheckZip) << where;
                 EXPECT_EQ(candidate.expectedSize, offset) << where;
                 const std::vector<uint8_t> rest(archive.begin() + static_cast<ptrdiff_t>(offset),

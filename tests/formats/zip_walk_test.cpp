@@ -81,7 +81,8 @@ TEST(ZipWalk, NamesOutsideAPackageLeaveTheExtensionAlone) {
     // Members named word/... without "[Content_Types].xml": an ordinary archive.
     std::vector<uint8_t> docx = readFile(dataPath("office/letter.docx"));
     for (size_t i = 0; i + 19 <= docx.size(); ++i) {
-        if (std::memcmp(docx.data() + i, "[Content_Types].xml", 19) == 0) docx[i + 1] = 'c';
+        if (std::memcmp(docx.data() + i, "[Content_Types].xml", 19) == 0)
+            docx[i + 1] = 'c';
     }
     EXPECT_EQ(walk(docx).extension, "zip");
 }
@@ -89,8 +90,8 @@ TEST(ZipWalk, NamesOutsideAPackageLeaveTheExtensionAlone) {
 // --- Archives that are dropped -----------------------------------------------
 
 TEST(ZipWalk, ArchiveCutAnywhereBeforeItsEndRecordIsDropped) {
-    for (const std::string path : {"zip/deflated.zip", "zip/descriptors.zip", "zip/stdin_piped.zip",
-                                   "office/letter.docx"}) {
+    for (const std::string path :
+         {"zip/deflated.zip", "zip/descriptors.zip", "zip/stdin_piped.zip", "office/letter.docx"}) {
         const std::vector<uint8_t> archive = readFile(dataPath(path));
         const size_t end = endRecordAt(archive);
         for (size_t length = 1; length < end + 22; ++length) {

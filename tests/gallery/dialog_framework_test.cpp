@@ -1,7 +1,7 @@
 // The dialog framework: modal runs, the binding table, default OK/Cancel
 // handling and the failure of a missing template.
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <functional>
 
@@ -13,7 +13,7 @@ namespace {
 
 // The gallery template run modally; `script` runs once the dialog exists.
 class ScriptedDialog : public DialogBase {
-public:
+  public:
     explicit ScriptedDialog(UINT templateId = IDD_GALLERY) : DialogBase(templateId) {}
 
     std::function<void(ScriptedDialog&)> script;
@@ -21,10 +21,11 @@ public:
     using DialogBase::OnMessage;
     bool initialised = false;
 
-protected:
+  protected:
     BOOL OnInitDialog() override {
         initialised = true;
-        if (script) script(*this);
+        if (script)
+            script(*this);
         return TRUE;
     }
 };

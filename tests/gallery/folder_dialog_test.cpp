@@ -1,13 +1,13 @@
 // The folder chooser over the shell's real folder browser, driven from its
 // own notifications.
-#include <gtest/gtest.h>
+#include "widgets/folder_dialog.h"
+
 #include <windows.h>
+#include <gtest/gtest.h>
 #include <shlobj.h>
 
 #include <filesystem>
 #include <functional>
-
-#include "widgets/folder_dialog.h"
 
 namespace salvora::widgets::test {
 namespace {
@@ -19,13 +19,15 @@ constexpr int kStatusControl = 0x3743;
 // A browser that never reaches the awaited selection is cancelled after this.
 constexpr UINT kPatienceMs = 5000;
 
-void press(HWND browser, int button) { PostMessageW(browser, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0); }
+void press(HWND browser, int button) {
+    PostMessageW(browser, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+}
 
 // A chooser that plays the user: once the browser is open it may move the
 // selection (`steer`), and when the selection satisfies `awaited` it presses
 // OK. A browser that never gets there is cancelled, so a test cannot hang.
 class DrivenFolderDialog : public CFolderDialog {
-public:
+  public:
     DrivenFolderDialog(const std::wstring& initial, std::function<void(HWND)> steer,
                        std::function<bool(const std::wstring&)> awaited)
         : CFolderDialog(initial.c_str()), steer_(std::move(steer)), awaited_(std::move(awaited)) {}
@@ -36,12 +38,13 @@ public:
 
     INT_PTR DoModal() override {
         const INT_PTR result = CFolderDialog::DoModal();
-        if (timer_) KillTimer(nullptr, timer_);
+        if (timer_)
+            KillTimer(nullptr, timer_);
         current_ = nullptr;
         return result;
     }
 
-protected:
+  protected:
     void OnInitialized() override {
         current_ = this;
         timer_ = SetTimer(nullptr, 0, kPatienceMs, GiveUp);
@@ -49,7 +52,8 @@ protected:
         wchar_t text[MAX_PATH] = {};
         GetDlgItemTextW(GetBrowserWindow(), kStatusControl, text, MAX_PATH);
         statusAtStart = text;
-        if (steer_) steer_(GetBrowserWindow());
+        if (steer_)
+            steer_(GetBrowserWindow());
     }
 
     void OnSelChanged(PCIDLIST_ABSOLUTE item) override {
@@ -60,9 +64,10 @@ protected:
         }
     }
 
-private:
+  private:
     static void CALLBACK GiveUp(HWND, UINT, UINT_PTR, DWORD) {
-        if (!current_) return;
+        if (!current_)
+            return;
         current_->timedOut = true;
         press(current_->GetBrowserWindow(), IDCANCEL);
     }
@@ -74,7 +79,7 @@ private:
 };
 
 class FolderChooser : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         folder = fs::temp_directory_path() / L"salvora-folder-chooser-with-a-long-name";
@@ -101,7 +106,8 @@ TEST_F(FolderChooser, OpensOnTheInitialFolderWithItsPathShortenedInTheStatusLine
         DrivenFolderDialog chooser(initial, nullptr,
                                    [this](const std::wstring& path) { return isTheFolder(path); });
         const INT_PTR result = chooser.DoModal();
-        if (chooser.timedOut && attempt < 3) continue;
+        if (chooser.timedOut && attempt < 3)
+            continue;
         EXPECT_FALSE(chooser.timedOut) << "the browser never selected the initial folder";
         EXPECT_EQ(result, IDOK);
         EXPECT_EQ(chooser.statusAtStart, initial.substr(0, 35) + L"...");
@@ -118,7 +124,8 @@ TEST_F(FolderChooser, FolderWithoutAFileSystemPathIsACancel) {
         SendMessageW(browser, BFFM_SETSELECTIONW, FALSE, reinterpret_cast<LPARAM>(computer));
         CoTaskMemFree(computer);
     };
-    DrivenFolderDialog chooser(initial, selectTheComputer, [](const std::wstring& path) { return path.empty(); });
+    DrivenFolderDialog chooser(initial, selectTheComputer,
+                               [](const std::wstring& path) { return path.empty(); });
     EXPECT_EQ(chooser.DoModal(), IDCANCEL);
     EXPECT_TRUE(chooser.okPressed) << "the browser never selected the computer";
     // The browsing left nothing behind: the folder is the initial one again.
@@ -127,8 +134,8 @@ TEST_F(FolderChooser, FolderWithoutAFileSystemPathIsACancel) {
 
 TEST_F(FolderChooser, CancelKeepsTheInitialFolder) {
     const std::wstring initial = folder.wstring();
-    DrivenFolderDialog chooser(initial, [](HWND browser) { press(browser, IDCANCEL); },
-                               [](const std::wstring&) { return false; });
+    DrivenFolderDialog chooser(
+        initial, [](HWND browser) { press(browser, IDCANCEL); }, [](const std::wstring&) { return false; });
     EXPECT_EQ(chooser.DoModal(), IDCANCEL);
     EXPECT_EQ(chooser.GetFolderPath(), initial);
 }

@@ -11,7 +11,8 @@ constexpr int kButtonIds[] = {IDC_PLAIN_BUTTON, IDC_FULL_BUTTON, IDC_TOGGLE_BUTT
 
 int clickIndex(int id) {
     for (int i = 0; i < 5; ++i) {
-        if (kButtonIds[i] == id) return i;
+        if (kButtonIds[i] == id)
+            return i;
     }
     return 5;
 }
@@ -49,11 +50,13 @@ BOOL GalleryDialog::OnInitDialog() {
     const int barsTop = buttonsTop + kButtonHeight + 2 * kMargin;
     Place(IDC_CAPTION_BARS, kMargin, barsTop, kBarWidth + 40, 16);
     const int barIds[] = {IDC_BAR_0, IDC_BAR_50, IDC_BAR_100, IDC_BAR_TEXT};
-    for (int i = 0; i < 4; ++i) Place(barIds[i], kMargin, barsTop + 20 + i * (kBarHeight + 8), kBarWidth, kBarHeight);
+    for (int i = 0; i < 4; ++i)
+        Place(barIds[i], kMargin, barsTop + 20 + i * (kBarHeight + 8), kBarWidth, kBarHeight);
     const int statusTop = barsTop + 20 + 4 * (kBarHeight + 8) + 4;
     Place(IDC_FOLDER_STATUS, kMargin, statusTop, kBarWidth + 40, 16);
     RECT client{0, 0, kBarWidth + 2 * kMargin + 40, statusTop + 16 + kMargin};
-    AdjustWindowRectEx(&client, GetWindowLongW(hwnd(), GWL_STYLE), FALSE, GetWindowLongW(hwnd(), GWL_EXSTYLE));
+    AdjustWindowRectEx(&client, GetWindowLongW(hwnd(), GWL_STYLE), FALSE,
+                       GetWindowLongW(hwnd(), GWL_EXSTYLE));
     SetWindowPos(hwnd(), nullptr, 40, 40, client.right - client.left, client.bottom - client.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 

@@ -22,7 +22,7 @@ constexpr COLORREF kBarStart = RGB(255, 30, 60);
 constexpr COLORREF kBarEnd = RGB(210, 210, 210);
 
 class GalleryDialog : public DialogBase {
-public:
+  public:
     GalleryDialog();
 
     CGdipButton plain;     // standard image only (pattern with a transparent band)
@@ -34,10 +34,10 @@ public:
     bool brokenLoaded = true;
     int clicks[6] = {};  // BN_CLICKED count per button, by index in the order above
 
-protected:
+  protected:
     BOOL OnInitDialog() override;
 
-private:
+  private:
     void Place(int id, int x, int y, int width, int height) const;
     void SetUpBar(CGradientProgressCtrl& bar, int id, int position);
 };

@@ -14,7 +14,8 @@ void pump(int milliseconds) {
 bool pumpUntil(const std::function<bool()>& done, int milliseconds) {
     const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
     while (!done()) {
-        if (GetTickCount64() >= end) return done();
+        if (GetTickCount64() >= end)
+            return done();
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&message);
@@ -75,10 +76,12 @@ namespace {
 
 bool pngEncoder(CLSID& encoder) {
     UINT count = 0, size = 0;
-    if (Gdiplus::GetImageEncodersSize(&count, &size) != Gdiplus::Ok || size == 0) return false;
+    if (Gdiplus::GetImageEncodersSize(&count, &size) != Gdiplus::Ok || size == 0)
+        return false;
     std::vector<uint8_t> storage(size);
     auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(storage.data());
-    if (Gdiplus::GetImageEncoders(count, size, codecs) != Gdiplus::Ok) return false;
+    if (Gdiplus::GetImageEncoders(count, size, codecs) != Gdiplus::Ok)
+        return false;
     for (UINT i = 0; i < count; ++i) {
         if (std::wstring(codecs[i].MimeType) == L"image/png") {
             encoder = codecs[i].Clsid;
@@ -92,7 +95,8 @@ bool pngEncoder(CLSID& encoder) {
 
 bool Picture::savePng(const std::wstring& path) const {
     CLSID encoder;
-    if (!pngEncoder(encoder)) return false;
+    if (!pngEncoder(encoder))
+        return false;
     Gdiplus::Bitmap bitmap(width_, height_, PixelFormat24bppRGB);
     for (int y = 0; y < height_; ++y) {
         for (int x = 0; x < width_; ++x) {

@@ -18,7 +18,7 @@ bool pumpUntil(const std::function<bool()>& done, int milliseconds);
 
 // The client area of a window as it is on screen, one COLORREF per pixel.
 class Picture {
-public:
+  public:
     static Picture ofClient(HWND window);
     static Picture ofWindow(HWND window);  // with frame and caption
 
@@ -28,7 +28,7 @@ public:
     // Writes the picture as a PNG file; false on failure.
     bool savePng(const std::wstring& path) const;
 
-private:
+  private:
     static Picture grab(HDC source, int width, int height);
     int width_ = 0;
     int height_ = 0;

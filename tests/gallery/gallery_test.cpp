@@ -1,9 +1,9 @@
 // The widgets in a real window: painted, driven (hover, press, disable,
 // progress positions, messages from another thread) and checked by reading
 // the pixels they painted.
-#include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
@@ -22,32 +22,42 @@ namespace salvora::widgets::test {
 namespace {
 
 class TestApp : public AppBase {
-public:
+  public:
     int Run() override { return 0; }
 };
 
 // Common controls, COM and GDI+ for the whole test program.
 class GuiEnvironment : public ::testing::Environment {
-public:
+  public:
     void SetUp() override { app_ = std::make_unique<TestApp>(); }
     void TearDown() override { app_.reset(); }
 
-private:
+  private:
     std::unique_ptr<TestApp> app_;
 };
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
 
-int red(COLORREF c) { return GetRValue(c); }
-int green(COLORREF c) { return GetGValue(c); }
-int blue(COLORREF c) { return GetBValue(c); }
+int red(COLORREF c) {
+    return GetRValue(c);
+}
+int green(COLORREF c) {
+    return GetGValue(c);
+}
+int blue(COLORREF c) {
+    return GetBValue(c);
+}
 
-bool closeTo(int actual, int expected, int tolerance) { return std::abs(actual - expected) <= tolerance; }
+bool closeTo(int actual, int expected, int tolerance) {
+    return std::abs(actual - expected) <= tolerance;
+}
 
 // Where the mouse rests when no test wants it over a widget.
-void parkCursor() { SetCursorPos(1200, 780); }
+void parkCursor() {
+    SetCursorPos(1200, 780);
+}
 
 class Gallery : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         parkCursor();
         ASSERT_TRUE(dialog.Create());
@@ -55,7 +65,8 @@ protected:
         SetForegroundWindow(dialog.hwnd());
         UpdateWindow(dialog.hwnd());
         pump(150);
-        ASSERT_TRUE(pumpUntil([this] { return dialog.plain.HaveBitmaps() && dialog.full.HaveBitmaps(); }, 3000));
+        ASSERT_TRUE(
+            pumpUntil([this] { return dialog.plain.HaveBitmaps() && dialog.full.HaveBitmaps(); }, 3000));
     }
     void TearDown() override { parkCursor(); }
 
@@ -66,9 +77,7 @@ protected:
         return Picture::ofClient(item(id));
     }
     // The dialog's own background, read where nothing is drawn.
-    COLORREF dialogBackground() const {
-        return Picture::ofClient(dialog.hwnd()).at(2, 2);
-    }
+    COLORREF dialogBackground() const { return Picture::ofClient(dialog.hwnd()).at(2, 2); }
     // Puts the mouse over the middle of a control and waits for the hover.
     bool hover(CGdipButton& button) {
         RECT rect;
@@ -82,7 +91,7 @@ protected:
 
 // The pattern image as decoded, to compare painted pixels with.
 class PatternImage {
-public:
+  public:
     PatternImage() { loaded_ = image_.Load(IDB_PATTERN, L"PNG"); }
     bool loaded() const { return loaded_; }
     Gdiplus::Color at(int x, int y) {
@@ -91,7 +100,7 @@ public:
         return colour;
     }
 
-private:
+  private:
     CGdiPlusBitmapResource image_;
     bool loaded_ = false;
 };
@@ -108,7 +117,8 @@ TEST_F(GradientBar, PositionZeroShowsTheButtonFaceColourWithoutText) {
     ASSERT_EQ(bar.width(), kBarWidth);
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
     for (int y = 0; y < bar.height(); ++y) {
-        for (int x = 0; x < bar.width(); ++x) ASSERT_EQ(bar.at(x, y), face) << x << "," << y;
+        for (int x = 0; x < bar.width(); ++x)
+            ASSERT_EQ(bar.at(x, y), face) << x << "," << y;
     }
 }
 
@@ -116,7 +126,8 @@ TEST_F(GradientBar, FullBarShowsAllOneHundredEightyBandsAndNoBackground) {
     const Picture bar = paintedNow(IDC_BAR_100);
     const int row = bar.height() / 2;
     int bands = 1;
-    for (int x = 1; x < bar.width(); ++x) bands += bar.at(x, row) != bar.at(x - 1, row);
+    for (int x = 1; x < bar.width(); ++x)
+        bands += bar.at(x, row) != bar.at(x - 1, row);
     EXPECT_EQ(bands, 180);
     EXPECT_EQ(bar.at(0, row), kBarStart);
     // The last band is one step short of the end colour.
@@ -206,7 +217,8 @@ TEST_F(ImageButton, StandardImageIsDrawnOverTheParentBackground) {
     for (int y = 0; y < kButtonHeight; ++y) {
         for (int x = 0; x < kOpaqueColumns; ++x) {
             const Gdiplus::Color expected = pattern.at(x, y);
-            ASSERT_EQ(button.at(x, y), RGB(expected.GetR(), expected.GetG(), expected.GetB())) << x << "," << y;
+            ASSERT_EQ(button.at(x, y), RGB(expected.GetR(), expected.GetG(), expected.GetB()))
+                << x << "," << y;
         }
     }
     // The transparent band shows what lies behind the button: the dialog's white.
@@ -248,7 +260,8 @@ TEST_F(ImageButton, HoverTracksTheMouseAndShowsALighterPicture) {
     EXPECT_EQ(dialog.plain.ToolTip(), nullptr);
 
     parkCursor();
-    ASSERT_TRUE(pumpUntil([&] { return !dialog.plain.IsHovering(); }, 3000)) << "no leave notification arrived";
+    ASSERT_TRUE(pumpUntil([&] { return !dialog.plain.IsHovering(); }, 3000))
+        << "no leave notification arrived";
     EXPECT_FALSE(dialog.plain.IsTracking());
     EXPECT_EQ(paintedNow(IDC_PLAIN_BUTTON).at(10, 10), normal.at(10, 10));
 }
@@ -361,12 +374,12 @@ TEST_F(ImageButton, MissingImageLoadsNothingAndPreparesNoPictures) {
 // PNG: to the path in SALVORA_GALLERY_SHOT, else widget-gallery.png here.
 TEST_F(Gallery, ScreenshotShowsEveryWidget) {
     SendMessageW(item(IDC_TOGGLE_BUTTON), BM_CLICK, 0, 0);
-    dialog.SetDlgItemText(IDC_FOLDER_STATUS, L"Folder status line: " +
-                                                 [] {
-                                                     const std::u16string shortText = shortenedStatusText(
-                                                         u"C:\\Users\\Photographer\\Pictures\\Holidays 2024");
-                                                     return std::wstring(shortText.begin(), shortText.end());
-                                                 }());
+    dialog.SetDlgItemText(
+        IDC_FOLDER_STATUS, L"Folder status line: " + [] {
+            const std::u16string shortText =
+                shortenedStatusText(u"C:\\Users\\Photographer\\Pictures\\Holidays 2024");
+            return std::wstring(shortText.begin(), shortText.end());
+        }());
     ASSERT_TRUE(hover(dialog.full));
     RedrawWindow(dialog.hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     pump(100);

@@ -1,9 +1,10 @@
 // What the drive reader keeps of the identity a drive reports.
+#include "media/device_identity.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "media/device_identity.h"
 #include "media/memory_reader.h"
 
 namespace salvora {
@@ -17,7 +18,8 @@ std::vector<uint8_t> descriptor(const char* vendor, const char* product, const c
     bytes[28] = static_cast<uint8_t>(bus);
     size_t at = 40;
     const auto put = [&](size_t field, const char* text) {
-        if (!text) return;
+        if (!text)
+            return;
         bytes[field] = static_cast<uint8_t>(at);
         std::memcpy(bytes.data() + at, text, std::strlen(text));
         at += std::strlen(text) + 1;

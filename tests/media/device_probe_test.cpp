@@ -1,8 +1,9 @@
+#include "media/device_probe.h"
+
 #include <gtest/gtest.h>
 
 #include <optional>
 
-#include "media/device_probe.h"
 #include "media/memory_reader.h"
 
 namespace salvora {
@@ -21,7 +22,8 @@ struct FakeDrive : DeviceQueries {
     std::vector<uint32_t> reads;
 
     bool driveGeometry(DriveGeometry& out) override {
-        if (geometry) out = *geometry;
+        if (geometry)
+            out = *geometry;
         return geometry.has_value();
     }
     bool driveGeometryEx(DriveGeometry& out, uint64_t& size) override {
@@ -60,7 +62,8 @@ Opened opened(FakeDrive& drive) {
     reader.sectorsPerTrack = 0;
     const uint64_t reported = probeDevice(drive, reader);
     reconcileGeometry(reader, reported);
-    return {reader.sectorSize, reader.cylinders, reader.headsPerCylinder, reader.sectorsPerTrack, reader.size};
+    return {reader.sectorSize, reader.cylinders, reader.headsPerCylinder, reader.sectorsPerTrack,
+            reader.size};
 }
 
 TEST(DeviceProbe, DriveAnsweringEverythingKeepsItsGeometryAndLength) {
@@ -149,13 +152,13 @@ TEST(DeviceProbe, LengthComesFromTheFirstQueryThatTellsOne) {
     drive.diskSize = 3000 * 512;
     drive.file = 2000 * 512;
     drive.end = 1000 * 512;
-    EXPECT_EQ(opened(drive).size, 2000u * 512);   // file size before disk size and end
+    EXPECT_EQ(opened(drive).size, 2000u * 512);  // file size before disk size and end
     drive.file = 0;
-    EXPECT_EQ(opened(drive).size, 3000u * 512);   // then the extended geometry's disk size
+    EXPECT_EQ(opened(drive).size, 3000u * 512);  // then the extended geometry's disk size
     drive.diskSize = 0;
-    EXPECT_EQ(opened(drive).size, 1000u * 512);   // then the end position
+    EXPECT_EQ(opened(drive).size, 1000u * 512);  // then the end position
     drive.length = 4000 * 512;
-    EXPECT_EQ(opened(drive).size, 4000u * 512);   // the length query before all
+    EXPECT_EQ(opened(drive).size, 4000u * 512);  // the length query before all
 }
 
 TEST(DeviceProbe, SizeFromTheGeometryWhenNoQueryTellsALength) {

@@ -1,9 +1,10 @@
 // The platform's drive opener, run on what every test machine has: a plain
 // file standing in for a drive (the drive queries all fail on it, so every
 // fallback is taken) and a drive that does not exist.
+#include "media/device_reader.h"
+
 #include <gtest/gtest.h>
 
-#include "media/device_reader.h"
 #include "media/error_text.h"
 #include "support/test_files.h"
 
@@ -12,7 +13,8 @@ namespace {
 
 std::vector<uint8_t> sectorsNumbered(size_t count) {
     std::vector<uint8_t> bytes(count * 512);
-    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i / 512 + i % 7);
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<uint8_t>(i / 512 + i % 7);
     return bytes;
 }
 
@@ -61,7 +63,7 @@ TEST(DeviceReader, MissingDriveIsNotOpenedAndSaysWhich) {
     clearLastErrorText();
     EXPECT_FALSE(openDevice(path, nullptr, kDefaultOpenFlags, &why));
     EXPECT_NE(why.find(path), std::string::npos) << why;
-    EXPECT_EQ(lastErrorText(), "");  // an open failure is no read error
+    EXPECT_EQ(lastErrorText(), "");                              // an open failure is no read error
     EXPECT_FALSE(openDevice(path, nullptr, kDefaultOpenFlags));  // no reason wanted
 }
 

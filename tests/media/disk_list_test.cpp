@@ -35,7 +35,8 @@ class FakeDisks : public DiskSource {
 
     std::vector<std::string> candidatePaths() override {
         std::vector<std::string> paths;
-        for (const auto& drive : drives) paths.push_back(drive.first);
+        for (const auto& drive : drives)
+            paths.push_back(drive.first);
         return paths;
     }
 
@@ -45,7 +46,8 @@ class FakeDisks : public DiskSource {
         const Drive& drive = find(path);
         failure = drive.failure;
         whyNot = "reason for " + path;
-        if (drive.failure != OpenFailure::kNone && !drive.describedOnly) return nullptr;
+        if (drive.failure != OpenFailure::kNone && !drive.describedOnly)
+            return nullptr;
         auto reader = std::make_unique<NotingReader>(&closed[path]);
         reader->devicePath = drive.devicePath.empty() ? path : drive.devicePath;
         reader->revision = drive.revision;
@@ -57,7 +59,8 @@ class FakeDisks : public DiskSource {
   private:
     const Drive& find(const std::string& path) const {
         for (const auto& drive : drives) {
-            if (drive.first == path) return drive.second;
+            if (drive.first == path)
+                return drive.second;
         }
         static const Drive none;
         return none;

@@ -1,7 +1,8 @@
+#include "media/keep_going_reader.h"
+
 #include <gtest/gtest.h>
 
 #include "media/error_text.h"
-#include "media/keep_going_reader.h"
 #include "support/faulty_reader.h"
 
 namespace salvora {
@@ -9,7 +10,8 @@ namespace {
 
 std::vector<uint8_t> pattern(size_t size) {
     std::vector<uint8_t> bytes(size);
-    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(i % 251 + 1);
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<uint8_t>(i % 251 + 1);
     return bytes;
 }
 

@@ -1,6 +1,7 @@
 // The block-device reader on a real Linux block device: a loop device over
 // an image file (needs root and the loop driver; skipped otherwise).
 #include <gtest/gtest.h>
+
 #include <string>
 
 #include "media/device_reader.h"
@@ -13,11 +14,13 @@ namespace {
 TEST(BlockDevice, LoopDeviceOpensWithItsSizeAndReadsLikeTheImage) {
     test::TempDir dir;
     std::vector<uint8_t> bytes(3 << 20);
-    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 13 + i / 4093);
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<uint8_t>(i * 13 + i / 4093);
     const auto image = dir.path() / "card.img";
     test::writeFile(image, bytes);
     test::LoopDevice loop(image.string());
-    if (loop.path().empty()) GTEST_SKIP() << "no loop device available (needs root)";
+    if (loop.path().empty())
+        GTEST_SKIP() << "no loop device available (needs root)";
 
     std::string why;
     auto reader = openDevice(loop.path(), nullptr, kDefaultOpenFlags, &why);

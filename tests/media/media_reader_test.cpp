@@ -12,17 +12,18 @@ namespace {
 
 std::vector<uint8_t> countingBytes(size_t size) {
     std::vector<uint8_t> bytes(size);
-    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(i * 7 + i / 251);
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<uint8_t>(i * 7 + i / 251);
     return bytes;
 }
 
 // A medium that records the device reads it receives.
 class RecordingReader : public MemoryReader {
-public:
+  public:
     using MemoryReader::MemoryReader;
     std::vector<std::pair<uint64_t, uint32_t>> reads;
 
-protected:
+  protected:
     int32_t deviceRead(void* buffer, uint32_t count, uint64_t offset) override {
         reads.emplace_back(offset, count);
         return MemoryReader::deviceRead(buffer, count, offset);
@@ -93,7 +94,8 @@ TEST(ReadAt, AlignedBufferFlagForcesTheBounceBufferForMisalignedCallers) {
     reader.openFlags = kOpenAlignedBuffers;
     std::vector<uint8_t> storage(4096 + 1);
     uint8_t* misaligned = storage.data() + 1;
-    if (reinterpret_cast<uintptr_t>(misaligned) % 512 == 0) misaligned = storage.data();
+    if (reinterpret_cast<uintptr_t>(misaligned) % 512 == 0)
+        misaligned = storage.data();
     ASSERT_EQ(reader.readAt(misaligned, 512, 512), 512);
     EXPECT_NE(reader.reads[0].second, 0u);
     EXPECT_TRUE(std::equal(misaligned, misaligned + 512, bytes.begin() + 512));
@@ -131,7 +133,7 @@ TEST(Geometry, SizeThatDisagreesWithCylindersWins) {
 }
 
 class ImageFile : public ::testing::Test {
-protected:
+  protected:
     test::TempDir dir;
 };
 

@@ -1,9 +1,9 @@
+#include "media/storage_descriptor.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
-
-#include "media/storage_descriptor.h"
 
 namespace salvora {
 namespace {
@@ -16,7 +16,8 @@ std::vector<uint8_t> descriptor(const char* vendor, const char* product, const c
     bytes[28] = static_cast<uint8_t>(bus);
     size_t at = 64;
     auto put = [&](size_t field, const char* text) {
-        if (!text) return;
+        if (!text)
+            return;
         bytes[field] = static_cast<uint8_t>(at);
         bytes[field + 1] = static_cast<uint8_t>(at >> 8);
         std::memcpy(bytes.data() + at, text, std::strlen(text));

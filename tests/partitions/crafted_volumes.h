@@ -15,11 +15,13 @@ inline void put16(std::vector<uint8_t>& bytes, size_t at, uint16_t value) {
 }
 
 inline void put32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
 inline void put64(std::vector<uint8_t>& bytes, size_t at, uint64_t value) {
-    for (int i = 0; i < 8; ++i) bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
+    for (int i = 0; i < 8; ++i)
+        bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
 inline void putText(std::vector<uint8_t>& bytes, size_t at, const std::string& text) {
@@ -154,7 +156,8 @@ inline std::vector<uint8_t> fileRecord(uint32_t size, uint32_t type, const std::
     put32(r, at + 4, length);
     put32(r, at + 16, static_cast<uint32_t>(value.size()));
     put16(r, at + 20, 24);
-    if (!value.empty()) std::memcpy(r.data() + at + 24, value.data(), value.size());
+    if (!value.empty())
+        std::memcpy(r.data() + at + 24, value.data(), value.size());
     at += length;
     put32(r, at, 0xFFFFFFFF);
     return r;

@@ -26,7 +26,8 @@ int check(const FatFields& fields, uint64_t partitionSize = 0, FatCheckOptions o
     record.size = partitionSize;
     const auto sector = test::fatBootSector(fields);
     const int result = checkFatBootSector(medium, Bytes(sector.data(), sector.size()), record, options);
-    if (kind) *kind = record.fsKind;
+    if (kind)
+        *kind = record.fsKind;
     return result;
 }
 

@@ -38,7 +38,8 @@ PartitionRecord probe(std::vector<uint8_t> bytes, uint64_t partitionSize = 0, in
     PartitionRecord record = newPartitionRecord(&pcPartitionScheme());
     record.size = partitionSize;
     const int found = probeNtfsPartition(medium, record);
-    if (result) *result = found;
+    if (result)
+        *result = found;
     return record;
 }
 

@@ -103,8 +103,10 @@ class ExtendedChain : public ::testing::Test {
     // A boot record at sector `at` with a logical partition 63 sectors after
     // it and, when `next` is non-zero, a link to the boot record at sector `next`.
     void bootRecord(uint32_t at, uint32_t logicalSectors, uint32_t next) {
-        if (logicalSectors) putTableEntry(disk, uint64_t{at} * kSector, 0, 0x83, 63, logicalSectors);
-        if (next) putTableEntry(disk, uint64_t{at} * kSector, 1, 0x05, next - kExtendedStart, 1000);
+        if (logicalSectors)
+            putTableEntry(disk, uint64_t{at} * kSector, 0, 0x83, 63, logicalSectors);
+        if (next)
+            putTableEntry(disk, uint64_t{at} * kSector, 1, 0x05, next - kExtendedStart, 1000);
         disk[uint64_t{at} * kSector + 510] = 0x55;
         disk[uint64_t{at} * kSector + 511] = 0xAA;
     }
@@ -112,7 +114,8 @@ class ExtendedChain : public ::testing::Test {
     std::vector<PartitionRecord> logicals() {
         std::vector<PartitionRecord> found;
         for (const PartitionRecord& record : readTable(disk)) {
-            if (record.status == kStatusLogical) found.push_back(record);
+            if (record.status == kStatusLogical)
+                found.push_back(record);
         }
         return found;
     }
@@ -135,7 +138,8 @@ TEST_F(ExtendedChain, LogicalPartitionsAreNumberedFrom5InChainOrder) {
     // logical partition that follows them.
     size_t links = 0;
     for (const PartitionRecord& record : all) {
-        if (record.status != kStatusExtendedLink) continue;
+        if (record.status != kStatusExtendedLink)
+            continue;
         ++links;
         EXPECT_TRUE(record.offset == 8192 * kSector || record.offset == 12288 * kSector);
         EXPECT_EQ(record.order, record.offset == 8192 * kSector ? 6u : 7u);

@@ -18,7 +18,8 @@ std::vector<PartitionRecord> partitionsOf(const fs::path& image) {
     std::string whyNot;
     const auto medium = openImage(image.string(), whyNot);
     EXPECT_TRUE(medium) << whyNot;
-    if (!medium) return {};
+    if (!medium)
+        return {};
     const PartitionList list = selectCurrentMedium(*medium);
     return {list.begin(), list.end()};
 }
@@ -26,7 +27,8 @@ std::vector<PartitionRecord> partitionsOf(const fs::path& image) {
 std::vector<PartitionRecord> withFileSystem(const std::vector<PartitionRecord>& all) {
     std::vector<PartitionRecord> found;
     for (const PartitionRecord& record : all) {
-        if (record.fsKind != kFsNone) found.push_back(record);
+        if (record.fsKind != kFsNone)
+            found.push_back(record);
     }
     return found;
 }
@@ -83,7 +85,8 @@ TEST_F(RealImages, MbrWithFat12Fat16Fat32AndNtfsPrimaries) {
     expectVolume(list[1], kFsFat16, "FAT16", "VOL16", 10240, 32768);
     expectVolume(list[2], kFsFat32, "FAT32", "CANON_DC", 43008, 81920);
     expectVolume(list[3], kFsNtfs, "NTFS", "Fotos", 124928, 16384);
-    for (size_t i = 0; i < list.size(); ++i) EXPECT_EQ(list[i].order, i + 1);
+    for (size_t i = 0; i < list.size(); ++i)
+        EXPECT_EQ(list[i].order, i + 1);
     EXPECT_EQ(list[2].status, kStatusPrimaryBootable);
     EXPECT_EQ(list[0].status, kStatusPrimary);
 }
@@ -110,7 +113,8 @@ TEST_F(RealImages, LogicalPartitionsInAnExtendedChain) {
     EXPECT_EQ(volumes[1].order, 5u);
     EXPECT_EQ(volumes[2].order, 6u);
     EXPECT_EQ(volumes[3].order, 7u);
-    for (size_t i = 1; i < volumes.size(); ++i) EXPECT_EQ(volumes[i].status, kStatusLogical);
+    for (size_t i = 1; i < volumes.size(); ++i)
+        EXPECT_EQ(volumes[i].status, kStatusLogical);
     size_t extended = 0, links = 0;
     for (const PartitionRecord& record : all) {
         extended += record.status == kStatusExtended;

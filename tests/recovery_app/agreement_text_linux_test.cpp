@@ -13,7 +13,8 @@ namespace {
 // byte sequence is not valid in that code page.
 bool convert(const std::string& bytes, const char* codePage, std::string& utf8) {
     const iconv_t converter = iconv_open("UTF-8", codePage);
-    if (converter == reinterpret_cast<iconv_t>(-1)) return false;
+    if (converter == reinterpret_cast<iconv_t>(-1))
+        return false;
     std::string in = bytes;
     std::string out(in.size() * 4 + 16, '\0');
     char* inAt = in.data();
@@ -22,7 +23,8 @@ bool convert(const std::string& bytes, const char* codePage, std::string& utf8) 
     size_t outLeft = out.size();
     const size_t converted = iconv(converter, &inAt, &inLeft, &outAt, &outLeft);
     iconv_close(converter);
-    if (converted == static_cast<size_t>(-1) || inLeft != 0) return false;
+    if (converted == static_cast<size_t>(-1) || inLeft != 0)
+        return false;
     utf8.assign(out.data(), out.size() - outLeft);
     return true;
 }

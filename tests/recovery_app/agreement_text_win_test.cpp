@@ -3,8 +3,8 @@
 // that is Western European, 1252).
 #include "recovery_app/core/agreement_text_win.h"
 
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 namespace salvora {
 namespace {

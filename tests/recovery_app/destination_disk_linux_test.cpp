@@ -18,9 +18,11 @@ namespace fs = std::filesystem;
 // not on a disk (tmpfs, overlay without a disk, ...).
 std::string diskNodeHolding(const fs::path& folder) {
     struct stat info {};
-    if (::stat(folder.c_str(), &info) != 0) return "";
+    if (::stat(folder.c_str(), &info) != 0)
+        return "";
     const auto disks = sysfs::wholeDisksUnder("/sys", sysfs::deviceNumberText(info.st_dev));
-    if (disks.size() != 1) return "";
+    if (disks.size() != 1)
+        return "";
     const std::string dir = sysfs::blockDirectory("/sys", *disks.begin());
     const std::string node = sysfs::devicePathOf(dir);
     return fs::exists(node) ? node : "";
@@ -35,7 +37,8 @@ std::unique_ptr<MediaReader> diskAt(const std::string& devicePath) {
 TEST(DestinationOnDisk, FolderOnTheRecoveredDiskIsFoundEvenBeforeItExists) {
     test::TempDir dir;
     const std::string node = diskNodeHolding(dir.path());
-    if (node.empty()) GTEST_SKIP() << "the temporary folder is not on a disk here";
+    if (node.empty())
+        GTEST_SKIP() << "the temporary folder is not on a disk here";
     const auto disk = diskAt(node);
     EXPECT_TRUE(destinationOnDisk(dir.path().string(), *disk));
     EXPECT_TRUE(destinationOnDisk((dir.path() / "not" / "yet" / "made").string(), *disk));
@@ -44,7 +47,8 @@ TEST(DestinationOnDisk, FolderOnTheRecoveredDiskIsFoundEvenBeforeItExists) {
 TEST(DestinationOnDisk, FolderOnAnotherFileSystemIsAccepted) {
     test::TempDir dir;
     const std::string node = diskNodeHolding(dir.path());
-    if (node.empty()) GTEST_SKIP() << "the temporary folder is not on a disk here";
+    if (node.empty())
+        GTEST_SKIP() << "the temporary folder is not on a disk here";
     if (diskNodeHolding("/dev/shm") == node || !fs::exists("/dev/shm"))
         GTEST_SKIP() << "no memory file system";
     EXPECT_FALSE(destinationOnDisk("/dev/shm/saved", *diskAt(node)));

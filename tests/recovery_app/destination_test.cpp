@@ -1,8 +1,9 @@
+#include "recovery_app/core/destination.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "recovery_app/core/destination.h"
 #include "support/test_files.h"
 
 namespace salvora {
@@ -15,13 +16,16 @@ std::string utf8(const fs::path& path) {
     return std::string(text.begin(), text.end());
 }
 
-fs::path fromUtf8(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())); }
+fs::path fromUtf8(const std::string& text) {
+    return fs::path(std::u8string(text.begin(), text.end()));
+}
 
 // Regression: on Windows the folder text was read in the system's code page,
 // so a folder named with characters outside it was made under a wrong name.
 TEST(Destination, FolderWithAnyNameIsCreatedUnderThatName) {
     test::TempDir dir;
-    const fs::path wanted = dir.path() / fs::path(u8"Gerettet \u00C4\u00D6\u00DC \u5199\u771F \U0001F4F7") / "2024";
+    const fs::path wanted =
+        dir.path() / fs::path(u8"Gerettet \u00C4\u00D6\u00DC \u5199\u771F \U0001F4F7") / "2024";
     std::string prepared, why;
     ASSERT_TRUE(prepareDestination(utf8(wanted), prepared, why)) << why;
     EXPECT_TRUE(fs::is_directory(wanted));

@@ -2,8 +2,8 @@
 // a key of their own, so the program's real record is left alone.
 #include "recovery_app/core/license_win.h"
 
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 namespace salvora {
 namespace {

@@ -65,7 +65,8 @@ TEST(DiskRows, FilterByDiskType) {
 
 TEST(DiskRows, AtMostTwentyInEnumerationOrder) {
     DiskList list;
-    for (int i = 0; i < 25; ++i) addDisk(list, disk("disk" + std::to_string(i), kGiB * 4, i % 2));
+    for (int i = 0; i < 25; ++i)
+        addDisk(list, disk("disk" + std::to_string(i), kGiB * 4, i % 2));
     const auto rows = diskRows(list, kAllDisks);
     ASSERT_EQ(rows.size(), kMaxDiskRows);
     EXPECT_EQ(rows.back().disk->devicePath, "disk19");

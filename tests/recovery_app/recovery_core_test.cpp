@@ -23,14 +23,16 @@ TEST(ElapsedTime, HoursMinutesAndSeconds) {
 std::vector<std::string> enabled(const EnabledFamilies& families) {
     std::vector<std::string> names;
     for (const EnabledFamily& pair : families) {
-        if (pair.family && pair.enabled) names.push_back(pair.family->extension);
+        if (pair.family && pair.enabled)
+            names.push_back(pair.family->extension);
     }
     return names;
 }
 
 TEST(FileTypes, StandardSetIsTheStartSetWithOfficeDocuments) {
-    EXPECT_EQ(enabled(standardFamilies()), (std::vector<std::string>{"bmp", "jpg", "riff", "tif", "raw", "orf", "crw",
-                                                                      "x3f", "mrw", "raf", "mp3", "doc", "pdf", "zip"}));
+    EXPECT_EQ(enabled(standardFamilies()),
+              (std::vector<std::string>{"bmp", "jpg", "riff", "tif", "raw", "orf", "crw", "x3f", "mrw", "raf",
+                                        "mp3", "doc", "pdf", "zip"}));
     EXPECT_EQ(standardFamilies().back().family, nullptr);
 }
 
@@ -83,7 +85,8 @@ TEST(ProgressEstimate, RateAndTimeLeftOnlyOnceTheyAreMeaningful) {
     EXPECT_EQ(estimate.scanned(), 40'000'000u);
     EXPECT_NEAR(estimate.secondsLeft(), 6.0, 0.01);
     // The rate follows the last seconds, not the whole run.
-    for (int second = 5; second <= 12; ++second) estimate.update(1000 + 40'000'000 + (second - 4) * 1'000'000, second);
+    for (int second = 5; second <= 12; ++second)
+        estimate.update(1000 + 40'000'000 + (second - 4) * 1'000'000, second);
     EXPECT_NEAR(estimate.bytesPerSecond(), 1'000'000.0, 1.0);
 }
 

@@ -1,10 +1,11 @@
+#include "recovery_app/core/report.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <sstream>
 
 #include "formats/family_table.h"
-#include "recovery_app/core/report.h"
 #include "recovery_app/core/sha256.h"
 #include "support/test_files.h"
 
@@ -22,7 +23,8 @@ TEST(Sha256, KnownDigests) {
     EXPECT_EQ(hashOf("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
     EXPECT_EQ(hashOf("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
               "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
-    EXPECT_EQ(hashOf(std::string(1000000, 'a')), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+    EXPECT_EQ(hashOf(std::string(1000000, 'a')),
+              "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
 }
 
 std::string slurp(const std::filesystem::path& path) {
@@ -51,12 +53,14 @@ TEST(RecoveryReport, CsvAndJsonLinesRowsPerSavedFile) {
         const std::string text = slurp(dir.path() / name);
         const std::string digest = hashOf("abc");
         if (RecoveryReport::formatFor(name) == RecoveryReport::Format::Csv) {
-            EXPECT_EQ(text, "name,family,extension,offset,size,sha256\n\"KV00000.jpg\",\"jpg\",\"jpg\",1048576,3," +
-                                digest + "\n\"(unreadable)\",\"\",\"\",4096,512,\n");
+            EXPECT_EQ(text,
+                      "name,family,extension,offset,size,sha256\n\"KV00000.jpg\",\"jpg\",\"jpg\",1048576,3," +
+                          digest + "\n\"(unreadable)\",\"\",\"\",4096,512,\n");
         } else {
-            EXPECT_EQ(text, "{\"name\":\"KV00000.jpg\",\"family\":\"jpg\",\"extension\":\"jpg\",\"offset\":1048576,"
-                            "\"size\":3,\"sha256\":\"" +
-                                digest + "\"}\n{\"unreadable\":true,\"offset\":4096,\"size\":512}\n");
+            EXPECT_EQ(text,
+                      "{\"name\":\"KV00000.jpg\",\"family\":\"jpg\",\"extension\":\"jpg\",\"offset\":1048576,"
+                      "\"size\":3,\"sha256\":\"" +
+                          digest + "\"}\n{\"unreadable\":true,\"offset\":4096,\"size\":512}\n");
         }
     }
 }

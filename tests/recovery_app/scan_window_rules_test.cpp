@@ -20,7 +20,8 @@ std::vector<int> sentPositions(const std::vector<int>& percents) {
     throttle.start();
     std::vector<int> sent;
     for (const int percent : percents) {
-        if (throttle.shouldSend(percent)) sent.push_back(percent);
+        if (throttle.shouldSend(percent))
+            sent.push_back(percent);
     }
     return sent;
 }
@@ -87,7 +88,8 @@ TEST(ScanOutcome, AScanStoppedByClosingTheProgramReportsNothing) {
 
 TEST(RecoverChecks, ComeInTheirOrder) {
     EnabledFamilies none = standardFamilies();
-    for (EnabledFamily& pair : none) pair.enabled = 0;
+    for (EnabledFamily& pair : none)
+        pair.enabled = 0;
     const std::string destination = "C:\\Saved Files\\";
 
     auto check = checkBeforeRecovery(false, none, destination, "C:", "Card");
@@ -125,7 +127,8 @@ class RecordingWindow : public RecoveryWindow {
     void showRunning(bool running) override { steps.push_back(running ? "running" : "idle"); }
     bool startWorker(std::string& whyNot) override {
         steps.push_back("start");
-        if (!workerStarts_) whyNot = "Not enough memory resources are available to process this command.";
+        if (!workerStarts_)
+            whyNot = "Not enough memory resources are available to process this command.";
         return workerStarts_;
     }
     void showError(const std::string& text) override { steps.push_back("error: " + text); }

@@ -15,7 +15,8 @@ const std::wstring kPath = L"C:\\Saved Files\\";
 
 bool isOn(const EnabledFamilies& families, const char* extension) {
     for (const EnabledFamily& pair : families) {
-        if (pair.family && std::string(pair.family->extension) == extension) return pair.enabled == 1;
+        if (pair.family && std::string(pair.family->extension) == extension)
+            return pair.enabled == 1;
     }
     ADD_FAILURE() << "no family " << extension;
     return false;
@@ -34,7 +35,8 @@ Settings saveAsOpened(const Settings& opened, void (*change)(std::array<bool, kF
 
 TEST(SettingsForm, OpensWithTheWindowsFamiliesAndHiddenRowsUnchecked) {
     EnabledFamilies families = standardFamilies();
-    for (EnabledFamily& pair : families) pair.enabled = pair.family ? 1 : 0;  // even the hidden ones
+    for (EnabledFamily& pair : families)
+        pair.enabled = pair.family ? 1 : 0;  // even the hidden ones
     const Settings opened = settingsForDialog(families, kPath, -1, 2, false);
     const auto checks = initialChecks(opened);
     for (size_t entry = 0; entry < kFamilyCheckboxes; ++entry) {
@@ -78,7 +80,8 @@ TEST(SettingsForm, HiddenFamiliesAreOffAfterAnySave) {
     EnabledFamilies families = standardFamilies();
     for (const char* extension : {"indd", "mpg", "m2ts", "mov"}) {
         for (EnabledFamily& pair : families) {
-            if (pair.family && std::string(pair.family->extension) == extension) pair.enabled = 1;
+            if (pair.family && std::string(pair.family->extension) == extension)
+                pair.enabled = 1;
         }
     }
     SettingsInput input;

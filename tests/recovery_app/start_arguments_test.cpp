@@ -13,13 +13,16 @@ std::vector<std::string> splitLikeWindows(const std::string& line) {
     std::vector<std::string> words;
     size_t at = 0;
     while (at < line.size()) {
-        while (at < line.size() && (line[at] == ' ' || line[at] == '\t')) ++at;
-        if (at == line.size()) break;
+        while (at < line.size() && (line[at] == ' ' || line[at] == '\t'))
+            ++at;
+        if (at == line.size())
+            break;
         std::string word;
         bool quoted = false;
         for (; at < line.size() && (quoted || (line[at] != ' ' && line[at] != '\t')); ++at) {
             size_t backslashes = 0;
-            while (at < line.size() && line[at] == '\\') ++backslashes, ++at;
+            while (at < line.size() && line[at] == '\\')
+                ++backslashes, ++at;
             if (at < line.size() && line[at] == '"') {
                 word.append(backslashes / 2, '\\');
                 if (backslashes % 2 == 1) {

@@ -14,7 +14,8 @@ TEST(TypeList, EveryFamilyExtensionTurnsOnExactlyThatFamily) {
         ASSERT_TRUE(familiesFromList(family->extension, families, whyNot))
             << family->extension << ": " << whyNot;
         for (const EnabledFamily& pair : families) {
-            if (!pair.family) continue;
+            if (!pair.family)
+                continue;
             EXPECT_EQ(pair.enabled, pair.family == family ? 1u : 0u) << family->extension;
         }
     }

@@ -39,10 +39,12 @@ std::vector<HWND> findDialogs(DWORD process, std::function<bool(HWND)> wanted) {
 
 bool pngEncoder(CLSID& encoder) {
     UINT count = 0, size = 0;
-    if (Gdiplus::GetImageEncodersSize(&count, &size) != Gdiplus::Ok || size == 0) return false;
+    if (Gdiplus::GetImageEncodersSize(&count, &size) != Gdiplus::Ok || size == 0)
+        return false;
     std::vector<BYTE> storage(size);
     auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(storage.data());
-    if (Gdiplus::GetImageEncoders(count, size, codecs) != Gdiplus::Ok) return false;
+    if (Gdiplus::GetImageEncoders(count, size, codecs) != Gdiplus::Ok)
+        return false;
     for (UINT i = 0; i < count; ++i) {
         if (std::wstring(codecs[i].MimeType) == L"image/png") {
             encoder = codecs[i].Clsid;
@@ -57,7 +59,8 @@ bool pngEncoder(CLSID& encoder) {
 bool waitFor(const std::function<bool()>& done, int milliseconds) {
     const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
     while (!done()) {
-        if (GetTickCount64() >= end) return done();
+        if (GetTickCount64() >= end)
+            return done();
         Sleep(20);
     }
     return true;
@@ -77,15 +80,18 @@ Program::Program(const std::wstring& exe, const std::wstring& arguments, const s
         startError_ = GetLastError();
         Sleep(500);
     }
-    if (!info.hProcess) return;
+    if (!info.hProcess)
+        return;
     CloseHandle(info.hThread);
     process_ = info.hProcess;
     id_ = info.dwProcessId;
 }
 
 Program::~Program() {
-    if (!process_) return;
-    if (running()) terminate();
+    if (!process_)
+        return;
+    if (running())
+        terminate();
     CloseHandle(process_);
 }
 
@@ -99,12 +105,14 @@ bool Program::waitForExit(int milliseconds) const {
 
 DWORD Program::exitCode() const {
     DWORD code = STILL_ACTIVE;
-    if (process_) GetExitCodeProcess(process_, &code);
+    if (process_)
+        GetExitCodeProcess(process_, &code);
     return code;
 }
 
 void Program::terminate() {
-    if (!process_) return;
+    if (!process_)
+        return;
     TerminateProcess(process_, 99);
     WaitForSingleObject(process_, 5000);
 }
@@ -185,7 +193,8 @@ void answer(HWND dialog, int id) {
 
 bool saveScreenshot(HWND window, const std::wstring& path) {
     RECT frame;
-    if (!GetWindowRect(window, &frame)) return false;
+    if (!GetWindowRect(window, &frame))
+        return false;
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
     const HDC screen = GetDC(nullptr);

@@ -19,12 +19,15 @@ LRESULT sendTimed(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 
 RemoteListView::RemoteListView(HWND dialog, int id, DWORD process) : list_(GetDlgItem(dialog, id)) {
     process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, process);
-    if (process_) remote_ = VirtualAllocEx(process_, nullptr, kRemoteSize, MEM_COMMIT, PAGE_READWRITE);
+    if (process_)
+        remote_ = VirtualAllocEx(process_, nullptr, kRemoteSize, MEM_COMMIT, PAGE_READWRITE);
 }
 
 RemoteListView::~RemoteListView() {
-    if (remote_) VirtualFreeEx(process_, remote_, 0, MEM_RELEASE);
-    if (process_) CloseHandle(process_);
+    if (remote_)
+        VirtualFreeEx(process_, remote_, 0, MEM_RELEASE);
+    if (process_)
+        CloseHandle(process_);
 }
 
 int RemoteListView::rowCount() const {
@@ -32,16 +35,19 @@ int RemoteListView::rowCount() const {
 }
 
 std::wstring RemoteListView::cell(int row, int column) const {
-    if (!remote_) return {};
+    if (!remote_)
+        return {};
     auto* remoteText = reinterpret_cast<wchar_t*>(static_cast<BYTE*>(remote_) + sizeof(LVITEMW));
     LVITEMW item{};
     item.iSubItem = column;
     item.pszText = remoteText;
     item.cchTextMax = kTextUnits;
-    if (!WriteProcessMemory(process_, remote_, &item, sizeof item, nullptr)) return {};
+    if (!WriteProcessMemory(process_, remote_, &item, sizeof item, nullptr))
+        return {};
     const LRESULT length =
         sendTimed(list_, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote_));
-    if (length <= 0) return {};
+    if (length <= 0)
+        return {};
     std::wstring text(static_cast<size_t>(length), L'\0');
     if (!ReadProcessMemory(process_, remoteText, text.data(), text.size() * sizeof(wchar_t), nullptr))
         return {};
@@ -52,7 +58,8 @@ std::vector<std::vector<std::wstring>> RemoteListView::rows(int columns) const {
     std::vector<std::vector<std::wstring>> all;
     for (int row = 0; row < rowCount(); ++row) {
         std::vector<std::wstring> cells;
-        for (int column = 0; column < columns; ++column) cells.push_back(cell(row, column));
+        for (int column = 0; column < columns; ++column)
+            cells.push_back(cell(row, column));
         all.push_back(cells);
     }
     return all;
@@ -60,17 +67,20 @@ std::vector<std::vector<std::wstring>> RemoteListView::rows(int columns) const {
 
 int RemoteListView::findRow(const std::wstring& text) const {
     for (int row = 0; row < rowCount(); ++row) {
-        if (cell(row, 0) == text) return row;
+        if (cell(row, 0) == text)
+            return row;
     }
     return -1;
 }
 
 bool RemoteListView::select(int row) const {
-    if (!remote_) return false;
+    if (!remote_)
+        return false;
     LVITEMW item{};
     item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
     item.state = LVIS_SELECTED | LVIS_FOCUSED;
-    if (!WriteProcessMemory(process_, remote_, &item, sizeof item, nullptr)) return false;
+    if (!WriteProcessMemory(process_, remote_, &item, sizeof item, nullptr))
+        return false;
     return sendTimed(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote_)) ==
            TRUE;
 }
@@ -83,14 +93,16 @@ LRESULT sendWithRemoteText(HWND window, DWORD process, UINT message, WPARAM wPar
                            const std::wstring& text) {
     const HANDLE handle =
         OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, process);
-    if (!handle) return -1;
+    if (!handle)
+        return -1;
     const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
     void* remote = VirtualAllocEx(handle, nullptr, bytes, MEM_COMMIT, PAGE_READWRITE);
     LRESULT result = -1;
     if (remote && WriteProcessMemory(handle, remote, text.c_str(), bytes, nullptr)) {
         result = sendTimed(window, message, wParam, reinterpret_cast<LPARAM>(remote));
     }
-    if (remote) VirtualFreeEx(handle, remote, 0, MEM_RELEASE);
+    if (remote)
+        VirtualFreeEx(handle, remote, 0, MEM_RELEASE);
     CloseHandle(handle);
     return result;
 }

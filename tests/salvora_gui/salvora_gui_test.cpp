@@ -3,12 +3,12 @@
 // in progress with the settings read-only and Exit ending it, the companion
 // buttons and the about box. Pictures of the windows are saved in
 // build/windows/screenshots.
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 // After windows.h, which they need.
+#include <objbase.h>
 #include <commctrl.h>
 #include <dbt.h>
-#include <objbase.h>
 #include <shlobj.h>
 // After objbase.h.
 #include <gdiplus.h>
@@ -53,7 +53,8 @@ std::wstring wide(const char* text) {
 std::wstring windowsPath(const char* path) {
     std::wstring result = wide(path);
     for (wchar_t& c : result) {
-        if (c == L'/') c = L'\\';
+        if (c == L'/')
+            c = L'\\';
     }
     return result;
 }
@@ -66,7 +67,8 @@ std::vector<uint8_t> readBytes(const fs::path& path) {
 std::vector<std::string> cardFiles() {
     std::vector<std::string> files;
     std::stringstream list(SALVORA_CARD_FILES);
-    for (std::string file; std::getline(list, file, '|');) files.push_back(file);
+    for (std::string file; std::getline(list, file, '|');)
+        files.push_back(file);
     return files;
 }
 
@@ -208,7 +210,8 @@ void screenshot(HWND window, const wchar_t* name) {
 
 void emptyFolder(const fs::path& folder) {
     std::error_code ignored;
-    for (const auto& entry : fs::directory_iterator(folder, ignored)) fs::remove(entry.path(), ignored);
+    for (const auto& entry : fs::directory_iterator(folder, ignored))
+        fs::remove(entry.path(), ignored);
 }
 
 std::vector<std::wstring> fileNamesIn(const fs::path& folder) {
@@ -292,9 +295,11 @@ class MainWindow : public ::testing::Test {
     void TearDown() override {
         if (salvora && salvora->running()) {
             for (HWND dialog : salvora->dialogs()) {
-                if (dialog != main) answer(dialog, IDCANCEL);
+                if (dialog != main)
+                    answer(dialog, IDCANCEL);
             }
-            if (main) answer(main, IDCANCEL);
+            if (main)
+                answer(main, IDCANCEL);
             salvora->waitForExit(kAnswerMs);
         }
         disks.reset();
@@ -314,7 +319,8 @@ class MainWindow : public ::testing::Test {
     // A message box of the program titled `title`, its text, closed with OK.
     std::wstring answerMessage(const std::wstring& title, int waitMs = kAnswerMs) {
         const HWND box = salvora->waitForDialog(title, waitMs);
-        if (!box) return L"(no message box titled " + title + L")";
+        if (!box)
+            return L"(no message box titled " + title + L")";
         const std::wstring text = messageBoxText(box);
         answer(box);
         waitFor([&] { return !IsWindow(box); }, kAnswerMs);
@@ -334,7 +340,8 @@ class MainWindow : public ::testing::Test {
         for (int attempt = 0; attempt < 3; ++attempt) {
             click(settings, IDC_CHOOSE);
             const HWND browser = salvora->waitForDialogWith(kBrowserStatus, kAnswerMs);
-            if (!browser) return false;
+            if (!browser)
+                return false;
             Sleep(300);
             sendWithRemoteText(browser, salvora->id(), BFFM_SETSELECTIONW, TRUE, folder.wstring());
             const std::wstring shown = folder.wstring().substr(0, 35);
@@ -342,7 +349,8 @@ class MainWindow : public ::testing::Test {
                 [&] { return windowText(GetDlgItem(browser, kBrowserStatus)).rfind(shown, 0) == 0; }, 3000);
             answer(browser, selected ? IDOK : IDCANCEL);
             waitFor([&] { return !IsWindow(browser); }, kAnswerMs);
-            if (selected) return true;
+            if (selected)
+                return true;
         }
         return false;
     }
@@ -483,7 +491,8 @@ TEST_F(MainWindow, DuringAScanTheInputsAreLockedAndExitEndsTheProgram) {
          {IDC_RECOVER, IDC_DISK_LIST, IDC_PARTITION_LIST, IDC_FORMAT_TOOL, IDC_PROTECTION_TOOL}) {
         EXPECT_FALSE(itemEnabled(main, id)) << id;
     }
-    for (const int id : {IDC_SETTINGS, IDC_ABOUT, IDCANCEL}) EXPECT_TRUE(itemEnabled(main, id)) << id;
+    for (const int id : {IDC_SETTINGS, IDC_ABOUT, IDCANCEL})
+        EXPECT_TRUE(itemEnabled(main, id)) << id;
     screenshot(main, L"main-scanning.png");
 
     // A device change while the scan reads a disk changes nothing.
@@ -511,7 +520,8 @@ TEST_F(MainWindow, DuringAScanTheInputsAreLockedAndExitEndsTheProgram) {
     ASSERT_TRUE(salvora->waitForExit(15000)) << "Exit did not end the program during the scan";
     // The photos saved stay; nothing half-written is left.
     std::vector<std::wstring> expected;
-    for (int i = 0; i < kBigImagePhotos; ++i) expected.push_back(recoveredName(i, "photo.jpg"));
+    for (int i = 0; i < kBigImagePhotos; ++i)
+        expected.push_back(recoveredName(i, "photo.jpg"));
     EXPECT_EQ(fileNamesIn(gWorld.defaultDestination), expected);
     EXPECT_EQ(readBytes(gWorld.defaultDestination / recoveredName(0, "photo.jpg")),
               readBytes(dataFile(cardFiles()[0])));

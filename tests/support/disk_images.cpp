@@ -25,19 +25,23 @@ std::vector<std::string> missingTools(const std::vector<std::string>& tools) {
     std::vector<std::string> folders{"/usr/sbin", "/sbin"};
     const char* path = std::getenv("PATH");
     std::istringstream entries(path ? path : "");
-    for (std::string folder; std::getline(entries, folder, ':');) folders.push_back(folder);
+    for (std::string folder; std::getline(entries, folder, ':');)
+        folders.push_back(folder);
     std::vector<std::string> missing;
     for (const std::string& tool : tools) {
         bool found = false;
-        for (const std::string& folder : folders) found = found || executable(fs::path(folder) / tool);
-        if (!found) missing.push_back(tool);
+        for (const std::string& folder : folders)
+            found = found || executable(fs::path(folder) / tool);
+        if (!found)
+            missing.push_back(tool);
     }
     return missing;
 }
 
 std::string shellQuoted(const std::string& text) {
     std::string quoted = "'";
-    for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    for (const char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return quoted + "'";
 }
 
@@ -79,7 +83,8 @@ bool makeFat(const fs::path& image, uint64_t start, uint64_t sectors, int fatBit
     // One sector per cluster keeps FAT32 volumes small; mkfs.vfat counts 1 KiB blocks.
     std::string command = "mkfs.vfat -F " + std::to_string(fatBits) + (fatBits == 32 ? " -s 1" : "") +
                           " --offset=" + std::to_string(start) + " -h " + std::to_string(start);
-    if (!label.empty()) command += " -n " + shellQuoted(label);
+    if (!label.empty())
+        command += " -n " + shellQuoted(label);
     return runTool(command + " " + shellQuoted(image.string()) + " " + std::to_string(sectors / 2));
 }
 

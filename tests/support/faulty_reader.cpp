@@ -7,7 +7,8 @@ namespace salvora::test {
 
 int32_t FaultyReader::deviceRead(void* buffer, uint32_t count, uint64_t offset) {
     ++readCount;
-    if (offset >= positionFailsFrom) return -1;
+    if (offset >= positionFailsFrom)
+        return -1;
     const uint64_t firstSector = offset / sectorSize;
     const uint64_t lastSector = (offset + count - 1) / sectorSize;
     for (uint64_t sector : badSectors) {

@@ -11,7 +11,7 @@
 namespace salvora::test {
 
 class FaultyReader : public MemoryReader {
-public:
+  public:
     using MemoryReader::MemoryReader;
 
     std::set<uint64_t> badSectors;            // sector numbers whose reads fail
@@ -21,7 +21,7 @@ public:
     uint64_t shrunkSize = 0;
     uint64_t readCount = 0;
 
-protected:
+  protected:
     int32_t deviceRead(void* buffer, uint32_t count, uint64_t offset) override;
 };
 

@@ -13,23 +13,28 @@ namespace salvora::test {
 
 // Attaches an image file to a free loop device, read-only; detaches at the end.
 class LoopDevice {
-public:
+  public:
     explicit LoopDevice(const std::string& image) {
-        if (geteuid() != 0) return;
+        if (geteuid() != 0)
+            return;
         const std::string command = "losetup --find --show --read-only " + image + " 2>/dev/null";
         std::FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe) return;
+        if (!pipe)
+            return;
         std::array<char, 128> line{};
-        if (std::fgets(line.data(), line.size(), pipe)) path_ = line.data();
+        if (std::fgets(line.data(), line.size(), pipe))
+            path_ = line.data();
         pclose(pipe);
-        while (!path_.empty() && (path_.back() == '\n' || path_.back() == ' ')) path_.pop_back();
+        while (!path_.empty() && (path_.back() == '\n' || path_.back() == ' '))
+            path_.pop_back();
     }
     ~LoopDevice() {
-        if (!path_.empty()) std::system(("losetup -d " + path_ + " 2>/dev/null").c_str());
+        if (!path_.empty())
+            std::system(("losetup -d " + path_ + " 2>/dev/null").c_str());
     }
     const std::string& path() const { return path_; }
 
-private:
+  private:
     std::string path_;
 };
 

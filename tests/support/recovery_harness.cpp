@@ -9,19 +9,21 @@ namespace salvora::test {
 
 namespace {
 class Collector : public ScanObserver {
-public:
+  public:
     explicit Collector(Recovery& recovery) : recovery_(recovery) {}
     void progress(int percent, uint64_t) override {
-        if (recovery_.percents.empty() || recovery_.percents.back() != percent) recovery_.percents.push_back(percent);
+        if (recovery_.percents.empty() || recovery_.percents.back() != percent)
+            recovery_.percents.push_back(percent);
     }
     void fileSaved(uint32_t, const SavedFile& file) override { recovery_.saved.push_back(file); }
 
-private:
+  private:
     Recovery& recovery_;
 };
 }  // namespace
 
-Recovery recoverImage(const std::vector<uint8_t>& image, const EnabledFamilies& families, uint32_t sectorSize) {
+Recovery recoverImage(const std::vector<uint8_t>& image, const EnabledFamilies& families,
+                      uint32_t sectorSize) {
     MemoryReader medium(image, sectorSize);
     return recoverRange(medium, 0, 0, families);
 }
@@ -35,7 +37,8 @@ Recovery recoverRange(MediaReader& medium, uint64_t offset, uint64_t length,
     Collector collector(recovery);
     clearLastErrorText();
     recovery.result = runScan(medium, folder.folder(), families, space, 0, collector, recovery.savedCounter);
-    for (const std::string& name : folder.fileNames()) recovery.files[name] = readFile(folder.path() / name);
+    for (const std::string& name : folder.fileNames())
+        recovery.files[name] = readFile(folder.path() / name);
     return recovery;
 }
 
@@ -43,9 +46,11 @@ EnabledFamilies onlyFamilies(const std::vector<std::string>& extensions) {
     EnabledFamilies families = defaultEnabledFamilies();
     for (EnabledFamily& pair : families) {
         pair.enabled = 0;
-        if (!pair.family) continue;
+        if (!pair.family)
+            continue;
         for (const std::string& extension : extensions) {
-            if (extension == pair.family->extension) pair.enabled = 1;
+            if (extension == pair.family->extension)
+                pair.enabled = 1;
         }
     }
     return families;

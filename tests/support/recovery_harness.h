@@ -19,9 +19,9 @@ namespace salvora::test {
 struct Recovery {
     int32_t result = -1;
     uint32_t savedCounter = 0;
-    std::vector<SavedFile> saved;                                // in the order the engine saved them
-    std::map<std::string, std::vector<uint8_t>> files;           // file name -> content, of the folder after the scan
-    std::vector<int> percents;                                   // every progress notification
+    std::vector<SavedFile> saved;                       // in the order the engine saved them
+    std::map<std::string, std::vector<uint8_t>> files;  // file name -> content, of the folder after the scan
+    std::vector<int> percents;                          // every progress notification
 };
 
 // Recovers `image` (sector size 512 unless given) with the enabled `families`
@@ -31,8 +31,7 @@ Recovery recoverImage(const std::vector<uint8_t>& image, const EnabledFamilies& 
 
 // Recovers the bytes [offset, offset + length) of `medium` (the whole medium
 // when length is 0) the same way.
-Recovery recoverRange(MediaReader& medium, uint64_t offset, uint64_t length,
-                      const EnabledFamilies& families);
+Recovery recoverRange(MediaReader& medium, uint64_t offset, uint64_t length, const EnabledFamilies& families);
 
 // An enable list with only the families of the given extensions on.
 EnabledFamilies onlyFamilies(const std::vector<std::string>& extensions);

@@ -17,7 +17,7 @@ void writeFile(const std::filesystem::path& path, const std::vector<uint8_t>& by
 
 // A fresh, empty folder removed with everything in it at the end of the test.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -29,14 +29,14 @@ public:
     // Names of the regular files in the folder, sorted.
     std::vector<std::string> fileNames() const;
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
 // A disk image under construction: a byte vector of a fixed size, filled with
 // zeros or pseudo-random bytes, with files placed at chosen offsets.
 class ImageBuilder {
-public:
+  public:
     explicit ImageBuilder(size_t size) : bytes_(size, 0) {}
     // Fills [from, to) with deterministic pseudo-random bytes that carry no signature at block starts.
     ImageBuilder& noise(size_t from, size_t to, uint32_t seed);
@@ -44,7 +44,7 @@ public:
     const std::vector<uint8_t>& bytes() const { return bytes_; }
     std::vector<uint8_t>& bytes() { return bytes_; }
 
-private:
+  private:
     std::vector<uint8_t> bytes_;
 };
 

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "widgets/core/button_face.h"
+
+#include <gtest/gtest.h>
 
 namespace salvora::widgets {
 namespace {

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "widgets/core/gradient_bands.h"
+
+#include <gtest/gtest.h>
 
 namespace salvora::widgets {
 namespace {
@@ -9,7 +9,7 @@ constexpr Rgb kRed{255, 30, 60};
 constexpr Rgb kGrey{210, 210, 210};
 
 TEST(GradientSteps, LargestChannelDifferenceGivesTheBandCount) {
-    EXPECT_EQ(gradientSteps(kRed, kGrey), 180);          // green 30 -> 210
+    EXPECT_EQ(gradientSteps(kRed, kGrey), 180);  // green 30 -> 210
     EXPECT_EQ(gradientSteps({255, 0, 0}, {0, 0, 255}), 255);
     EXPECT_EQ(gradientSteps({10, 20, 30}, {15, 18, 30}), 5);
 }
@@ -27,15 +27,16 @@ TEST(GradientPlan, FullBarHasEveryBandEdgeToEdgeAndNoBackground) {
         EXPECT_EQ(plan.bands.front().from, 0);
         // No pixel column is left out, not even the last one.
         EXPECT_EQ(plan.bands.back().to, extent) << extent;
-        for (size_t i = 1; i < plan.bands.size(); ++i) ASSERT_EQ(plan.bands[i].from, plan.bands[i - 1].to);
+        for (size_t i = 1; i < plan.bands.size(); ++i)
+            ASSERT_EQ(plan.bands[i].from, plan.bands[i - 1].to);
     }
 }
 
 TEST(GradientPlan, BandColoursStepFromTheStartTowardsTheEnd) {
     const GradientPlan plan = planGradient(kRed, kGrey, 360, 360);
     EXPECT_EQ(plan.bands[0].colour, kRed);
-    EXPECT_EQ(plan.bands[1].colour, (Rgb{254, 31, 60}));   // 255 - 0.25, 30 + 1, 60 + 0.83 cut
-    EXPECT_EQ(plan.bands[6].colour, (Rgb{253, 36, 65}));   // 60 + 6 x 150 / 180 = 65 exactly
+    EXPECT_EQ(plan.bands[1].colour, (Rgb{254, 31, 60}));  // 255 - 0.25, 30 + 1, 60 + 0.83 cut
+    EXPECT_EQ(plan.bands[6].colour, (Rgb{253, 36, 65}));  // 60 + 6 x 150 / 180 = 65 exactly
     EXPECT_EQ(plan.bands[179].colour, (Rgb{210, 209, 209}));
     for (size_t i = 1; i < plan.bands.size(); ++i) {
         EXPECT_EQ(plan.bands[i].colour.green, plan.bands[i - 1].colour.green + 1);
@@ -76,7 +77,8 @@ TEST(GradientPlan, NarrowerBarThanBandsGetsEmptyBandsButNoGaps) {
     const GradientPlan plan = planGradient({255, 0, 0}, {0, 0, 255}, 10, 10);
     ASSERT_EQ(plan.bands.size(), 255u);
     int covered = 0;
-    for (const GradientBand& band : plan.bands) covered += band.to - band.from;
+    for (const GradientBand& band : plan.bands)
+        covered += band.to - band.from;
     EXPECT_EQ(covered, 10);
 }
 

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "widgets/core/status_text.h"
+
+#include <gtest/gtest.h>
 
 namespace salvora::widgets {
 namespace {

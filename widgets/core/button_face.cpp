@@ -3,14 +3,18 @@
 namespace salvora::widgets {
 
 void notePress(ButtonLook& look) {
-    if (look.isToggle && !look.disabled) look.toggled = !look.toggled;
+    if (look.isToggle && !look.disabled)
+        look.toggled = !look.toggled;
 }
 
 ButtonFace chooseFace(const ButtonLook& look, bool pressed) {
-    if (look.disabled) return ButtonFace::kDisabled;
+    if (look.disabled)
+        return ButtonFace::kDisabled;
     const bool alternate = look.toggled && look.haveAlternate;
-    if (pressed) return alternate ? ButtonFace::kAlternatePressed : ButtonFace::kStandardPressed;
-    if (look.hovering) return alternate ? ButtonFace::kAlternateHot : ButtonFace::kStandardHot;
+    if (pressed)
+        return alternate ? ButtonFace::kAlternatePressed : ButtonFace::kStandardPressed;
+    if (look.hovering)
+        return alternate ? ButtonFace::kAlternateHot : ButtonFace::kStandardHot;
     return alternate ? ButtonFace::kAlternate : ButtonFace::kStandard;
 }
 

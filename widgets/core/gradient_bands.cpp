@@ -17,7 +17,8 @@ Differences differencesOf(Rgb start, Rgb end) {
     if (d.steps == 0) {
         // Equal colours: the gradient runs over the start colour's own values.
         d = {start.red, start.green, start.blue, std::max({start.red, start.green, start.blue})};
-        if (d.steps == 0) d.steps = 255;
+        if (d.steps == 0)
+            d.steps = 255;
     }
     return d;
 }
@@ -41,25 +42,31 @@ bool showsGradient(int lower, int upper, int position) {
 }
 
 int filledLength(int position, int upper, int extent) {
-    if (upper <= 0) return 0;
+    if (upper <= 0)
+        return 0;
     return static_cast<int>(static_cast<int64_t>(position) * extent / upper);
 }
 
-int gradientSteps(Rgb start, Rgb end) { return differencesOf(start, end).steps; }
+int gradientSteps(Rgb start, Rgb end) {
+    return differencesOf(start, end).steps;
+}
 
 GradientPlan planGradient(Rgb start, Rgb end, int extent, int filled) {
     GradientPlan plan;
-    if (extent <= 0) return plan;
+    if (extent <= 0)
+        return plan;
     const Differences d = differencesOf(start, end);
     for (int step = 0; step < d.steps; ++step) {
         GradientBand band;
         band.from = edgeAt(step, extent, d.steps);
         band.to = edgeAt(step + 1, extent, d.steps);
-        band.colour = {channelAt(start.red, d.red, step, d.steps), channelAt(start.green, d.green, step, d.steps),
+        band.colour = {channelAt(start.red, d.red, step, d.steps),
+                       channelAt(start.green, d.green, step, d.steps),
                        channelAt(start.blue, d.blue, step, d.steps)};
         plan.bands.push_back(band);
         if (band.to > filled) {
-            if (band.to < extent) plan.backgroundFrom = band.to;
+            if (band.to < extent)
+                plan.backgroundFrom = band.to;
             break;
         }
     }
