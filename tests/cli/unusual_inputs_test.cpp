@@ -144,7 +144,15 @@ TEST_F(UnusualInputs, ImageShrunkDuringTheScanGivesOneUnreadableRange) {
                               out.string(), "--report", report.string()},
                              options);
     ASSERT_TRUE(run.started());
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // "Recovering ..." is printed once the image is open, with its size taken.
+    const auto printed = [&] {
+        std::error_code error;
+        const auto size = fs::file_size(path("stdout.txt"), error);
+        return !error && size > 0;
+    };
+    for (int i = 0; i < 600 && !printed(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(printed());
     fs::resize_file(card, 8 << 20);
     const std::string err = run.readErrorToEnd();
     EXPECT_EQ(run.wait(), 7) << err;
