@@ -34,14 +34,26 @@ std::set<std::string> disksOfBlockDevice(const std::string& devicePath) {
     return sysfs::wholeDisksUnder(kSysRoot, sysfs::deviceNumberText(info.st_rdev));
 }
 
+// The whole disks of the loop devices attached to the image file at `path`.
+std::set<std::string> disksOfLoopsOver(const std::string& path) {
+    std::set<std::string> disks;
+    for (const std::string& loop : loopDevicesBackedBy(kSysRoot, path))
+        disks.merge(sysfs::wholeDisksUnder(kSysRoot, loop));
+    return disks;
+}
+
 // The disks a medium's bytes can be reached through: a device's whole disks,
 // or the loop devices attached to an image file (their partitions and the
-// mapped devices built on them lead back to them).
+// mapped devices built on them lead back to them). A loop device brings the
+// other loop devices over the same file.
 std::set<std::string> disksOfMedium(const std::string& devicePath) {
     std::set<std::string> disks = disksOfBlockDevice(devicePath);
-    if (disks.empty()) {
-        for (const std::string& loop : loopDevicesBackedBy(kSysRoot, devicePath))
-            disks.merge(sysfs::wholeDisksUnder(kSysRoot, loop));
+    if (disks.empty())
+        return disksOfLoopsOver(devicePath);
+    for (const std::string& disk : std::set<std::string>(disks)) {
+        const std::string backing = loopBackingFile(kSysRoot, disk);
+        if (!backing.empty())
+            disks.merge(disksOfLoopsOver(backing));
     }
     return disks;
 }

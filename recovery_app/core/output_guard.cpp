@@ -10,7 +10,7 @@ namespace {
 
 // "the image card.img" or "the device /dev/sdb".
 std::string sourceName(const MediaReader& source, const PathFacts& facts) {
-    return (facts.blockDevice ? "the device " : "the image ") + source.devicePath;
+    return (facts.sourceIsDevice ? "the device " : "the image ") + source.devicePath;
 }
 
 }  // namespace

@@ -28,9 +28,11 @@ struct OutputCheck {
 
 // What the system tells about a path, followed through symbolic links.
 struct PathFacts {
-    bool isSource = false;      // same file (device and inode) or same device number as the source
-    bool blockDevice = false;   // a block device
-    bool onSourceDisk = false;  // on a file system of the source's disk or of a loop device over it
+    bool isSource = false;        // same file (device and inode) or same device number as the source, or
+                                  // the file behind the loop device being recovered
+    bool blockDevice = false;     // a block device
+    bool onSourceDisk = false;    // on a file system of the source's disk or of a loop device over it
+    bool sourceIsDevice = false;  // the source is a device (named so in refusals), not an image file
 };
 
 // The facts of `path` (a report file or a destination folder, existing or
@@ -43,6 +45,11 @@ PathFacts pathFacts(const std::string& path, const MediaReader& source);
 // file is the file `path` names (compared by device and inode number; a
 // backing file deleted since is not found). Platform code.
 std::set<std::string> loopDevicesBackedBy(const std::string& sysRoot, const std::string& path);
+
+// The backing file of the loop device "MAJ:MIN" (or of the loop device that
+// holds that partition) under `sysRoot`; empty for any other device.
+// Platform code.
+std::string loopBackingFile(const std::string& sysRoot, const std::string& majorMinor);
 
 // The refusal of a report at `reportPath`, from its facts; `source` is named
 // in the text.

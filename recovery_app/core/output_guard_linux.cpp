@@ -13,6 +13,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
+constexpr const char* kSysRoot = "/sys";
+
 bool sameFile(const struct stat& a, const struct stat& b) {
     if (S_ISBLK(a.st_mode) && S_ISBLK(b.st_mode))
         return a.st_rdev == b.st_rdev;
@@ -40,12 +42,29 @@ std::set<std::string> loopDevicesBackedBy(const std::string& sysRoot, const std:
     return loops;
 }
 
+std::string loopBackingFile(const std::string& sysRoot, const std::string& majorMinor) {
+    const std::string dir = sysfs::blockDirectory(sysRoot, majorMinor);
+    if (dir.empty())
+        return std::string();
+    return sysfs::readText(sysfs::wholeDiskDirectory(dir) + "/loop/backing_file");
+}
+
 PathFacts pathFacts(const std::string& path, const MediaReader& source) {
     PathFacts facts;
     struct stat target {};
     if (::stat(path.c_str(), &target) == 0) {
         struct stat medium {};
-        facts.isSource = ::stat(source.devicePath.c_str(), &medium) == 0 && sameFile(target, medium);
+        if (::stat(source.devicePath.c_str(), &medium) == 0) {
+            facts.sourceIsDevice = S_ISBLK(medium.st_mode);
+            facts.isSource = sameFile(target, medium);
+            // A loop device's bytes are those of its backing file.
+            struct stat backing {};
+            const std::string file = S_ISBLK(medium.st_mode)
+                                         ? loopBackingFile(kSysRoot, sysfs::deviceNumberText(medium.st_rdev))
+                                         : "";
+            facts.isSource = facts.isSource || (!file.empty() && ::stat(file.c_str(), &backing) == 0 &&
+                                                sameFile(target, backing));
+        }
         facts.blockDevice = S_ISBLK(target.st_mode);
     }
     facts.onSourceDisk = !facts.blockDevice && destinationOnDisk(path, source);

@@ -90,6 +90,9 @@ TEST_F(SourceSafety, NoBlockDeviceIsEverWritten) {
                   "is the device " + source.path() + " being recovered", never);
     expectRefused({"recover", "--device", source.path(), "--out", source.path()}, 2, "being recovered",
                   never);
+    // The loop device's bytes are its backing file's.
+    expectRefused({"recover", "--device", source.path(), "--out", never, "--report", card.string()}, 2,
+                  "is the device " + source.path() + " being recovered", never);
     expectRefused({"recover", "--image", card.string(), "--out", never, "--report", scratch.path()}, 2,
                   "is a disk or partition (a block device)", never);
     expectRefused({"recover", "--image", card.string(), "--out", scratch.path()}, 2,
@@ -129,6 +132,11 @@ TEST_F(SourceSafety, DestinationOrReportInsideAMountOfTheImageIsRefused) {
                    (mount / "found.csv").string()},
                   4, "would be written on the disk being recovered", path("elsewhere"));
     EXPECT_FALSE(fs::exists(mount / "found.csv"));
+    // Recovering through a second loop device over the same image.
+    test::LoopDevice second(card.string());
+    ASSERT_FALSE(second.path().empty());
+    expectRefused({"recover", "--device", second.path(), "--out", (mount / "rescued").string()}, 4, sameDisk,
+                  mount / "rescued");
     ::sync();
     EXPECT_EQ(test::readFile(card), before);
 }

@@ -70,6 +70,18 @@ TEST(OutputGuard, LoopDevicesAreFoundByTheIdentityOfTheirBackingFile) {
     EXPECT_EQ(loopDevicesBackedBy(sys.string(), (dir.path() / "link.img").string()),
               (std::set<std::string>{"7:3", "7:5"}));
     EXPECT_TRUE(loopDevicesBackedBy(sys.string(), (dir.path() / "missing.img").string()).empty());
+
+    // From a device number to the file: a loop device, a partition of one, another disk.
+    fs::create_directories(sys / "dev/block");
+    fs::create_directories(sys / "block/loop5/loop5p1");
+    test::writeFile(sys / "block/loop5/loop5p1/partition", {'1'});
+    fs::create_directory_symlink(sys / "block/loop5", sys / "dev/block/7:5");
+    fs::create_directory_symlink(sys / "block/loop5/loop5p1", sys / "dev/block/259:0");
+    fs::create_directory_symlink(sys / "block/sda", sys / "dev/block/8:0");
+    EXPECT_EQ(loopBackingFile(sys.string(), "7:5"), image.string());
+    EXPECT_EQ(loopBackingFile(sys.string(), "259:0"), image.string());
+    EXPECT_EQ(loopBackingFile(sys.string(), "8:0"), "");
+    EXPECT_EQ(loopBackingFile(sys.string(), "1:1"), "");
 }
 
 }  // namespace
