@@ -83,13 +83,19 @@ std::string openFailureText(const std::string& devicePath, int error, OpenFailur
     return "Cannot open " + devicePath + ": " + std::strerror(error) + ".";
 }
 
+ImageKind kindOfOpenFile(int fd) {
+    struct stat info {};
+    return ::fstat(fd, &info) == 0 ? imageKindOf(info.st_mode) : ImageKind::kOther;
+}
+
 }  // namespace
 
 std::unique_ptr<MediaReader> openDevice(const std::string& devicePath, const PartitionScheme* partitionScheme,
                                         uint32_t flags, std::string* whyNot, OpenFailure* failure) {
     if (failure)
         *failure = OpenFailure::kNone;
-    const int fd = ::open(devicePath.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without waiting: a pipe named as a device would block an ordinary open.
+    const int fd = ::open(devicePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         const int error = errno;
         const OpenFailure kind = openFailureOf(error);
@@ -99,6 +105,15 @@ std::unique_ptr<MediaReader> openDevice(const std::string& devicePath, const Par
             *failure = kind;
         return nullptr;
     }
+    if (const ImageKind kind = kindOfOpenFile(fd); !isReadableImageKind(kind)) {
+        ::close(fd);
+        if (whyNot)
+            *whyNot = devicePath + " is " + imageKindName(kind) + ", not a disk.";
+        if (failure)
+            *failure = OpenFailure::kOther;
+        return nullptr;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     auto reader = std::make_unique<PosixReader>(fd);
     reader->devicePath = devicePath;
     reader->partitionScheme = partitionScheme;

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "media/handle_reader_win.h"
+#include "media/image_kind.h"
 #include "media/image_reader.h"
 #include "media/text_win.h"
 
@@ -31,6 +32,14 @@ std::unique_ptr<MediaReader> openImage(const std::string& path, std::string& why
                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         whyNot = cannotOpen(path, GetLastError());
+        return nullptr;
+    }
+    // Named pipes and consoles open like files but hold no disk.
+    const DWORD type = GetFileType(handle);
+    if (type == FILE_TYPE_PIPE || type == FILE_TYPE_CHAR) {
+        CloseHandle(handle);
+        whyNot =
+            notAnImageText(path, type == FILE_TYPE_PIPE ? ImageKind::kPipe : ImageKind::kCharacterDevice);
         return nullptr;
     }
     auto reader = std::make_unique<HandleReader>(handle);

@@ -14,15 +14,16 @@
 #include "media/keep_going_reader.h"
 #include "recovery_app/cli/arguments.h"
 #include "recovery_app/cli/exit_codes.h"
-#include "recovery_app/cli/json_text.h"
 #include "recovery_app/cli/medium_choice.h"
 #include "recovery_app/cli/progress_line.h"
 #include "recovery_app/core/destination.h"
-#include "recovery_app/core/destination_check.h"
 #include "recovery_app/core/file_types.h"
 #include "recovery_app/core/messages.h"
+#include "recovery_app/core/output_guard.h"
+#include "recovery_app/core/partition_extent.h"
 #include "recovery_app/core/progress_estimate.h"
 #include "recovery_app/core/report.h"
+#include "recovery_app/core/unreadable_log.h"
 
 namespace salvora::cli {
 
@@ -34,17 +35,25 @@ void requestStop(int) {
     gStopRequested.store(true);
 }
 
+// Ctrl-C, a termination request and a closed terminal stop the scan cleanly.
 void installStopHandlers() {
     struct sigaction action {};
     action.sa_handler = requestStop;
+    action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &action, nullptr);
 }
 
 int fail(int code, const std::string& message) {
     std::fprintf(stderr, "salvora: %s\n", message.c_str());
     return code;
+}
+
+// A report or destination on the disk being recovered cannot be used (4); one
+// that is the source itself or a block device is a wrong command line (2).
+int refusalExitCode(const OutputCheck& check) {
+    return check.refusal == OutputRefusal::kSameDisk ? kExitDestination : kExitUsage;
 }
 
 // What the scan reports goes to the progress line and, when asked for, the report.
@@ -64,19 +73,29 @@ class RecoverObserver : public ScanObserver {
     RecoveryReport& report_;
 };
 
-void printUnreadable(uint64_t bytes) {
-    if (bytes == 0) {
-        std::printf("Every byte of the medium could be read.\n");
-        return;
+// The summary of what could not be read: ranges read around (--keep-going)
+// and the part of the partition beyond the medium's end.
+void printUnreadable(bool keepGoing, uint64_t bytes, uint64_t beyondEnd) {
+    if (beyondEnd != 0) {
+        std::printf("%llu bytes (%s) of the partition lie beyond the end of the medium and were not read.\n",
+                    static_cast<unsigned long long>(beyondEnd), byteText(beyondEnd).c_str());
     }
-    std::printf("%llu bytes (%s) could not be read and were taken as zeros.\n",
-                static_cast<unsigned long long>(bytes), byteText(bytes).c_str());
+    if (!keepGoing)
+        return;
+    if (bytes == 0 && beyondEnd == 0) {
+        std::printf("Every byte of the medium could be read.\n");
+    } else if (bytes != 0) {
+        std::printf("%llu bytes (%s) could not be read and were taken as zeros.\n",
+                    static_cast<unsigned long long>(bytes), byteText(bytes).c_str());
+    }
 }
 
-int exitCodeFor(int32_t result) {
+int exitCodeFor(int32_t result, uint64_t unreadable, uint64_t beyondEnd) {
     switch (result) {
         case kScanFinished:
-            return kExitSuccess;
+            if (beyondEnd != 0)
+                return kExitReadFailed;
+            return unreadable != 0 ? kExitUnreadable : kExitSuccess;
         case kScanReadFailed:
             return kExitReadFailed;
         case kScanStopped:
@@ -115,24 +134,33 @@ const char* recoverUsage() {
            "  --types LIST   comma-separated file types to look for, for example jpg,pdf,zip;\n"
            "                 \"all\" for every type. Types: bmp,jpg,indd,riff,tif,raw,orf,crw,\n"
            "                 x3f,mrw,raf,mp3,doc,pdf,mpg,m2ts,mov,zip. Default: all but indd,\n"
-           "                 mpg, m2ts and mov.\n"
+           "                 mpg, m2ts and mov. Every extension a type gives also names it,\n"
+           "                 in any letter case: cr2, nef or dng for tif, wav for riff, docx\n"
+           "                 or odt for zip, mp4 for mov, xls for doc, ...\n"
            "  --report FILE  write one row per recovered file as the recovery goes: name,\n"
            "                 type, extension, offset of its first byte on the medium, size\n"
-           "                 and SHA-256; JSON lines when FILE ends in .jsonl, CSV otherwise\n"
+           "                 and SHA-256; JSON lines when FILE ends in .jsonl, CSV otherwise.\n"
+           "                 It must not be the image or disk itself, nor any disk or\n"
+           "                 partition device, nor lie on the disk being recovered\n"
            "  --keep-going   on a damaged medium, read around unreadable sectors (taking\n"
            "                 them as zeros) instead of stopping; each unreadable range is\n"
-           "                 listed, and the summary says how many bytes could not be read\n"
+           "                 listed once, and the summary says how many bytes could not be\n"
+           "                 read\n"
            "  --quiet        print only the summary\n"
            "\n"
            "While it runs, a line on standard error shows the percent done, the number of\n"
-           "files recovered and the elapsed time. Ctrl-C stops cleanly: the files recovered\n"
-           "so far stay, the file being written is removed.\n"
+           "files recovered and the elapsed time. Ctrl-C (or a closed terminal, or a\n"
+           "termination request) stops cleanly: the files recovered so far stay, the file\n"
+           "being written is removed.\n"
            "\n"
-           "Exit status: 0 done; 1 the medium could not be read to its end; 2 wrong command\n"
-           "line; 3 the image or disk cannot be opened (missing, empty, no rights); 4 the\n"
-           "destination cannot be used (or lies on the disk being recovered); 5 a recovered\n"
-           "file could not be written; 6 there is no such partition, or its length is 0;\n"
-           "130 interrupted.\n";
+           "Exit status: 0 done; 1 the medium could not be read to its end (or the\n"
+           "partition reaches beyond the end of the disk or image); 2 wrong command line,\n"
+           "or a report or destination that is the image or disk itself or a block device;\n"
+           "3 the image or disk cannot be opened (missing, empty, not a file or block\n"
+           "device, no rights); 4 the destination or report cannot be used (or lies on the\n"
+           "disk being recovered); 5 a recovered file could not be written; 6 there is no\n"
+           "such partition, or its length is 0; 7 done with --keep-going, but parts of the\n"
+           "medium could not be read and were taken as zeros; 130 interrupted.\n";
 }
 
 namespace {
@@ -142,12 +170,17 @@ struct RecoveryRange {
     uint64_t offset = 0;
     uint64_t length = 0;
     std::string description;
+    uint64_t beyondEnd = 0;  // bytes of the partition past the medium's end
 };
 
 int openSource(const Arguments& args, ChosenMedium& chosen, std::string& error) {
     const int sources = int{args.has("image")} + int{args.has("disk")} + int{args.has("device")};
-    if (sources != 1) {
+    if (sources == 0) {
         error = "Please name what to recover from with one of --image FILE, --disk N or --device PATH.";
+        return kExitUsage;
+    }
+    if (sources > 1) {
+        error = "Please name only one of --image, --disk, --device.";
         return kExitUsage;
     }
     if (args.has("image"))
@@ -182,8 +215,17 @@ int choosePartition(size_t number, MediaReader& medium, RecoveryRange& range, st
     const PartitionRow& row = partitions.rows[number - 1];
     range.offset = partition->offset;
     range.length = partition->size;
-    range.description = "partition " + std::to_string(number) + " (" + latin1ToUtf8(row.label) + ", " +
-                        row.format + ", " + row.sizeText + ") of " + medium.devicePath;
+    range.description = "partition " + std::to_string(number) + " (" + row.label + ", " + row.format + ", " +
+                        row.sizeText + ") of " + medium.devicePath;
+    range.beyondEnd = bytesBeyondEnd(*partition, medium.size);
+    if (range.beyondEnd != 0) {
+        const std::string cutShort = cutShortText(number, row, medium.devicePath, medium.size);
+        if (range.beyondEnd == partition->size) {
+            error = cutShort;
+            return kExitReadFailed;
+        }
+        std::fprintf(stderr, "salvora: %s\n", cutShort.c_str());
+    }
     return kExitSuccess;
 }
 
@@ -233,27 +275,22 @@ int recoverCommand(int argc, char** argv, int first) {
     if (chosenRange != kExitSuccess)
         return fail(chosenRange, error);
 
+    // Nothing is opened for writing before both outputs are known to be safe.
     const std::string folder = args.value("out", messages::kDefaultSavedFolder);
-    if (destinationOnDisk(folder, medium)) {
-        const std::string refusal =
-            sameDiskMessage(folder, diskName(medium), messages::kSameDiskEndingCommandLine);
-        return fail(kExitDestination, refusal);
+    const OutputCheck folderCheck = checkDestination(folder, medium, messages::kSameDiskEndingCommandLine);
+    if (folderCheck.refusal != OutputRefusal::kNone)
+        return fail(refusalExitCode(folderCheck), folderCheck.text);
+    if (args.has("report")) {
+        const OutputCheck reportCheck = checkReport(args.value("report"), medium);
+        if (reportCheck.refusal != OutputRefusal::kNone)
+            return fail(refusalExitCode(reportCheck), reportCheck.text);
     }
     std::string destination;
     if (!prepareDestination(folder, destination, error))
         return fail(kExitDestination, error);
-
     RecoveryReport report;
-    if (args.has("report")) {
-        const std::string reportPath = args.value("report");
-        if (destinationOnDisk(reportPath, medium)) {
-            return fail(kExitDestination,
-                        "The report " + reportPath +
-                            " would be written on the disk being recovered. Please write it elsewhere.");
-        }
-        if (!report.open(reportPath, error))
-            return fail(kExitDestination, error);
-    }
+    if (args.has("report") && !report.open(args.value("report"), error))
+        return fail(kExitDestination, error);
 
     const bool quiet = args.has("quiet");
     if (!quiet)
@@ -262,11 +299,12 @@ int recoverCommand(int argc, char** argv, int first) {
     gStopRequested.store(false);
     installStopHandlers();
     ProgressLine progress(stderr, isatty(STDERR_FILENO) != 0, quiet, gStopRequested);
-    KeepGoingReader keepGoing(medium, [&](const UnreadableRange& bad) {
+    UnreadableLog unreadableLog([&](const UnreadableRange& bad) {
         progress.note("salvora: cannot read " + std::to_string(bad.length) + " bytes at offset " +
                       std::to_string(bad.offset) + "; they are taken as zeros");
         report.unreadable(bad.offset, bad.length);
     });
+    KeepGoingReader keepGoing(medium, [&](const UnreadableRange& bad) { unreadableLog.add(bad); });
     MediaReader& source = args.has("keep-going") ? static_cast<MediaReader&>(keepGoing) : medium;
     SearchSpace space;
     initFromPartition(space, source, range.offset, range.length);
@@ -274,23 +312,25 @@ int recoverCommand(int argc, char** argv, int first) {
     uint32_t saved = 0;
     clearLastErrorText();
     const int32_t result = runScan(source, destination, families, space, 0, observer, saved);
+    unreadableLog.finish();
     progress.finish(result == kScanFinished);
-    if (result == kScanFinished || result == kScanStopped) {
-        if (result == kScanStopped)
-            std::fputs("Recovery interrupted.\n", stdout);
+    const bool keepGoingRun = args.has("keep-going");
+    const uint64_t unreadable = keepGoing.unreadableBytes();
+    if (result == kScanFinished) {
         std::printf(messages::kRecoveryComplete, static_cast<int>(saved));
         std::printf("\n");
-        if (args.has("keep-going"))
-            printUnreadable(keepGoing.unreadableBytes());
+        printUnreadable(keepGoingRun, unreadable, range.beyondEnd);
         if (!quiet)
             std::printf("The files are in %s\n", destination.c_str());
-        return exitCodeFor(result);
+        return exitCodeFor(result, unreadable, range.beyondEnd);
     }
-    std::fprintf(stderr, "salvora: %s\n", lastErrorText().c_str());
+    if (result == kScanStopped)
+        std::fputs("Recovery interrupted.\n", stdout);
+    else
+        std::fprintf(stderr, "salvora: %s\n", lastErrorText().c_str());
     std::printf("%u files were recovered into %s before the recovery stopped.\n", saved, destination.c_str());
-    if (args.has("keep-going"))
-        printUnreadable(keepGoing.unreadableBytes());
-    return exitCodeFor(result);
+    printUnreadable(keepGoingRun, unreadable, range.beyondEnd);
+    return exitCodeFor(result, unreadable, range.beyondEnd);
 }
 
 }  // namespace salvora::cli

@@ -17,8 +17,9 @@ std::string sameDiskMessage(const std::string& destination, const std::string& d
                             const std::string& lastSentence);
 
 // True when `destination` (a folder, existing or not) lies on a file system
-// of the physical disk `disk`, whatever partition of it. A medium that is not
-// a physical disk (an image file) holds no destination. Platform code.
+// of the physical disk `disk`, whatever partition of it. An image file holds
+// the file systems of the loop devices attached to it (Linux); otherwise it
+// holds no destination. Platform code.
 bool destinationOnDisk(const std::string& destination, const MediaReader& disk);
 
 // --- Drive letters (the way Windows tells which disk a folder is on) ---

@@ -26,6 +26,13 @@ case "$target" in
     truncate -s 8M "$scratch"
     if mkntfs -F -q -L SEED "$scratch" >/dev/null 2>&1; then head -c 65536 "$scratch" >"$corpus/seed-ntfs"; fi
     printf 'label: dos\n2048,4096,c\n8192,4096,5\n' | sfdisk -q "$scratch" >/dev/null 2>&1 && head -c 1024 "$scratch" >"$corpus/seed-mbr"
+    # A GUID partition table: protective MBR, header and the 16 KiB entry array.
+    # The last byte (1) asks the target to keep the checksums right.
+    if printf 'label: gpt\nstart=2048, size=4096, name="Fotos"\nstart=8192, size=4096\n' |
+      sfdisk -q "$scratch" >/dev/null 2>&1; then
+      { head -c 17407 "$scratch"; printf '\001'; } >"$corpus/seed-gpt"
+      { head -c 17407 "$scratch"; printf '\003'; } >"$corpus/seed-gpt-backup"
+    fi
     rm -f "$scratch"
     ;;
   fuzz_card_status)
