@@ -137,6 +137,15 @@ SdStatusReport decideSdStatus(SdState& state, const SdCardStatus& given, bool an
     return report;
 }
 
+std::vector<ResultMessage> failPendingRequests(SdState& state) {
+    SdStatusReport report;
+    failIfPending(state.m_bSdLockRequested, text::kSdLockFailed, report);
+    failIfPending(state.m_bSdUnlockRequested, text::kSdUnlockFailed, report);
+    failIfPending(state.m_bSdRemoveRequested, text::kSdRemoveFailed, report);
+    failIfPending(state.m_bSdEraseRequested, text::kSdEraseFailed, report);
+    return report.messages;
+}
+
 SdStatusReport ReadSdStatus(ReaderTransport& transport, SlotHandle handle, SdState& state) {
     if (handle == kInvalidSlot) {
         SdStatusReport report;
@@ -148,7 +157,15 @@ SdStatusReport ReadSdStatus(ReaderTransport& transport, SlotHandle handle, SdSta
     DataBlock answer{};
     const PassThroughResult result =
         SendPassThrough(transport, handle, answer.data(), sdCommandBlock(kSdSendStatus), Direction::kDataIn);
-    return decideSdStatus(state, decodeSdStatus(answer), result.answered());
+    std::vector<ResultMessage> failed;
+    if (result.mediumChanged) {
+        failed = failPendingRequests(state);
+        state.clearFiveFlags();
+    }
+    SdStatusReport report = decideSdStatus(state, decodeSdStatus(answer), result.answered());
+    report.messages.insert(report.messages.begin(), failed.begin(), failed.end());
+    report.mediumChanged = result.mediumChanged;
+    return report;
 }
 
 PassThroughResult SendSdLockUnlock(ReaderTransport& transport, SlotHandle handle, SdState& state,

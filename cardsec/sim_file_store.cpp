@@ -47,6 +47,22 @@ bool save(const std::string& path, const SimulatedReader& reader, std::string& e
 
 }  // namespace
 
+FileStore::FileStore(std::string path) : path_(std::move(path)) {}
+
+FileStore::~FileStore() = default;
+
+HoldResult FileStore::hold(uint32_t waitMs) {
+    auto lock = std::make_unique<StateFileLock>(path_ + ".reader", waitMs);
+    if (!lock->held())
+        return HoldResult::kBusy;
+    hold_ = std::move(lock);
+    return HoldResult::kHeld;
+}
+
+void FileStore::release() {
+    hold_.reset();
+}
+
 bool FileStore::use(const std::function<void(SimulatedReader&)>& action) {
     StateFileLock lock(path_);
     if (!lock.held()) {
