@@ -38,10 +38,12 @@ void failIfPending(bool& request, const char* failureText, SdStatusReport& repor
     request = false;
 }
 
-void decideLocked(SdState& state, bool canConfirm, SdStatusReport& report) {
+// A lock is confirmed by CARD_IS_LOCKED only when the card did not flag the
+// command as failed: a card that was locked already refuses a new password.
+void decideLocked(SdState& state, const SdCardStatus& status, bool canConfirm, SdStatusReport& report) {
     state.m_bSdLocked = true;
     report.text = text::kSecurityEnabled;
-    if (state.m_bSdLockRequested && canConfirm) {
+    if (state.m_bSdLockRequested && canConfirm && !status.lockUnlockFailed) {
         report.messages.push_back(successMessage(text::kSdLocked));
         state.m_bSdLockRequested = false;
     }
@@ -117,7 +119,7 @@ SdStatusReport decideSdStatus(SdState& state, const SdCardStatus& given, bool an
     SdStatusReport report;
     report.answered = canConfirm;
     if (status.cardIsLocked) {
-        decideLocked(state, canConfirm, report);
+        decideLocked(state, status, canConfirm, report);
     } else {
         decideUnlocked(state, status, canConfirm, report);
     }

@@ -28,11 +28,11 @@ bool load(const std::string& path, SimulatedReader& reader, std::string& error) 
 }
 
 // Writes beside the file and renames over it, so a reader never sees half a state.
-bool save(const std::string& path, const SimulatedReader& reader, std::string& error) {
+bool save(const std::string& path, const std::string& text, std::string& error) {
     const std::string temporary = path + ".new";
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << reader.serialize();
+        out << text;
         if (!out.flush()) {
             error = "cannot write " + temporary;
             return false;
@@ -72,8 +72,10 @@ bool FileStore::use(const std::function<void(SimulatedReader&)>& action) {
     SimulatedReader reader;
     if (!load(path_, reader, error_))
         return false;
+    const std::string before = reader.serialize();
     action(reader);
-    return save(path_, reader, error_);
+    const std::string after = reader.serialize();
+    return after == before ? true : save(path_, after, error_);
 }
 
 }  // namespace salvora::cardsec

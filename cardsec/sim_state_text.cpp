@@ -166,7 +166,6 @@ std::string SimulatedReader::serialize() const {
     line(out, "reader", plugged ? "plugged" : "unplugged");
     line(out, "generation", generation);
     line(out, "next-serial", nextSerial);
-    line(out, "commands", commands);
     line(out, "refused", refused);
     if (!lastRefused.empty())
         line(out, "refused-last", lastRefused);
@@ -189,7 +188,6 @@ bool SimulatedReader::parse(const std::string& text, SimulatedReader& reader, st
     reader.plugged = fields.count("reader") == 0 || fields["reader"] == "plugged";
     bool ok = readNumber(fields, "generation", 1, 1 << 24, reader.generation) &&
               readNumber(fields, "next-serial", 1, 99999, reader.nextSerial) &&
-              readNumber(fields, "commands", 0, 1LL << 60, reader.commands) &&
               readNumber(fields, "refused", 0, 1LL << 60, reader.refused) &&
               readText(fields, "refused-last", reader.lastRefused) && readSlot(fields, "sd", reader.sdSlot) &&
               readSlot(fields, "cf", reader.cfSlot);

@@ -112,7 +112,6 @@ TransportResult SimulatedReader::execute(SimSlot slot, const Cdb& cdb, Direction
                                          int64_t nowMs) {
     if (!plugged)
         return kNotDelivered;
-    ++commands;
     const SimVerdict verdict = judgeCommand(cdb, direction, data);
     if (!verdict.accepted) {
         ++refused;

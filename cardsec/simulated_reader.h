@@ -53,8 +53,7 @@ class SimulatedReader {
     std::optional<SimCfCard> cf;
     SimSlotState sdSlot, cfSlot;
     int nextSerial = 1;       // the number in the serial of the next CF card inserted
-    long long commands = 0;   // command blocks received by the reader's slots
-    long long refused = 0;    // of them, refused by the judge
+    long long refused = 0;    // command blocks refused by the judge
     std::string lastRefused;  // the last refused block and why
 
     // Puts a card into a slot (replacing any card there) and powers it up; a

@@ -10,7 +10,7 @@
 namespace salvora::cardsec {
 
 namespace {
-constexpr int kRetryMs = 20;
+constexpr int kRetryMs = 5;
 }  // namespace
 
 StateFileLock::StateFileLock(const std::string& path) {

@@ -37,8 +37,7 @@ void showCf(const SimCfCard& card, const SimSlotState& slot) {
 }
 
 void show(const SimulatedReader& reader) {
-    std::printf("reader %s commands=%lld refused=%lld\n", reader.plugged ? "plugged" : "unplugged",
-                reader.commands, reader.refused);
+    std::printf("reader %s refused=%lld\n", reader.plugged ? "plugged" : "unplugged", reader.refused);
     if (reader.refused)
         std::printf("last refused %s\n", reader.lastRefused.c_str());
     if (reader.sd) {

@@ -210,6 +210,17 @@ TEST(SendSdLockUnlock, MarksOnlyItsOwnRequest) {
     EXPECT_FALSE(state.m_bSdEraseRequested || state.m_bSdUnlockRequested || state.m_bSdRemoveRequested);
 }
 
+// Regression: a lock refused by a card that was locked already (by another
+// program, with another password) read as "SD card is now locked.".
+TEST(SdStatusDecision, LockFlaggedAsFailedIsNotConfirmedByALockedCard) {
+    SdState state;
+    state.m_bSdLockRequested = true;
+    const SdStatusReport report = decide(state, true, true);
+    ASSERT_EQ(report.messages.size(), 1u);
+    EXPECT_EQ(report.messages[0], failureMessage("Unable to lock SD card!"));
+    EXPECT_TRUE(state.m_bSdLocked);
+}
+
 TEST(SdCommandCodes, AreTheReadersNumbersForCmd13AndCmd42) {
     EXPECT_EQ(kSdSendStatus, 0x13);
     EXPECT_EQ(kSdLockUnlock, 0x42);

@@ -192,7 +192,6 @@ TEST(SimulatedReader, RefusesAndRecordsBlocksNotInItsTable) {
         rig.reader.lastRefused,
         "F9 81 00 00 00 00 00 A0 F2 00 00 01 00 00 00 00 dir=out len=512: command block not in the reader's "
         "table");
-    EXPECT_EQ(rig.reader.commands, 1);
     EXPECT_EQ(rig.reader.cf->securityCommands, 0);
 }
 
@@ -305,7 +304,6 @@ TEST(SimulatedReaderText, RoundTripsEveryField) {
     reader.cf = cf;
     reader.generation = 4;
     reader.nextSerial = 43;
-    reader.commands = 99;
     reader.refused = 2;
     reader.lastRefused = "F9 00 dir=out len=0: why";
     reader.sdSlot.mediumChanged = true;
