@@ -1,6 +1,8 @@
 #include "cardsec/pass_through_win.h"
 
 #include <windows.h>
+#include <winioctl.h>
+// ntddscsi.h builds its control codes with the macros of winioctl.h.
 #include <ntddscsi.h>
 
 #include <cstddef>
