@@ -99,6 +99,13 @@ std::unique_ptr<MediaReader> openDevice(const std::string& devicePath, const Par
     if (fd < 0) {
         const int error = errno;
         const OpenFailure kind = openFailureOf(error);
+        if (kind == OpenFailure::kNoMedium) {
+            // A card slot without a card: identified all the same (from sysfs),
+            // so that the card reader is noticed with its slots empty.
+            PosixReader unopened(-1);
+            unopened.devicePath = devicePath;
+            identifyDevice(unopened);
+        }
         if (whyNot)
             *whyNot = openFailureText(devicePath, error, kind);
         if (failure)
