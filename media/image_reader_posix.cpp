@@ -10,7 +10,7 @@
 
 namespace salvora {
 
-std::unique_ptr<MediaReader> openImage(const std::string& path, std::string& whyNot) {
+std::unique_ptr<MediaReader> openRawImage(const std::string& path, std::string& whyNot) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         whyNot = "Cannot open the image " + path + ": " + std::strerror(errno) + ".";

@@ -19,8 +19,45 @@ int fail(int code, const std::string& message) {
     return code;
 }
 
-void printTable(const MediaReader& medium, const ListedPartitions& partitions) {
+const char* formatName(ImageFormat format) {
+    switch (format) {
+        case ImageFormat::kSplitRaw:
+            return "split raw";
+        case ImageFormat::kExpertWitness:
+            return "Expert Witness";
+        case ImageFormat::kRaw:
+            break;
+    }
+    return "raw";
+}
+
+std::string hashName(const std::string& type) {
+    return type == "md5" ? "MD5" : type == "sha1" ? "SHA-1" : type;
+}
+
+// What an image made of several files, or one holding acquisition hashes, is.
+void printImageLines(const ImageDescription& image, const MediaReader& medium) {
+    if (image.format == ImageFormat::kSplitRaw)
+        std::printf("Split raw image in %zu parts.\n", image.files.size());
+    if (image.format == ImageFormat::kExpertWitness) {
+        std::printf("Expert Witness image in %zu segment%s, %u-byte sectors.\n", image.files.size(),
+                    image.files.size() == 1 ? "" : "s", medium.sectorSize);
+    }
+    if (image.acquiredHashes.empty())
+        return;
+    std::printf("Image hash as acquired:");
+    for (size_t i = 0; i < image.acquiredHashes.size(); ++i) {
+        std::printf("%s %s %s", i ? "," : "", hashName(image.acquiredHashes[i].type).c_str(),
+                    image.acquiredHashes[i].hex.c_str());
+    }
+    std::printf("\n");
+}
+
+void printTable(const ChosenMedium& chosen, const ListedPartitions& partitions) {
+    const MediaReader& medium = *chosen.medium;
     std::printf("Partitions of %s (%s):\n", medium.devicePath.c_str(), sizeText(medium.size).c_str());
+    if (chosen.image)
+        printImageLines(chosen.description, medium);
     std::printf("%3s  %-24s  %-8s  %14s  %15s\n", "#", "Label", "Format", "Size", "Offset");
     for (size_t i = 0; i < partitions.rows.size(); ++i) {
         const PartitionRow& row = partitions.rows[i];
@@ -41,11 +78,26 @@ void printJsonRow(size_t number, const PartitionRow& row, bool last) {
                 record.typeByte, record.status, record.order, last ? "" : ",");
 }
 
-void printJson(const MediaReader& medium, const ListedPartitions& partitions) {
+void printJsonImage(const ImageDescription& image) {
+    std::printf("  \"imageFormat\": %s,\n  \"imageFiles\": [", jsonString(formatName(image.format)).c_str());
+    for (size_t i = 0; i < image.files.size(); ++i)
+        std::printf("%s%s", i ? ", " : "", jsonString(image.files[i]).c_str());
+    std::printf("],\n  \"acquiredHashes\": {");
+    for (size_t i = 0; i < image.acquiredHashes.size(); ++i) {
+        std::printf("%s%s: %s", i ? ", " : "", jsonString(image.acquiredHashes[i].type).c_str(),
+                    jsonString(image.acquiredHashes[i].hex).c_str());
+    }
+    std::printf("},\n");
+}
+
+void printJson(const ChosenMedium& chosen, const ListedPartitions& partitions) {
+    const MediaReader& medium = *chosen.medium;
     std::printf("{\n  \"device\": %s,\n  \"size\": %" PRIu64
                 ",\n  \"sizeText\": %s,\n  \"sectorSize\": %u,\n",
                 jsonString(medium.devicePath).c_str(), medium.size, jsonString(sizeText(medium.size)).c_str(),
                 medium.sectorSize);
+    if (chosen.image)
+        printJsonImage(chosen.description);
     std::printf("  \"partitions\": [\n");
     for (size_t i = 0; i < partitions.rows.size(); ++i) {
         printJsonRow(i + 1, partitions.rows[i], i + 1 == partitions.rows.size());
@@ -69,7 +121,9 @@ const char* partitionsUsage() {
            "Reading a disk needs administrator rights: run salvora as root.\n"
            "\n"
            "Options:\n"
-           "  --image FILE   list the partitions of a disk image file instead\n"
+           "  --image FILE   list the partitions of a disk image instead: a raw image, a\n"
+           "                 split one (disk.001, disk.aa) or an Expert Witness one\n"
+           "                 (case.E01), whose hash as acquired is shown too\n"
            "  --json         print the list as JSON, with offsets and sizes in bytes,\n"
            "                 partition type byte, status and slot number\n"
            "\n"
@@ -103,9 +157,9 @@ int partitionsCommand(int argc, char** argv, int first) {
         return fail(code, error);
     }
     if (args.has("json")) {
-        printJson(*chosen.medium, partitions);
+        printJson(chosen, partitions);
     } else {
-        printTable(*chosen.medium, partitions);
+        printTable(chosen, partitions);
     }
     return kExitSuccess;
 }

@@ -17,6 +17,7 @@
 #include "recovery_app/cli/json_text.h"
 #include "recovery_app/cli/medium_choice.h"
 #include "recovery_app/cli/progress_line.h"
+#include "recovery_app/cli/report_source.h"
 #include "recovery_app/core/destination.h"
 #include "recovery_app/core/destination_check.h"
 #include "recovery_app/core/file_types.h"
@@ -99,7 +100,10 @@ const char* recoverUsage() {
            "nothing on it changes.\n"
            "\n"
            "What to recover from:\n"
-           "  --image FILE     a disk or memory-card image file; without --partition the\n"
+           "  --image FILE     a disk or memory-card image: a raw image, the first part of\n"
+           "                   a split image (disk.001 or disk.aa; the other parts are read\n"
+           "                   in order) or an Expert Witness image (case.E01; the other\n"
+           "                   segments are found beside it); without --partition the\n"
            "                   whole image is searched\n"
            "  --disk N         disk number N as salvora disks prints it\n"
            "  --device PATH    a disk by its device path, for example /dev/sdb\n"
@@ -118,7 +122,8 @@ const char* recoverUsage() {
            "                 mpg, m2ts and mov.\n"
            "  --report FILE  write one row per recovered file as the recovery goes: name,\n"
            "                 type, extension, offset of its first byte on the medium, size\n"
-           "                 and SHA-256; JSON lines when FILE ends in .jsonl, CSV otherwise\n"
+           "                 and SHA-256; DFXML when FILE ends in .xml, JSON lines when it\n"
+           "                 ends in .jsonl, CSV otherwise\n"
            "  --keep-going   on a damaged medium, read around unreadable sectors (taking\n"
            "                 them as zeros) instead of stopping; each unreadable range is\n"
            "                 listed, and the summary says how many bytes could not be read\n"
@@ -243,6 +248,8 @@ int recoverCommand(int argc, char** argv, int first) {
     if (!prepareDestination(folder, destination, error))
         return fail(kExitDestination, error);
 
+    gStopRequested.store(false);
+    installStopHandlers();  // from here on Ctrl-C ends the recovery with a complete report
     RecoveryReport report;
     if (args.has("report")) {
         const std::string reportPath = args.value("report");
@@ -251,7 +258,8 @@ int recoverCommand(int argc, char** argv, int first) {
                         "The report " + reportPath +
                             " would be written on the disk being recovered. Please write it elsewhere.");
         }
-        if (!report.open(reportPath, error))
+        const uint32_t partition = chosen.image && !args.has("partition") ? 0 : static_cast<uint32_t>(number);
+        if (!report.open(reportPath, error, reportSource(argc, argv, chosen, partition)))
             return fail(kExitDestination, error);
     }
 
@@ -259,8 +267,6 @@ int recoverCommand(int argc, char** argv, int first) {
     if (!quiet)
         std::printf("Recovering %s\n", range.description.c_str());
     std::fflush(stdout);
-    gStopRequested.store(false);
-    installStopHandlers();
     ProgressLine progress(stderr, isatty(STDERR_FILENO) != 0, quiet, gStopRequested);
     KeepGoingReader keepGoing(medium, [&](const UnreadableRange& bad) {
         progress.note("salvora: cannot read " + std::to_string(bad.length) + " bytes at offset " +
