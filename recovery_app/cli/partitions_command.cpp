@@ -6,6 +6,7 @@
 
 #include "recovery_app/cli/arguments.h"
 #include "recovery_app/cli/exit_codes.h"
+#include "recovery_app/cli/image_lines.h"
 #include "recovery_app/cli/json_text.h"
 #include "recovery_app/cli/medium_choice.h"
 #include "recovery_app/core/size_text.h"
@@ -17,40 +18,6 @@ namespace {
 int fail(int code, const std::string& message) {
     std::fprintf(stderr, "salvora: %s\n", message.c_str());
     return code;
-}
-
-const char* formatName(ImageFormat format) {
-    switch (format) {
-        case ImageFormat::kSplitRaw:
-            return "split raw";
-        case ImageFormat::kExpertWitness:
-            return "Expert Witness";
-        case ImageFormat::kRaw:
-            break;
-    }
-    return "raw";
-}
-
-std::string hashName(const std::string& type) {
-    return type == "md5" ? "MD5" : type == "sha1" ? "SHA-1" : type;
-}
-
-// What an image made of several files, or one holding acquisition hashes, is.
-void printImageLines(const ImageDescription& image, const MediaReader& medium) {
-    if (image.format == ImageFormat::kSplitRaw)
-        std::printf("Split raw image in %zu parts.\n", image.files.size());
-    if (image.format == ImageFormat::kExpertWitness) {
-        std::printf("Expert Witness image in %zu segment%s, %u-byte sectors.\n", image.files.size(),
-                    image.files.size() == 1 ? "" : "s", medium.sectorSize);
-    }
-    if (image.acquiredHashes.empty())
-        return;
-    std::printf("Image hash as acquired:");
-    for (size_t i = 0; i < image.acquiredHashes.size(); ++i) {
-        std::printf("%s %s %s", i ? "," : "", hashName(image.acquiredHashes[i].type).c_str(),
-                    image.acquiredHashes[i].hex.c_str());
-    }
-    std::printf("\n");
 }
 
 void printTable(const ChosenMedium& chosen, const ListedPartitions& partitions) {
@@ -76,18 +43,6 @@ void printJsonRow(size_t number, const PartitionRow& row, bool last) {
                 jsonString(record.fsName).c_str());
     std::printf("     \"fsKind\": %u, \"typeByte\": %u, \"status\": %u, \"order\": %u}%s\n", record.fsKind,
                 record.typeByte, record.status, record.order, last ? "" : ",");
-}
-
-void printJsonImage(const ImageDescription& image) {
-    std::printf("  \"imageFormat\": %s,\n  \"imageFiles\": [", jsonString(formatName(image.format)).c_str());
-    for (size_t i = 0; i < image.files.size(); ++i)
-        std::printf("%s%s", i ? ", " : "", jsonString(image.files[i]).c_str());
-    std::printf("],\n  \"acquiredHashes\": {");
-    for (size_t i = 0; i < image.acquiredHashes.size(); ++i) {
-        std::printf("%s%s: %s", i ? ", " : "", jsonString(image.acquiredHashes[i].type).c_str(),
-                    jsonString(image.acquiredHashes[i].hex).c_str());
-    }
-    std::printf("},\n");
 }
 
 void printJson(const ChosenMedium& chosen, const ListedPartitions& partitions) {
