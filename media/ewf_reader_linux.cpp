@@ -1,11 +1,13 @@
 // Expert Witness images read through libewf's C interface.
 #include <libewf.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
 #include <map>
+#include <vector>
 
 #include "media/error_text.h"
 #include "media/ewf_format.h"
@@ -78,10 +80,20 @@ std::vector<AcquiredHash> acquiredHashes(libewf_handle_t* handle) {
     return hashes;
 }
 
+// Every read is served from the chunks read last: the scan reads its 512 KiB
+// refills again from each file start it saves, and the recognisers look ahead
+// in small reads; without the cache libewf would read and check each chunk
+// again for every one of them. The cache holds at least 2 MiB.
+constexpr uint64_t kCacheBytes = 2 << 20;
+constexpr size_t kMinimumCachedChunks = 4;
+
 class EwfReader : public MediaReader {
   public:
-    EwfReader(libewf_handle_t* handle, std::string incomplete)
-        : handle_(handle), incomplete_(std::move(incomplete)) {}
+    EwfReader(libewf_handle_t* handle, std::string incomplete, uint32_t chunkSize)
+        : handle_(handle),
+          incomplete_(std::move(incomplete)),
+          chunkSize_(chunkSize ? chunkSize : 32768),
+          cache_(std::max<size_t>(kMinimumCachedChunks, (kCacheBytes + chunkSize_ - 1) / chunkSize_)) {}
     ~EwfReader() override { close(); }
 
     void close() override {
@@ -95,15 +107,31 @@ class EwfReader : public MediaReader {
   protected:
     int32_t deviceRead(void* buffer, uint32_t count, uint64_t offset) override {
         auto* bytes = static_cast<uint8_t*>(buffer);
-        std::memset(bytes, 0, count);
-        if (!handle_ || offset >= size)
-            return 0;
-        const uint64_t wanted = std::min<uint64_t>(count, size - offset);
+        int32_t got = 0;
+        if (handle_ && offset < size) {
+            const uint64_t wanted = std::min<uint64_t>(count, size - offset);
+            got = readCached(bytes, wanted, offset);
+        }
+        const uint32_t kept = got > 0 ? static_cast<uint32_t>(got) : 0;
+        std::memset(bytes + kept, 0, count - kept);
+        return got;
+    }
+
+  private:
+    struct CachedChunk {
+        uint64_t index = 0;
+        uint64_t length = 0;  // 0: the slot is empty
+        uint64_t lastUse = 0;
+        std::vector<uint8_t> bytes;
+    };
+
+    // Reads [offset, offset + wanted) through libewf. Returns wanted, or 0
+    // with the reason in lastErrorText.
+    int32_t readThrough(uint8_t* bytes, uint64_t wanted, uint64_t offset) {
         libewf_error_t* error = nullptr;
         const ssize_t got = libewf_handle_read_random(handle_, bytes, static_cast<size_t>(wanted),
                                                       static_cast<off64_t>(offset), &error);
         if (got < 0) {
-            std::memset(bytes, 0, count);
             const std::string why = incomplete_.empty() ? "" : ", " + incomplete_;
             recordReadFailure(EIO, "Cannot read offset " + std::to_string(offset) +
                                        " of the evidence image " + devicePath + why +
@@ -112,19 +140,56 @@ class EwfReader : public MediaReader {
         }
         noteChecksumErrors();
         if (damaged(offset, wanted)) {
-            std::memset(bytes, 0, count);
             recordReadFailure(EIO, damageText(offset) + ".");
             return 0;
         }
-        if (got == 0) {
+        if (static_cast<uint64_t>(got) != wanted) {
             recordReadFailure(EIO, "Cannot read offset " + std::to_string(offset) +
-                                       " of the evidence image " + devicePath + ": libewf returned no data.");
+                                       " of the evidence image " + devicePath + ": libewf returned " +
+                                       std::to_string(got) + " of " + std::to_string(wanted) + " bytes.");
             return 0;
         }
         return static_cast<int32_t>(got);
     }
 
-  private:
+    int32_t readCached(uint8_t* bytes, uint64_t wanted, uint64_t offset) {
+        uint64_t done = 0;
+        while (done < wanted) {
+            const uint64_t at = offset + done;
+            const CachedChunk* chunk = cachedChunk(at / chunkSize_);
+            if (!chunk)
+                return 0;
+            const uint64_t inChunk = at - chunk->index * chunkSize_;
+            const uint64_t piece = std::min(wanted - done, chunk->length - inChunk);
+            std::memcpy(bytes + done, chunk->bytes.data() + inChunk, piece);
+            done += piece;
+        }
+        return static_cast<int32_t>(done);
+    }
+
+    // Chunk `index`, read through libewf unless it was read last; nullptr
+    // when it cannot be read.
+    const CachedChunk* cachedChunk(uint64_t index) {
+        for (CachedChunk& slot : cache_) {
+            if (slot.length != 0 && slot.index == index) {
+                slot.lastUse = ++uses_;
+                return &slot;
+            }
+        }
+        CachedChunk& slot = *std::min_element(
+            cache_.begin(), cache_.end(), [](const auto& a, const auto& b) { return a.lastUse < b.lastUse; });
+        const uint64_t start = index * chunkSize_;
+        const uint64_t length = std::min<uint64_t>(chunkSize_, size - start);
+        slot.length = 0;
+        slot.bytes.resize(chunkSize_);
+        if (readThrough(slot.bytes.data(), length, start) == 0)
+            return nullptr;
+        slot.index = index;
+        slot.length = length;
+        slot.lastUse = ++uses_;
+        return &slot;
+    }
+
     // Adds the chunks that libewf found damaged since the last read to damage_.
     void noteChecksumErrors() {
         uint32_t errors = 0;
@@ -167,6 +232,9 @@ class EwfReader : public MediaReader {
 
     libewf_handle_t* handle_;
     std::string incomplete_;
+    uint64_t chunkSize_;
+    std::vector<CachedChunk> cache_;
+    uint64_t uses_ = 0;
     std::map<uint64_t, uint64_t> damage_;  // damaged byte ranges: start -> end
     std::pair<uint64_t, uint64_t> lastDamage_{};
     uint32_t knownErrors_ = 0;
@@ -214,7 +282,9 @@ std::unique_ptr<MediaReader> openEvidenceImage(const std::string& path, std::str
         if (incomplete.empty())
             incomplete = "a segment of " + fileNameOf(path) + " is missing or truncated";
     }
-    auto reader = std::make_unique<EwfReader>(handle, incomplete);
+    size32_t chunkSize = 0;
+    libewf_handle_get_chunk_size(handle, &chunkSize, nullptr);
+    auto reader = std::make_unique<EwfReader>(handle, incomplete, chunkSize);
     if (mediaSize == 0) {
         whyNot =
             "The evidence image " + path + " holds a medium of 0 bytes: there is nothing to recover from it.";

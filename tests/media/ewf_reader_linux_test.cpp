@@ -104,6 +104,33 @@ TEST_F(EvidenceImage, SegmentsAreFoundBesideTheFirstOrAnyOneNamed) {
     }
 }
 
+// Reads of every size at scattered offsets, back and forth, as the carve loop
+// and the recognisers make them: each must give the raw image's bytes,
+// whether its chunks were read before or not.
+TEST_F(EvidenceImage, ScatteredReadsGiveTheRawImagesBytes) {
+    const auto segments = acquire("case", "-S 1048576");
+    ImageDescription described;
+    auto reader = open(segments.at(0), described);
+    ASSERT_TRUE(reader);
+    uint64_t state = 88172645463325252ull;
+    const auto next = [&] {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return state;
+    };
+    std::vector<uint8_t> buffer(3 << 20);
+    for (int i = 0; i < 400; ++i) {
+        const uint64_t offset = next() % kMediumSize;
+        const uint32_t count =
+            static_cast<uint32_t>(i % 4 == 0 ? next() % buffer.size() + 1 : next() % 70000 + 1);
+        const auto expected = static_cast<int32_t>(std::min<uint64_t>(count, kMediumSize - offset));
+        ASSERT_EQ(reader->readAt(buffer.data(), count, offset), expected) << offset << " " << count;
+        ASSERT_TRUE(std::equal(buffer.begin(), buffer.begin() + expected, medium.begin() + offset))
+            << offset << " " << count;
+    }
+}
+
 TEST_F(EvidenceImage, CompressedChunksReadTheSame) {
     const auto segments = acquire("packed", "-c deflate:best");
     ASSERT_EQ(segments.size(), 1u);
