@@ -84,7 +84,10 @@ int32_t discoveryPass(MediaReader& medium, SearchSpace& space, const SignatureRe
     if (range == space.head())
         return kScanFinished;
     uint64_t offset = range->start;
-    buffer.refill(medium, offset);
+    if (buffer.refill(medium, offset) <= 0) {
+        noteReadFailure(offset);
+        return kScanReadFailed;
+    }
     int startsFound = 0;
     while (range != space.head()) {
         if (observer.stopRequested())
@@ -168,7 +171,10 @@ int32_t CarvingPass::run() {
     extentStart_ = space_.ranges.front().start;
     extentEnd_ = space_.ranges.back().end;
     offset_ = range_->start;
-    buffer_.refill(medium_, offset_);
+    if (buffer_.refill(medium_, offset_) <= 0) {
+        noteReadFailure(offset_);
+        return kScanReadFailed;
+    }
     observer_.progressStarted(extentStart_, extentEnd_);
     while (range_ != space_.head()) {
         if (observer_.stopRequested()) {

@@ -54,7 +54,7 @@ uint64_t lengthOf(int fd) {
 
 }  // namespace
 
-std::unique_ptr<MediaReader> openImage(const std::string& path, std::string& whyNot) {
+std::unique_ptr<MediaReader> openRawImage(const std::string& path, std::string& whyNot) {
     const int fd = openImageFile(path, whyNot);
     if (fd < 0)
         return nullptr;

@@ -15,7 +15,7 @@ std::string cannotOpen(const std::string& path, DWORD error) {
 
 }  // namespace
 
-std::unique_ptr<MediaReader> openImage(const std::string& path, std::string& whyNot) {
+std::unique_ptr<MediaReader> openRawImage(const std::string& path, std::string& whyNot) {
     const std::wstring widePath = widen(path);
     const DWORD attributes = GetFileAttributesW(widePath.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {

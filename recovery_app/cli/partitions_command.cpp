@@ -7,6 +7,7 @@
 #include "partitions/gpt_partition_table.h"
 #include "recovery_app/cli/arguments.h"
 #include "recovery_app/cli/exit_codes.h"
+#include "recovery_app/cli/image_lines.h"
 #include "recovery_app/cli/json_text.h"
 #include "recovery_app/cli/medium_choice.h"
 #include "recovery_app/core/partition_extent.h"
@@ -25,10 +26,13 @@ bool isGpt(const MediaReader& medium) {
     return medium.partitionScheme == &gptPartitionScheme();
 }
 
-void printTable(const MediaReader& medium, const ListedPartitions& partitions) {
+void printTable(const ChosenMedium& chosen, const ListedPartitions& partitions) {
+    const MediaReader& medium = *chosen.medium;
     const bool names = isGpt(medium);
     std::printf("Partitions of %s (%s%s):\n", medium.devicePath.c_str(), sizeText(medium.size).c_str(),
                 names ? ", GUID partition table" : "");
+    if (chosen.image)
+        printImageLines(chosen.description, medium);
     std::printf("%3s  %-24s  %-8s  %14s  %15s%s\n", "#", "Label", "Format", "Size", "Offset",
                 names ? "  Name" : "");
     for (size_t i = 0; i < partitions.rows.size(); ++i) {
@@ -53,11 +57,14 @@ void printJsonRow(size_t number, const PartitionRow& row, bool last) {
                 record.typeByte, record.status, record.order, last ? "" : ",");
 }
 
-void printJson(const MediaReader& medium, const ListedPartitions& partitions) {
+void printJson(const ChosenMedium& chosen, const ListedPartitions& partitions) {
+    const MediaReader& medium = *chosen.medium;
     std::printf("{\n  \"device\": %s,\n  \"size\": %" PRIu64
                 ",\n  \"sizeText\": %s,\n  \"sectorSize\": %u,\n  \"table\": %s,\n",
                 jsonString(medium.devicePath).c_str(), medium.size, jsonString(sizeText(medium.size)).c_str(),
                 medium.sectorSize, isGpt(medium) ? "\"GPT\"" : "\"PC\"");
+    if (chosen.image)
+        printJsonImage(chosen.description);
     std::printf("  \"partitions\": [\n");
     for (size_t i = 0; i < partitions.rows.size(); ++i) {
         printJsonRow(i + 1, partitions.rows[i], i + 1 == partitions.rows.size());
@@ -96,7 +103,9 @@ const char* partitionsUsage() {
            "Reading a disk needs administrator rights: run salvora as root.\n"
            "\n"
            "Options:\n"
-           "  --image FILE   list the partitions of a disk image file instead\n"
+           "  --image FILE   list the partitions of a disk image instead: a raw image, a\n"
+           "                 split one (disk.001, disk.aa) or an Expert Witness one\n"
+           "                 (case.E01), whose hash as acquired is shown too\n"
            "  --json         print the list as JSON, with offsets and sizes in bytes,\n"
            "                 partition type byte (GPT: type GUID and name), status and\n"
            "                 slot number\n"
@@ -133,9 +142,9 @@ int partitionsCommand(int argc, char** argv, int first) {
         return fail(code, error);
     }
     if (args.has("json")) {
-        printJson(*chosen.medium, partitions);
+        printJson(chosen, partitions);
     } else {
-        printTable(*chosen.medium, partitions);
+        printTable(chosen, partitions);
     }
     std::fflush(stdout);
     return allPartitionsFit(*chosen.medium, partitions) ? kExitSuccess : kExitReadFailed;

@@ -16,6 +16,7 @@
 #include "recovery_app/cli/exit_codes.h"
 #include "recovery_app/cli/medium_choice.h"
 #include "recovery_app/cli/progress_line.h"
+#include "recovery_app/cli/report_source.h"
 #include "recovery_app/core/destination.h"
 #include "recovery_app/core/file_types.h"
 #include "recovery_app/core/messages.h"
@@ -118,7 +119,10 @@ const char* recoverUsage() {
            "nothing on it changes.\n"
            "\n"
            "What to recover from:\n"
-           "  --image FILE     a disk or memory-card image file; without --partition the\n"
+           "  --image FILE     a disk or memory-card image: a raw image, the first part of\n"
+           "                   a split image (disk.001 or disk.aa; the other parts are read\n"
+           "                   in order) or an Expert Witness image (case.E01; the other\n"
+           "                   segments are found beside it); without --partition the\n"
            "                   whole image is searched\n"
            "  --disk N         disk number N as salvora disks prints it\n"
            "  --device PATH    a disk by its device path, for example /dev/sdb\n"
@@ -139,9 +143,10 @@ const char* recoverUsage() {
            "                 or odt for zip, mp4 for mov, xls for doc, ...\n"
            "  --report FILE  write one row per recovered file as the recovery goes: name,\n"
            "                 type, extension, offset of its first byte on the medium, size\n"
-           "                 and SHA-256; JSON lines when FILE ends in .jsonl, CSV otherwise.\n"
-           "                 It must not be the image or disk itself, nor any disk or\n"
-           "                 partition device, nor lie on the disk being recovered\n"
+           "                 and SHA-256; DFXML when FILE ends in .xml, JSON lines when it\n"
+           "                 ends in .jsonl, CSV otherwise. It must not be the image or disk\n"
+           "                 itself, nor any disk or partition device, nor lie on the disk\n"
+           "                 being recovered\n"
            "  --keep-going   on a damaged medium, read around unreadable sectors (taking\n"
            "                 them as zeros) instead of stopping; each unreadable range is\n"
            "                 listed once, and the summary says how many bytes could not be\n"
@@ -288,16 +293,20 @@ int recoverCommand(int argc, char** argv, int first) {
     std::string destination;
     if (!prepareDestination(folder, destination, error))
         return fail(kExitDestination, error);
+
+    gStopRequested.store(false);
+    installStopHandlers();  // from here on Ctrl-C ends the recovery with a complete report
     RecoveryReport report;
-    if (args.has("report") && !report.open(args.value("report"), error))
-        return fail(kExitDestination, error);
+    if (args.has("report")) {
+        const uint32_t partition = chosen.image && !args.has("partition") ? 0 : static_cast<uint32_t>(number);
+        if (!report.open(args.value("report"), error, reportSource(argc, argv, chosen, partition)))
+            return fail(kExitDestination, error);
+    }
 
     const bool quiet = args.has("quiet");
     if (!quiet)
         std::printf("Recovering %s\n", range.description.c_str());
     std::fflush(stdout);
-    gStopRequested.store(false);
-    installStopHandlers();
     ProgressLine progress(stderr, isatty(STDERR_FILENO) != 0, quiet, gStopRequested);
     UnreadableLog unreadableLog([&](const UnreadableRange& bad) {
         progress.note("salvora: cannot read " + std::to_string(bad.length) + " bytes at offset " +

@@ -41,6 +41,23 @@ case "$target" in
     printf '\002\377\000\003\000\002\000\000' >"$corpus/seed-failed"
     head -c 600 /dev/zero >"$corpus/seed-zero"
     ;;
+  fuzz_evidence)
+    # Small Expert Witness segments made by ewfacquire (one, and a set of
+    # two), and names of parts and segments.
+    scratch=$(mktemp -d)
+    head -c 24576 "$root/tests/data/jpeg/camera_640x480.jpg" >"$scratch/raw"
+    if ewfacquire -u -q -c none -t "$scratch/one" "$scratch/raw" >/dev/null 2>&1; then
+      cp "$scratch/one.E01" "$corpus/seed-e01"
+    fi
+    if ewfacquire -u -q -c deflate:best -t "$scratch/packed" "$scratch/raw" >/dev/null 2>&1; then
+      cp "$scratch/packed.E01" "$corpus/seed-packed"
+    fi
+    rm -rf "$scratch"
+    for name in card.E01 case.EZZ case.Ex99 disk.001 card.img.aa x.zz; do
+      n=$((n + 1))
+      printf '%s\n' "$name" >"$corpus/seed-name-$n"
+    done
+    ;;
   *)
     # Other targets take the first 64 KiB of the real files as they are.
     find "$root/tests/data" -type f ! -name '*.md' | sort | while read -r file; do
