@@ -127,9 +127,9 @@ OutputFolder& OutputFolder::operator=(OutputFolder&& other) noexcept {
 
 int OutputFolder::open(const std::string& path) {
     // No delete sharing: while the scan holds it, the folder stays where it is.
-    const HANDLE folder =
-        CreateFileW(widen(path).c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE folder = CreateFileW(widen(path).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (folder == INVALID_HANDLE_VALUE)
         return lastError();
     BY_HANDLE_FILE_INFORMATION information{};
