@@ -17,7 +17,8 @@ OutputFile::OutputFile(OutputFolder& folder, const char* extension, size_t memor
     : state_(State::kOpen),
       folder_(&folder),
       extension_(extension ? extension : ""),
-      memoryLimit_(memoryLimit) {}
+      memoryLimit_(memoryLimit),
+      memory_(folder.takeBuffer()) {}
 
 OutputFile::~OutputFile() {
     if (state_ == State::kOpen)
@@ -90,11 +91,8 @@ int OutputFile::spill() {
     creationFailed_ = !file_.isOpen();
     if (creationFailed_)
         return fail(error);
-    error = flushMemory();
-    // The head is written; later data is gathered in pieces of kWritePiece.
-    memory_.shrink_to_fit();
-    memory_.reserve(kWritePiece);
-    return error;
+    // The head goes out at once; later data is gathered in pieces of kWritePiece.
+    return flushMemory();
 }
 
 int OutputFile::flushMemory() {
@@ -217,7 +215,12 @@ void OutputFile::remove() {
 void OutputFile::release() {
     size_ = 0;
     memoryStart_ = 0;
-    std::vector<uint8_t>().swap(memory_);
+    if (folder_) {
+        folder_->giveBack(std::move(memory_));
+        memory_ = std::vector<uint8_t>();
+    } else {
+        std::vector<uint8_t>().swap(memory_);
+    }
     std::vector<uint8_t>().swap(cache_);
 }
 

@@ -29,7 +29,8 @@ FolderFile::~FolderFile() {
 OutputFolder::OutputFolder(OutputFolder&& other) noexcept
     : path_(std::move(other.path_)),
       handle_(std::exchange(other.handle_, kNoHandle)),
-      nextNumber_(other.nextNumber_) {}
+      nextNumber_(other.nextNumber_),
+      spare_(std::move(other.spare_)) {}
 
 std::string outputName(uint32_t number, const char* extension) {
     char name[32];
@@ -91,6 +92,18 @@ FolderFile OutputFolder::createNumbered(const char* extension, std::string& name
     }
     error = EEXIST;
     return FolderFile();
+}
+
+std::vector<uint8_t> OutputFolder::takeBuffer() {
+    std::vector<uint8_t> buffer = std::move(spare_);
+    spare_ = std::vector<uint8_t>();
+    buffer.clear();
+    return buffer;
+}
+
+void OutputFolder::giveBack(std::vector<uint8_t>&& buffer) {
+    if (buffer.capacity() > spare_.capacity())
+        spare_ = std::move(buffer);
 }
 
 void OutputFolder::numberKept(uint32_t number) {

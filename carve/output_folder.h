@@ -93,12 +93,19 @@ class OutputFolder {
     // The number the next file is tried with.
     uint32_t nextNumber() const { return nextNumber_; }
 
+    // An empty buffer for the data a file holds in memory; one given back
+    // before is handed out again, so a scan touches its pages once rather
+    // than once per file.
+    std::vector<uint8_t> takeBuffer();
+    void giveBack(std::vector<uint8_t>&& buffer);
+
   private:
     static constexpr intptr_t kNoHandle = -1;
 
     std::string path_;
     intptr_t handle_ = kNoHandle;
     uint32_t nextNumber_ = 0;
+    std::vector<uint8_t> spare_;
 };
 
 // Longest output path, in bytes (the path buffer holds 2048 with its terminator).

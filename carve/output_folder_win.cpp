@@ -121,6 +121,7 @@ OutputFolder& OutputFolder::operator=(OutputFolder&& other) noexcept {
         path_ = std::move(other.path_);
         handle_ = std::exchange(other.handle_, kNoHandle);
         nextNumber_ = other.nextNumber_;
+        spare_ = std::move(other.spare_);
     }
     return *this;
 }
