@@ -36,8 +36,10 @@
 //   - kFileEnds ends the file with the current block; kContinue goes on.
 //
 // endCheck(candidate)
-//   - Called once, after the last block was appended, before the file is
-//     kept or dropped. `size` is what was appended (whole blocks, the last one
+//   - Called after the last block was appended, before the file is kept or
+//     dropped; once, unless the destination takes only part of the file
+//     (EFBIG): it is then called again on what reached the disk, with `size`
+//     set to that length. `size` is what was appended (whole blocks, the last one
 //     possibly padded with zeros past the end of the medium). The written
 //     data is read with candidate.output.readAt(offset, buffer, length), which
 //     returns fewer bytes at the end of the data; it is served from memory or
