@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "carve/scan.h"
@@ -30,10 +31,11 @@ namespace salvora::cli {
 
 namespace {
 
-std::atomic<bool> gStopRequested{false};
+// Stop requests (Ctrl-C, termination) so far; the handler only counts them.
+std::atomic<int> gStopRequests{0};
 
 void requestStop(int) {
-    gStopRequested.store(true);
+    gStopRequests.fetch_add(1);
 }
 
 // Ctrl-C, a termination request and a closed terminal stop the scan cleanly.
@@ -61,6 +63,8 @@ int refusalExitCode(const OutputCheck& check) {
 class RecoverObserver : public ScanObserver {
   public:
     RecoverObserver(ProgressLine& line, RecoveryReport& report) : line_(line), report_(report) {}
+    void discoveryStarted(uint64_t first, uint64_t last) override { line_.discoveryStarted(first, last); }
+    void discoveryProgress(uint64_t offset) override { line_.discoveryProgress(offset); }
     void progressStarted(uint64_t first, uint64_t last) override { line_.progressStarted(first, last); }
     void progress(int percent, uint64_t offset) override { line_.progress(percent, offset); }
     void fileSaved(uint32_t keptCount, const SavedFile& file) override {
@@ -133,8 +137,10 @@ const char* recoverUsage() {
            "Options:\n"
            "  --out DIR      destination folder, created when missing (default: \"Saved Files\"\n"
            "                 in the current folder). It must not lie on the disk being\n"
-           "                 recovered: writing there could overwrite the lost files. Files\n"
-           "                 of an earlier recovery with the same names are overwritten.\n"
+           "                 recovered: writing there could overwrite the lost files. Nothing\n"
+           "                 in it is ever replaced: the files are numbered on from the\n"
+           "                 highest KVnnnnn name already there, and a name that is taken\n"
+           "                 is skipped.\n"
            "  --types LIST   comma-separated file types to look for, for example jpg,pdf,zip;\n"
            "                 \"all\" for every type. Types: bmp,jpg,indd,riff,tif,raw,orf,crw,\n"
            "                 x3f,mrw,raf,mp3,doc,pdf,mpg,m2ts,mov,zip. Default: all but indd,\n"
@@ -153,10 +159,12 @@ const char* recoverUsage() {
            "                 read\n"
            "  --quiet        print only the summary\n"
            "\n"
-           "While it runs, a line on standard error shows the percent done, the number of\n"
+           "While it runs, a line on standard error shows the percent done over both passes\n"
+           "(a first one that finds the block size, then the recovery), the number of\n"
            "files recovered and the elapsed time. Ctrl-C (or a closed terminal, or a\n"
            "termination request) stops cleanly: the files recovered so far stay, the file\n"
-           "being written is removed.\n"
+           "being written is removed. During the first pass, the files in the part read\n"
+           "so far are still recovered; Ctrl-C again stops at once.\n"
            "\n"
            "Exit status: 0 done; 1 the medium could not be read to its end (or the\n"
            "partition reaches beyond the end of the disk or image); 2 wrong command line,\n"
@@ -244,9 +252,29 @@ int chooseRange(bool partitionGiven, size_t number, ChosenMedium& chosen, Recove
     return choosePartition(number, *chosen.medium, range, error);
 }
 
-}  // namespace
+// Everything a recovery needs, settled before anything is read or written.
+struct RecoveryPlan {
+    EnabledFamilies families;
+    ChosenMedium chosen;
+    RecoveryRange range;
+    std::string destination;  // prepared: exists, ends with a separator
+    RecoveryReport report;
+    bool quiet = false;
+    bool keepGoing = false;
+};
 
-int recoverCommand(int argc, char** argv, int first) {
+// How the recovery went.
+struct RecoveryRun {
+    int32_t result = kScanFinished;
+    uint32_t saved = 0;
+    uint64_t unreadableBytes = 0;
+    std::string failure;  // lastErrorText of a scan that failed
+};
+
+// The options of the command line into `plan`: the medium opened, the range
+// chosen, the destination and the report ready. Returns nothing when the
+// recovery may start, else the exit status (the message printed).
+std::optional<int> prepareRecovery(int argc, char** argv, int first, RecoveryPlan& plan) {
     Arguments args;
     std::string error;
     const std::vector<OptionRule> rules{
@@ -262,23 +290,19 @@ int recoverCommand(int argc, char** argv, int first) {
         return fail(kExitUsage,
                     "Unexpected word \"" + args.positional().front() + "\". See salvora recover --help.");
     }
-
-    EnabledFamilies families = standardFamilies();
-    if (args.has("types") && !familiesFromList(args.value("types"), families, error)) {
+    plan.families = standardFamilies();
+    if (args.has("types") && !familiesFromList(args.value("types"), plan.families, error))
         return fail(kExitUsage, error);
-    }
-
     size_t number = 1;
     if (!partitionNumber(args, number, error))
         return fail(kExitUsage, error);
-    ChosenMedium chosen;
-    if (const int code = openSource(args, chosen, error); code != kExitSuccess)
+    if (const int code = openSource(args, plan.chosen, error); code != kExitSuccess)
         return fail(code, error);
-    MediaReader& medium = *chosen.medium;
-    RecoveryRange range;
-    const int chosenRange = chooseRange(args.has("partition"), number, chosen, range, error);
-    if (chosenRange != kExitSuccess)
-        return fail(chosenRange, error);
+    MediaReader& medium = *plan.chosen.medium;
+    if (const int code = chooseRange(args.has("partition"), number, plan.chosen, plan.range, error);
+        code != kExitSuccess) {
+        return fail(code, error);
+    }
 
     // Nothing is opened for writing before both outputs are known to be safe.
     const std::string folder = args.value("out", messages::kDefaultSavedFolder);
@@ -290,56 +314,79 @@ int recoverCommand(int argc, char** argv, int first) {
         if (reportCheck.refusal != OutputRefusal::kNone)
             return fail(refusalExitCode(reportCheck), reportCheck.text);
     }
-    std::string destination;
-    if (!prepareDestination(folder, destination, error))
+    if (!prepareDestination(folder, plan.destination, error))
         return fail(kExitDestination, error);
 
-    gStopRequested.store(false);
+    gStopRequests.store(0);
     installStopHandlers();  // from here on Ctrl-C ends the recovery with a complete report
-    RecoveryReport report;
     if (args.has("report")) {
-        const uint32_t partition = chosen.image && !args.has("partition") ? 0 : static_cast<uint32_t>(number);
-        if (!report.open(args.value("report"), error, reportSource(argc, argv, chosen, partition)))
+        const uint32_t partition =
+            plan.chosen.image && !args.has("partition") ? 0 : static_cast<uint32_t>(number);
+        if (!plan.report.open(args.value("report"), error, reportSource(argc, argv, plan.chosen, partition)))
             return fail(kExitDestination, error);
     }
+    plan.quiet = args.has("quiet");
+    plan.keepGoing = args.has("keep-going");
+    return std::nullopt;
+}
 
-    const bool quiet = args.has("quiet");
-    if (!quiet)
-        std::printf("Recovering %s\n", range.description.c_str());
+// Scans the planned range, showing progress and writing the report as it goes.
+RecoveryRun runRecovery(RecoveryPlan& plan) {
+    if (!plan.quiet)
+        std::printf("Recovering %s\n", plan.range.description.c_str());
     std::fflush(stdout);
-    ProgressLine progress(stderr, isatty(STDERR_FILENO) != 0, quiet, gStopRequested);
+    MediaReader& medium = *plan.chosen.medium;
+    ProgressLine progress(stderr, isatty(STDERR_FILENO) != 0, plan.quiet, gStopRequests);
     UnreadableLog unreadableLog([&](const UnreadableRange& bad) {
         progress.note("salvora: cannot read " + std::to_string(bad.length) + " bytes at offset " +
                       std::to_string(bad.offset) + "; they are taken as zeros");
-        report.unreadable(bad.offset, bad.length);
+        plan.report.unreadable(bad.offset, bad.length);
     });
     KeepGoingReader keepGoing(medium, [&](const UnreadableRange& bad) { unreadableLog.add(bad); });
-    MediaReader& source = args.has("keep-going") ? static_cast<MediaReader&>(keepGoing) : medium;
+    MediaReader& source = plan.keepGoing ? static_cast<MediaReader&>(keepGoing) : medium;
     SearchSpace space;
-    initFromPartition(space, source, range.offset, range.length);
-    RecoverObserver observer(progress, report);
-    uint32_t saved = 0;
+    initFromPartition(space, source, plan.range.offset, plan.range.length);
+    RecoverObserver observer(progress, plan.report);
+    RecoveryRun run;
     clearLastErrorText();
-    const int32_t result = runScan(source, destination, families, space, 0, observer, saved);
+    run.result = runScan(source, plan.destination, plan.families, space, 0, observer, run.saved);
     unreadableLog.finish();
-    progress.finish(result == kScanFinished);
-    const bool keepGoingRun = args.has("keep-going");
-    const uint64_t unreadable = keepGoing.unreadableBytes();
-    if (result == kScanFinished) {
-        std::printf(messages::kRecoveryComplete, static_cast<int>(saved));
+    progress.finish(run.result == kScanFinished);
+    run.unreadableBytes = keepGoing.unreadableBytes();
+    if (run.result != kScanFinished && run.result != kScanStopped)
+        run.failure = lastErrorText();
+    return run;
+}
+
+// The summary of a recovery; returns the exit status. Only a recovery that
+// reached the end says it is complete.
+int reportRecovery(const RecoveryPlan& plan, const RecoveryRun& run) {
+    if (run.result == kScanFinished) {
+        std::printf(messages::kRecoveryComplete, static_cast<int>(run.saved));
         std::printf("\n");
-        printUnreadable(keepGoingRun, unreadable, range.beyondEnd);
-        if (!quiet)
-            std::printf("The files are in %s\n", destination.c_str());
-        return exitCodeFor(result, unreadable, range.beyondEnd);
+        printUnreadable(plan.keepGoing, run.unreadableBytes, plan.range.beyondEnd);
+        if (!plan.quiet)
+            std::printf("The files are in %s\n", plan.destination.c_str());
+        return exitCodeFor(run.result, run.unreadableBytes, plan.range.beyondEnd);
     }
-    if (result == kScanStopped)
+    if (run.result == kScanStopped)
         std::fputs("Recovery interrupted.\n", stdout);
     else
-        std::fprintf(stderr, "salvora: %s\n", lastErrorText().c_str());
-    std::printf("%u files were recovered into %s before the recovery stopped.\n", saved, destination.c_str());
-    printUnreadable(keepGoingRun, unreadable, range.beyondEnd);
-    return exitCodeFor(result, unreadable, range.beyondEnd);
+        std::fprintf(stderr, "salvora: %s\n", run.failure.c_str());
+    std::printf("%s%s recovered into %s before the recovery stopped.\n", fileCountText(run.saved).c_str(),
+                run.saved == 1 ? " was" : " were", plan.destination.c_str());
+    printUnreadable(plan.keepGoing, run.unreadableBytes, plan.range.beyondEnd);
+    return exitCodeFor(run.result, run.unreadableBytes, plan.range.beyondEnd);
+}
+
+}  // namespace
+
+int recoverCommand(int argc, char** argv, int first) {
+    RecoveryPlan plan;
+    if (const std::optional<int> exitCode = prepareRecovery(argc, argv, first, plan))
+        return *exitCode;
+    const RecoveryRun run = runRecovery(plan);
+    return reportRecovery(plan, run);
 }
 
 }  // namespace salvora::cli

@@ -137,7 +137,7 @@ void DfxmlWriter::file(const ReportedFile& file, const std::string& sha256) {
     if (partition_ != 0)
         std::fprintf(out_, "    <partition>%u</partition>\n", partition_);
     std::fprintf(out_, "    <filesize>%s</filesize>\n    <byte_runs>\n", number(file.size).c_str());
-    for (const ByteRun& run : file.runs) {
+    for (const ReportedRun& run : file.runs) {
         std::fprintf(out_, "      <byte_run file_offset='%s' img_offset='%s' len='%s'/>\n",
                      number(run.fileOffset).c_str(), number(run.mediumOffset).c_str(),
                      number(run.length).c_str());

@@ -114,7 +114,15 @@ ReportedFile reportedFile(const SavedFile& saved) {
     file.family = saved.family ? saved.family->extension : "";
     file.extension = saved.extension;
     file.size = saved.size;
-    file.runs.push_back({0, saved.startOffset, saved.size});
+    if (saved.runs.empty()) {
+        file.runs.push_back({0, saved.startOffset, saved.size});
+        return file;
+    }
+    uint64_t fileOffset = 0;
+    for (const ByteRun& run : saved.runs) {
+        file.runs.push_back({fileOffset, run.offset, run.length});
+        fileOffset += run.length;
+    }
     return file;
 }
 

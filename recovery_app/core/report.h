@@ -15,7 +15,7 @@
 namespace salvora {
 
 // A piece of a saved file and where it lies on the medium.
-struct ByteRun {
+struct ReportedRun {
     uint64_t fileOffset = 0;    // offset of the run's first byte in the saved file
     uint64_t mediumOffset = 0;  // offset of that byte on the medium
     uint64_t length = 0;
@@ -27,11 +27,12 @@ struct ReportedFile {
     std::string family;     // the family's extension, empty when unknown
     std::string extension;  // final extension, as in the name
     uint64_t size = 0;
-    std::vector<ByteRun> runs;  // in file order, together covering size bytes
+    std::vector<ReportedRun> runs;  // in file order, together covering size bytes
 };
 
-// The record of a file the output stage saved: one run of all its bytes
-// from its start offset.
+// The record of a file the output stage saved: its byte runs on the medium in
+// file order (one run of all its bytes from its start offset when the output
+// stage gave none).
 ReportedFile reportedFile(const SavedFile& saved);
 
 // What the head of a report says about the recovery (DFXML only).
