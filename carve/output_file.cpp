@@ -185,15 +185,22 @@ int OutputFile::keep(uint64_t length, const char* extension) {
         }
     }
     int error = file_.truncate(length);
-    const std::string wanted = outputName(number_, extension);
-    if (error == 0 && wanted != name_ && folder_->rename(name_, wanted) == 0)
-        name_ = wanted;
-    if (error == 0)
-        error = file_.close();
     if (error != 0) {
         remove();
         return error;
     }
+    // Closed before it is renamed: Windows does not rename a file that is
+    // open without delete sharing.
+    if ((error = file_.close()) != 0) {
+        folder_->remove(name_);
+        name_.clear();
+        state_ = State::kRemoved;
+        release();
+        return error;
+    }
+    const std::string wanted = outputName(number_, extension);
+    if (wanted != name_ && folder_->rename(name_, wanted) == 0)
+        name_ = wanted;
     state_ = State::kKept;
     folder_->numberKept(number_);
     release();
