@@ -3,6 +3,7 @@
 // one file being recovered, with the operation types a family supplies.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -74,6 +75,10 @@ struct CarveCandidate {
     BlockCheckFn blockCheck = nullptr;
     EndCheckFn endCheck = nullptr;
     AfterSaveFn afterSave = nullptr;
+    // Values a family's block check carries from one block to the next (its
+    // walk position, a running checksum, a count); their meaning belongs to
+    // the family that accepted the file.
+    std::array<uint64_t, 8> carried{};
 };
 
 // Clears everything but startRange and startOffset (the engine sets those).

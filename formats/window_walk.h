@@ -8,6 +8,7 @@
 // while its start and the k header bytes after it lie in the window.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #include "carve/family.h"
@@ -26,6 +27,28 @@ class WindowWalk {
     // Window index of the structure at expectedSize (valid while holds()).
     uint64_t index(const CarveCandidate& candidate) const {
         return candidate.expectedSize - candidate.size + half_;
+    }
+    // True while the k bytes at file offset `at` lie whole in the window.
+    bool holdsAt(const CarveCandidate& candidate, uint64_t at, uint64_t k) const {
+        return at + half_ >= candidate.size && at + k <= candidate.size + half_;
+    }
+    // Window index of file offset `at` (valid while holdsAt(at, 0)).
+    uint64_t indexAt(const CarveCandidate& candidate, uint64_t at) const {
+        return at - candidate.size + half_;
+    }
+    // File offset just past the window: the end of the current block.
+    uint64_t end(const CarveCandidate& candidate) const { return candidate.size + half_; }
+    // The part of the file range [from, to) that the window holds from `from`
+    // on: its window index and length (length 0 when it holds none).
+    struct Span {
+        uint64_t index = 0;
+        uint64_t length = 0;
+    };
+    Span spanOf(const CarveCandidate& candidate, uint64_t from, uint64_t to) const {
+        const uint64_t stop = std::min(to, end(candidate));
+        if (from >= stop || from + half_ < candidate.size)
+            return {};
+        return {indexAt(candidate, from), stop - from};
     }
     // True when the structure at expectedSize lies in the current (newer) block.
     static bool inCurrentBlock(const CarveCandidate& candidate) {
