@@ -9,6 +9,24 @@ namespace salvora {
 namespace {
 constexpr size_t kDocPosition = 12;
 constexpr size_t kZipPosition = 17;
+
+// Other names of a family in a type list: extensions it gives its files.
+struct Alias {
+    const char* word;
+    const char* extension;
+};
+const Alias kAliases[] = {
+    {"heif", "heic"}, {"avif", "heic"}, {"cr3", "heic"}, {"webm", "mkv"}, {"opus", "ogg"}};
+
+bool namesFamily(const std::string& word, const FileFamily& family) {
+    if (word == "all" || word == family.extension)
+        return true;
+    for (const Alias& alias : kAliases) {
+        if (word == alias.word && std::string(family.extension) == alias.extension)
+            return true;
+    }
+    return false;
+}
 }  // namespace
 
 EnabledFamilies standardFamilies() {
@@ -29,7 +47,7 @@ bool familiesFromList(const std::string& list, EnabledFamilies& families, std::s
             continue;
         bool known = false;
         for (EnabledFamily& pair : families) {
-            if (pair.family && (word == "all" || word == pair.family->extension)) {
+            if (pair.family && namesFamily(word, *pair.family)) {
                 pair.enabled = 1;
                 known = true;
             }

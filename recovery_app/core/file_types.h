@@ -13,7 +13,8 @@ namespace salvora {
 EnabledFamilies standardFamilies();
 
 // Builds an enable list from a comma-separated list of family extensions
-// ("jpg,pdf,zip"); "all" turns every family on. Returns false and names the
+// ("jpg,pdf,zip"); "all" turns every family on, and "heif", "avif" and "cr3"
+// name the heic family, "webm" the mkv family, "opus" the ogg family. Returns false and names the
 // offending word in `whyNot` when a word is not a family's extension or the
 // list chooses nothing.
 bool familiesFromList(const std::string& list, EnabledFamilies& families, std::string& whyNot);
