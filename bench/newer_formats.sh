@@ -10,7 +10,7 @@
 # Usage: bench/newer_formats.sh [BUILD_DIR] [COPIES]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${1:-$root/build/release}"
+build="$(cd "${1:-$root/build/release}" && pwd)"
 copies="${2:-3}"
 work="$build/bench-newer"
 rm -rf "$work"
