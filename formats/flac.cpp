@@ -1,5 +1,10 @@
 #include "formats/flac.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "carve/output_file.h"
 #include "carve/shared_checks.h"
 #include "carve/signature_registry.h"
 #include "formats/checksums.h"
@@ -19,14 +24,14 @@ constexpr uint64_t kLongestFrame = 1ull << 24;  // the largest frame size STREAM
 
 // What the walk carries from block to block.
 enum Slot : size_t {
-    kAt,            // the metadata block header or the frame being followed
-    kCandidateEnd,  // first place where the frame's CRC-16 matches, 0 = none yet
-    kScan,          // how far the frame has been searched
-    kCrc,           // CRC-16 of the frame from kAt to kScan
-    kStream,        // STREAMINFO: sample rate, channels, sample size, largest frame
-    kTotal,         // total samples, 0 = not given
-    kSamples,       // samples before the frame being followed
-    kFrame,         // the frame being followed: block size, header length, number, mode
+    kAt,  // the metadata block header or the frame being followed
+    kUnused,
+    kScan,     // how far the frame has been searched
+    kCrc,      // CRC-16 of the frame from kAt to kScan
+    kStream,   // STREAMINFO: sample rate, channels, sample size, largest frame
+    kTotal,    // total samples, 0 = not given
+    kSamples,  // samples before the frame being followed
+    kFrame,    // the frame being followed: block size, header length, number, mode
 };
 enum Mode : uint64_t { kMetadata, kFrameStart, kFrameBody };
 
@@ -179,7 +184,6 @@ void startFrame(const FrameHeader& header, const Bytes& bytes, uint64_t index, C
     state[kFrame] = frame.pack();
     state[kCrc] = flacCrc16(0, bytes.data() + index, header.length);
     state[kScan] = state[kAt] + header.length;
-    state[kCandidateEnd] = 0;
 }
 
 uint32_t followMetadata(const Bytes& bytes, const WindowWalk& walk, CarveCandidate& candidate) {
@@ -216,50 +220,165 @@ uint32_t followFrameStart(const Bytes& bytes, const WindowWalk& walk, CarveCandi
 
 // Searches the frame's body for its end: the next frame's header right
 // where the CRC-16 of the frame so far is 0. The last frame of the stream
-// ends at the first such place.
+// (by STREAMINFO's total, or because no next frame follows) is measured by
+// the end check, once it is written whole.
 uint32_t followFrameBody(const Bytes& bytes, const WindowWalk& walk, CarveCandidate& candidate) {
     auto& state = candidate.carried;
     const Stream stream = Stream::unpack(state[kStream]);
     const Frame frame = Frame::unpack(state[kFrame]);
-    const bool last = state[kTotal] != 0 && state[kSamples] + frame.blockSize == state[kTotal];
     const uint64_t longest = stream.largestFrame != 0 ? stream.largestFrame : kLongestFrame;
+    if (state[kTotal] != 0 && state[kSamples] + frame.blockSize == state[kTotal])
+        return walk.end(candidate) >= state[kAt] + longest ? kFileEnds : kFileGoesOn;
     const uint64_t shortest = state[kAt] + frame.headerLength + 2;
     uint16_t crc = static_cast<uint16_t>(state[kCrc]);
     uint64_t q = state[kScan];
-    for (; walk.holdsAt(candidate, q, 1); ++q) {
-        if (q - state[kAt] > longest)
-            break;
-        if (crc == 0 && q >= shortest) {
-            if (last || state[kTotal] == 0) {
-                if (state[kCandidateEnd] == 0)
-                    state[kCandidateEnd] = q;
-                if (last)
-                    break;
-            }
-            const uint64_t i = walk.indexAt(candidate, q);
-            if (bytes.u8(i) == 0xFF && !walk.holdsAt(candidate, q, kLongestFrameHeader)) {
-                state[kCrc] = crc;
-                state[kScan] = q;
-                return kFileGoesOn;
-            }
-            if (bytes.u8(i) == 0xFF &&
-                isNextFrame(readFrameHeader(bytes, i, stream), frame, state[kSamples])) {
+    for (; walk.holdsAt(candidate, q, 1) && q - state[kAt] <= longest; ++q) {
+        const uint64_t i = walk.indexAt(candidate, q);
+        if (crc == 0 && q >= shortest && bytes.u8(i) == 0xFF) {
+            if (!walk.holdsAt(candidate, q, kLongestFrameHeader))
+                break;
+            if (isNextFrame(readFrameHeader(bytes, i, stream), frame, state[kSamples])) {
                 state[kSamples] += frame.blockSize;
                 state[kAt] = q;
                 candidate.expectedSize = q;
                 return followFrameStart(bytes, walk, candidate);
             }
         }
-        crc = flacCrc16(crc, bytes.data() + walk.indexAt(candidate, q), 1);
+        crc = flacCrc16(crc, bytes.data() + i, 1);
     }
     state[kCrc] = crc;
     state[kScan] = q;
-    if (q - state[kAt] <= longest && !(last && state[kCandidateEnd] != 0))
-        return kFileGoesOn;
-    // No next frame: the frame ends where its CRC-16 first matched.
-    if (state[kCandidateEnd] != 0)
-        candidate.expectedSize = state[kCandidateEnd];
-    return kFileEnds;
+    return q - state[kAt] <= longest ? kFileGoesOn : kFileEnds;
+}
+
+// Reads bits from the most significant bit of each byte on.
+class BitReader {
+  public:
+    explicit BitReader(const Bytes& bytes, uint64_t fromByte) : bytes_(bytes), bit_(fromByte * 8) {}
+
+    bool ok() const { return ok_; }
+    uint64_t bytePosition() const { return (bit_ + 7) / 8; }
+    uint32_t read(uint32_t count) {
+        uint32_t value = 0;
+        for (uint32_t k = 0; k < count; ++k)
+            value = value << 1 | bit();
+        return value;
+    }
+    void skip(uint64_t count) {
+        bit_ += count;
+        if (bit_ > uint64_t{bytes_.size()} * 8)
+            ok_ = false;
+    }
+    // Zero bits up to the next one bit.
+    uint32_t unary() {
+        uint32_t zeros = 0;
+        while (ok_ && bit() == 0)
+            ++zeros;
+        return zeros;
+    }
+
+  private:
+    uint32_t bit() {
+        if (bit_ >= uint64_t{bytes_.size()} * 8) {
+            ok_ = false;
+            return 1;
+        }
+        const uint32_t value = bytes_.u8(bit_ / 8) >> (7 - bit_ % 8) & 1;
+        ++bit_;
+        return value;
+    }
+
+    const Bytes& bytes_;
+    uint64_t bit_;
+    bool ok_ = true;
+};
+
+bool skipResidual(BitReader& bits, uint32_t blockSize, uint32_t order) {
+    const uint32_t method = bits.read(2);
+    if (method > 1)
+        return false;
+    const uint32_t parameterBits = method == 0 ? 4 : 5;
+    const uint32_t escape = method == 0 ? 15 : 31;
+    const uint32_t partitionOrder = bits.read(4);
+    const uint32_t partitions = 1u << partitionOrder;
+    if ((blockSize >> partitionOrder) < order)
+        return false;
+    for (uint32_t p = 0; p < partitions && bits.ok(); ++p) {
+        const uint32_t samples = (blockSize >> partitionOrder) - (p == 0 ? order : 0);
+        const uint32_t parameter = bits.read(parameterBits);
+        if (parameter == escape) {
+            bits.skip(uint64_t{samples} * bits.read(5));
+            continue;
+        }
+        for (uint32_t k = 0; k < samples && bits.ok(); ++k) {
+            bits.unary();
+            bits.skip(parameter);
+        }
+    }
+    return bits.ok();
+}
+
+bool skipSubframe(BitReader& bits, uint32_t blockSize, uint32_t sampleBits) {
+    if (bits.read(1) != 0)
+        return false;
+    const uint32_t type = bits.read(6);
+    if (bits.read(1))
+        sampleBits -= std::min(sampleBits, bits.unary() + 1);
+    if (type == 0) {
+        bits.skip(sampleBits);
+    } else if (type == 1) {
+        bits.skip(uint64_t{blockSize} * sampleBits);
+    } else if (type >= 8 && type <= 12) {
+        bits.skip(uint64_t{type - 8} * sampleBits);
+        return skipResidual(bits, blockSize, type - 8);
+    } else if (type >= 32) {
+        const uint32_t order = (type & 31) + 1;
+        bits.skip(uint64_t{order} * sampleBits);
+        const uint32_t precision = bits.read(4) + 1;
+        if (precision == 16)
+            return false;
+        bits.skip(5 + uint64_t{order} * precision);
+        return skipResidual(bits, blockSize, order);
+    } else {
+        return false;
+    }
+    return bits.ok();
+}
+
+// Length of the whole frame at the start of `bytes` (its subframes read to
+// their last bit, then the CRC-16), or 0 when it is not a whole valid frame.
+uint64_t frameLength(const Bytes& bytes, const Stream& stream) {
+    const FrameHeader header = readFrameHeader(bytes, 0, stream);
+    if (!header.valid)
+        return 0;
+    const uint32_t channelCode = bytes.u8(3) >> 4;
+    BitReader bits(bytes, header.length);
+    for (uint32_t channel = 0; channel < stream.channels; ++channel) {
+        // The side channel of a stereo pair carries one bit more.
+        const bool side = (channelCode == 8 && channel == 1) || (channelCode == 9 && channel == 0) ||
+                          (channelCode == 10 && channel == 1);
+        if (!skipSubframe(bits, header.blockSize, stream.sampleBits + (side ? 1 : 0)))
+            return 0;
+    }
+    const uint64_t length = bits.bytePosition() + 2;
+    if (!bytes.has(0, length) || flacCrc16(0, bytes.data(), length) != 0)
+        return 0;
+    return length;
+}
+
+// The frame being followed when the file closed, if it was written whole,
+// read back from the output and measured.
+uint64_t writtenFrameLength(CarveCandidate& candidate) {
+    const auto& state = candidate.carried;
+    const Stream stream = Stream::unpack(state[kStream]);
+    if (Frame::unpack(state[kFrame]).mode != kFrameBody || !candidate.output || candidate.size <= state[kAt])
+        return 0;
+    const uint64_t longest = stream.largestFrame != 0 ? stream.largestFrame + 1 : kLongestFrame;
+    std::vector<uint8_t> frame(std::min<uint64_t>(candidate.size - state[kAt], longest));
+    if (!seekOutput(candidate.output, state[kAt]) ||
+        std::fread(frame.data(), 1, frame.size(), candidate.output) != frame.size())
+        return 0;
+    return frameLength(Bytes(frame.data(), frame.size()), stream);
 }
 
 }  // namespace
@@ -299,7 +418,7 @@ uint32_t recogniseFlac(const uint8_t* window, uint32_t windowLength, uint32_t, c
     frame.mode = (bytes.u8(4) & 0x80) ? kFrameStart : kMetadata;
     state[kFrame] = frame.pack();
     fresh.blockCheck = blockCheckFlac;
-    fresh.endCheck = endCheckTruncateToExpected;
+    fresh.endCheck = endCheckFlac;
     return 1;
 }
 
@@ -323,6 +442,12 @@ uint32_t blockCheckFlac(const uint8_t* window, uint32_t windowLength, CarveCandi
         if (Frame::unpack(candidate.carried[kFrame]).mode == mode && candidate.carried[kAt] == at)
             return kFileGoesOn;
     }
+}
+
+void endCheckFlac(CarveCandidate& candidate) {
+    if (const uint64_t length = writtenFrameLength(candidate))
+        candidate.expectedSize = candidate.carried[kAt] + length;
+    endCheckTruncateToExpected(candidate);
 }
 
 }  // namespace salvora
