@@ -82,7 +82,8 @@ bool isOneOf(uint32_t id, const uint32_t (&ids)[N]) {
 const char* docTypeExtension(const Bytes& bytes, uint64_t from, uint64_t to) {
     for (uint64_t at = from; at < to;) {
         const Element child = readElement(bytes, at);
-        if (!child.valid || child.unknownSize || child.end(at) > to)
+        if (!child.valid || child.unknownSize || child.end(at) > to ||
+            !bytes.has(at + child.headerLength, child.size))
             return nullptr;
         if (child.id == kDocType) {
             const Bytes text(bytes.data() + at + child.headerLength, child.size);

@@ -198,9 +198,6 @@ uint32_t blockCheckRar(const uint8_t* window, uint32_t windowLength, CarveCandid
         if (state[kMode] == kBlockHeader) {
             if (!walk.holdsAt(candidate, state[kAt], 7))
                 return kFileGoesOn;
-            // Every block before this one was written whole.
-            if (state[kFlags] & kSawFile)
-                candidate.expectedSize = state[kAt];
             const uint64_t i = walk.indexAt(candidate, state[kAt]);
             if (!walk.holdsAt(candidate, state[kAt], fieldsNeeded(bytes, i, state[kVersion])))
                 return kFileGoesOn;
@@ -210,7 +207,9 @@ uint32_t blockCheckRar(const uint8_t* window, uint32_t windowLength, CarveCandid
             state[kHeaderEnd] = state[kAt] + block.headerEnd;
             state[kBlockEnd] = state[kAt] + block.blockEnd;
             state[kHeaderCrc] = block.crc;
-            state[kFlags] |= (block.end ? kEndBlock : 0) | (block.file ? kSawFile : 0);
+            // Bits 2 and up keep where this block starts.
+            state[kFlags] = (state[kFlags] & kSawFile) | (block.end ? kEndBlock : 0) | state[kAt] << 2;
+            state[kFlags] |= block.file ? kSawFile : 0;
             state[kAt] += block.crcFrom;
             state[kCrc] = 0;
             state[kMode] = state[kVersion] == 5 ? kHeaderCrc5 : kHeaderCrc4;
@@ -223,6 +222,9 @@ uint32_t blockCheckRar(const uint8_t* window, uint32_t windowLength, CarveCandid
         const uint64_t crc = state[kMode] == kHeaderCrc4 ? (state[kCrc] & 0xFFFF) : state[kCrc];
         if (crc != state[kHeaderCrc])
             return kFileEnds;
+        // A valid header: every block before it was whole.
+        if (state[kFlags] & kSawFile)
+            candidate.expectedSize = state[kFlags] >> 2;
         state[kAt] = state[kBlockEnd];
         state[kMode] = kBlockHeader;
         if (state[kFlags] & kEndBlock) {

@@ -30,7 +30,8 @@ void registerSevenZip(FamilyTally& tally) {
 uint32_t recogniseSevenZip(const uint8_t* window, uint32_t windowLength, uint32_t, const CarveCandidate&,
                            CarveCandidate& fresh) {
     const Bytes bytes(window, windowLength);
-    if (!bytes.equals(0, kSignature, sizeof kSignature) || bytes.u8(6) != 0 || bytes.u8(7) > 4)
+    if (!bytes.has(0, kSignatureHeader) || !bytes.equals(0, kSignature, sizeof kSignature) ||
+        bytes.u8(6) != 0 || bytes.u8(7) > 4)
         return 0;
     if (crc32(0, bytes.data() + 12, 20) != bytes.le32(8))
         return 0;
