@@ -1,7 +1,6 @@
 #include "formats/flac.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <vector>
 
 #include "carve/output_file.h"
@@ -9,7 +8,6 @@
 #include "carve/signature_registry.h"
 #include "formats/checksums.h"
 #include "formats/register.h"
-#include "formats/verdict.h"
 #include "formats/window_walk.h"
 #include "media/bytes.h"
 
@@ -186,56 +184,56 @@ void startFrame(const FrameHeader& header, const Bytes& bytes, uint64_t index, C
     state[kScan] = state[kAt] + header.length;
 }
 
-uint32_t followMetadata(const Bytes& bytes, const WindowWalk& walk, CarveCandidate& candidate) {
+BlockVerdict followMetadata(const Bytes& bytes, const WindowWalk& walk, CarveCandidate& candidate) {
     auto& state = candidate.carried;
-    while (walk.holdsAt(candidate, state[kAt], 4)) {
-        const uint64_t i = walk.indexAt(candidate, state[kAt]);
+    while (walk.holdsWhole(state[kAt], 4)) {
+        const uint64_t i = walk.index(state[kAt]);
         const uint8_t type = bytes.u8(i) & 0x7F;
         if (type == 0 || type > 6)
-            return kFileEnds;
+            return BlockVerdict::kFileEnds;
         state[kAt] += 4 + (uint64_t{bytes.u8(i + 1)} << 16 | bytes.be16(i + 2));
         if (bytes.u8(i) & 0x80) {
             Frame frame = Frame::unpack(state[kFrame]);
             frame.mode = kFrameStart;
             state[kFrame] = frame.pack();
-            return kFileGoesOn;
+            return BlockVerdict::kContinue;
         }
     }
-    return kFileGoesOn;
+    return BlockVerdict::kContinue;
 }
 
-uint32_t followFrameStart(const Bytes& bytes, const WindowWalk& walk, CarveCandidate& candidate) {
+BlockVerdict followFrameStart(const Bytes& bytes, const WindowWalk& walk, CarveCandidate& candidate) {
     auto& state = candidate.carried;
-    if (!walk.holdsAt(candidate, state[kAt], kLongestFrameHeader))
-        return kFileGoesOn;
-    const uint64_t i = walk.indexAt(candidate, state[kAt]);
+    if (!walk.holdsWhole(state[kAt], kLongestFrameHeader))
+        return BlockVerdict::kContinue;
+    const uint64_t i = walk.index(state[kAt]);
     const FrameHeader header = readFrameHeader(bytes, i, Stream::unpack(state[kStream]));
     if (!isNextFrame(header, Frame::unpack(state[kFrame]), state[kSamples]))
-        return kFileEnds;
+        return BlockVerdict::kFileEnds;
     if (state[kTotal] != 0 && state[kSamples] + header.blockSize > state[kTotal])
-        return kFileEnds;
+        return BlockVerdict::kFileEnds;
     startFrame(header, bytes, i, candidate);
-    return kFileGoesOn;
+    return BlockVerdict::kContinue;
 }
 
 // Searches the frame's body for its end: the next frame's header right
 // where the CRC-16 of the frame so far is 0. The last frame of the stream
 // (by STREAMINFO's total, or because no next frame follows) is measured by
 // the end check, once it is written whole.
-uint32_t followFrameBody(const Bytes& bytes, const WindowWalk& walk, CarveCandidate& candidate) {
+BlockVerdict followFrameBody(const Bytes& bytes, const WindowWalk& walk, CarveCandidate& candidate) {
     auto& state = candidate.carried;
     const Stream stream = Stream::unpack(state[kStream]);
     const Frame frame = Frame::unpack(state[kFrame]);
     const uint64_t longest = stream.largestFrame != 0 ? stream.largestFrame : kLongestFrame;
     if (state[kTotal] != 0 && state[kSamples] + frame.blockSize == state[kTotal])
-        return walk.end(candidate) >= state[kAt] + longest ? kFileEnds : kFileGoesOn;
+        return walk.end() >= state[kAt] + longest ? BlockVerdict::kFileEnds : BlockVerdict::kContinue;
     const uint64_t shortest = state[kAt] + frame.headerLength + 2;
     uint16_t crc = static_cast<uint16_t>(state[kCrc]);
     uint64_t q = state[kScan];
-    for (; walk.holdsAt(candidate, q, 1) && q - state[kAt] <= longest; ++q) {
-        const uint64_t i = walk.indexAt(candidate, q);
+    for (; walk.holdsWhole(q, 1) && q - state[kAt] <= longest; ++q) {
+        const uint64_t i = walk.index(q);
         if (crc == 0 && q >= shortest && bytes.u8(i) == 0xFF) {
-            if (!walk.holdsAt(candidate, q, kLongestFrameHeader))
+            if (!walk.holdsWhole(q, kLongestFrameHeader))
                 break;
             if (isNextFrame(readFrameHeader(bytes, i, stream), frame, state[kSamples])) {
                 state[kSamples] += frame.blockSize;
@@ -248,7 +246,7 @@ uint32_t followFrameBody(const Bytes& bytes, const WindowWalk& walk, CarveCandid
     }
     state[kCrc] = crc;
     state[kScan] = q;
-    return q - state[kAt] <= longest ? kFileGoesOn : kFileEnds;
+    return q - state[kAt] <= longest ? BlockVerdict::kContinue : BlockVerdict::kFileEnds;
 }
 
 // Reads bits from the most significant bit of each byte on.
@@ -371,12 +369,11 @@ uint64_t frameLength(const Bytes& bytes, const Stream& stream) {
 uint64_t writtenFrameLength(CarveCandidate& candidate) {
     const auto& state = candidate.carried;
     const Stream stream = Stream::unpack(state[kStream]);
-    if (Frame::unpack(state[kFrame]).mode != kFrameBody || !candidate.output || candidate.size <= state[kAt])
+    if (Frame::unpack(state[kFrame]).mode != kFrameBody || candidate.size <= state[kAt])
         return 0;
     const uint64_t longest = stream.largestFrame != 0 ? stream.largestFrame + 1 : kLongestFrame;
     std::vector<uint8_t> frame(std::min<uint64_t>(candidate.size - state[kAt], longest));
-    if (!seekOutput(candidate.output, state[kAt]) ||
-        std::fread(frame.data(), 1, frame.size(), candidate.output) != frame.size())
+    if (candidate.output.readAt(state[kAt], frame.data(), frame.size()) != frame.size())
         return 0;
     return frameLength(Bytes(frame.data(), frame.size()), stream);
 }
@@ -422,13 +419,13 @@ uint32_t recogniseFlac(const uint8_t* window, uint32_t windowLength, uint32_t, c
     return 1;
 }
 
-uint32_t blockCheckFlac(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
-    const Bytes bytes(window, windowLength);
-    const WindowWalk walk(windowLength);
+BlockVerdict blockCheckFlac(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
+    const WindowWalk walk(window, windowLength, candidate);
+    const Bytes& bytes = walk.bytes();
     for (;;) {
         const Mode mode = Frame::unpack(candidate.carried[kFrame]).mode;
         const uint64_t at = candidate.carried[kAt];
-        uint32_t verdict = kFileGoesOn;
+        BlockVerdict verdict = BlockVerdict::kContinue;
         if (mode == kMetadata) {
             verdict = followMetadata(bytes, walk, candidate);
         } else if (mode == kFrameStart) {
@@ -436,11 +433,11 @@ uint32_t blockCheckFlac(const uint8_t* window, uint32_t windowLength, CarveCandi
         } else {
             verdict = followFrameBody(bytes, walk, candidate);
         }
-        if (verdict == kFileEnds)
-            return kFileEnds;
+        if (verdict == BlockVerdict::kFileEnds)
+            return BlockVerdict::kFileEnds;
         // Go on while the walk moved on to another structure in this window.
         if (Frame::unpack(candidate.carried[kFrame]).mode == mode && candidate.carried[kAt] == at)
-            return kFileGoesOn;
+            return BlockVerdict::kContinue;
     }
 }
 

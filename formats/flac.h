@@ -21,7 +21,7 @@ uint32_t recogniseFlac(const uint8_t* window, uint32_t windowLength, uint32_t st
 // last frame whose CRC-16 matched and that the next frame's header follows
 // (0 before the first). Ends the file once the last frame of the stream, or
 // a frame that no next frame follows, is written whole.
-uint32_t blockCheckFlac(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
+BlockVerdict blockCheckFlac(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
 
 // Measures the frame that was being followed by reading it back from the
 // output (its subframes to their last bit, then its CRC-16) and keeps it

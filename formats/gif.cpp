@@ -3,7 +3,6 @@
 #include "carve/shared_checks.h"
 #include "carve/signature_registry.h"
 #include "formats/register.h"
-#include "formats/verdict.h"
 #include "formats/window_walk.h"
 #include "media/bytes.h"
 
@@ -67,43 +66,43 @@ uint32_t recogniseGif(const uint8_t* window, uint32_t windowLength, uint32_t, co
     return 1;
 }
 
-uint32_t blockCheckGif(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
-    const Bytes bytes(window, windowLength);
-    const WindowWalk walk(windowLength);
+BlockVerdict blockCheckGif(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
+    const WindowWalk walk(window, windowLength, candidate);
+    const Bytes& bytes = walk.bytes();
     auto& state = candidate.carried;
     for (;;) {
-        if (!walk.holdsAt(candidate, state[kAt], 1))
-            return kFileGoesOn;
-        const uint64_t i = walk.indexAt(candidate, state[kAt]);
+        if (!walk.holdsWhole(state[kAt], 1))
+            return BlockVerdict::kContinue;
+        const uint64_t i = walk.index(state[kAt]);
         const uint8_t byte = bytes.u8(i);
         switch (state[kMode]) {
             case kBlock:
                 if (byte == kTrailer) {
                     if (state[kSawImage])
                         candidate.expectedSize = state[kAt] + 1;
-                    return kFileEnds;
+                    return BlockVerdict::kFileEnds;
                 }
                 if (byte == kExtension) {
-                    if (!walk.holdsAt(candidate, state[kAt], 2))
-                        return kFileGoesOn;
+                    if (!walk.holdsWhole(state[kAt], 2))
+                        return BlockVerdict::kContinue;
                     if (!isKnownExtension(bytes.u8(i + 1)))
-                        return kFileEnds;
+                        return BlockVerdict::kFileEnds;
                     state[kAt] += 2;
                     state[kMode] = kSubBlock;
                 } else if (byte == kImage) {
-                    if (!walk.holdsAt(candidate, state[kAt], kImageDescriptor))
-                        return kFileGoesOn;
+                    if (!walk.holdsWhole(state[kAt], kImageDescriptor))
+                        return BlockVerdict::kContinue;
                     if (bytes.le16(i + 5) == 0 || bytes.le16(i + 7) == 0)
-                        return kFileEnds;
+                        return BlockVerdict::kFileEnds;
                     state[kAt] += kImageDescriptor + colourTableBytes(bytes.u8(i + 9));
                     state[kMode] = kCodeSize;
                 } else {
-                    return kFileEnds;
+                    return BlockVerdict::kFileEnds;
                 }
                 break;
             case kCodeSize:
                 if (byte < 2 || byte > 8)
-                    return kFileEnds;
+                    return BlockVerdict::kFileEnds;
                 state[kAt] += 1;
                 state[kMode] = kImageSubBlock;
                 break;

@@ -17,6 +17,6 @@ uint32_t recogniseGif(const uint8_t* window, uint32_t windowLength, uint32_t str
 // Walks the blocks and sub-blocks. expectedSize is the end of the last whole
 // block once a whole image was seen, 0 before. Ends the file after the
 // trailer, or at the first byte that is no valid block.
-uint32_t blockCheckGif(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
+BlockVerdict blockCheckGif(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
 
 }  // namespace salvora

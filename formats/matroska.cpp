@@ -5,7 +5,6 @@
 #include "carve/shared_checks.h"
 #include "carve/signature_registry.h"
 #include "formats/register.h"
-#include "formats/verdict.h"
 #include "formats/window_walk.h"
 #include "media/bytes.h"
 
@@ -174,33 +173,33 @@ uint32_t recogniseMatroska(const uint8_t* window, uint32_t windowLength, uint32_
     return 1;
 }
 
-uint32_t blockCheckMatroska(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
-    const Bytes bytes(window, windowLength);
-    const WindowWalk walk(windowLength);
+BlockVerdict blockCheckMatroska(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
+    const WindowWalk walk(window, windowLength, candidate);
+    const Bytes& bytes = walk.bytes();
     auto& state = candidate.carried;
     for (;;) {
-        if (!walk.holdsAt(candidate, state[kAt], 0))
-            return kFileGoesOn;
+        if (!walk.holdsWhole(state[kAt], 0))
+            return BlockVerdict::kContinue;
         // Every element before the walk's position was written whole.
         if (state[kSawCluster] && state[kPendingEnd] != 0)
             candidate.expectedSize = state[kPendingEnd];
         if (state[kSegmentEnd] != 0 && state[kAt] == state[kSegmentEnd]) {
             if (state[kSawCluster])
                 candidate.expectedSize = state[kSegmentEnd];
-            return kFileEnds;
+            return BlockVerdict::kFileEnds;
         }
-        if (!walk.holdsAt(candidate, state[kAt], kElementHeader))
-            return kFileGoesOn;
-        const Element element = readElement(bytes, walk.indexAt(candidate, state[kAt]));
+        if (!walk.holdsWhole(state[kAt], kElementHeader))
+            return BlockVerdict::kContinue;
+        const Element element = readElement(bytes, walk.index(state[kAt]));
         if (state[kMode] == kClusterChild) {
             if (element.valid && isOneOf(element.id, kTopLevel)) {
                 state[kMode] = kTopLevelElement;
                 continue;
             }
             if (!takeClusterChild(element, candidate))
-                return kFileEnds;
+                return BlockVerdict::kFileEnds;
         } else if (!takeTopLevel(element, candidate)) {
-            return kFileEnds;
+            return BlockVerdict::kFileEnds;
         }
     }
 }

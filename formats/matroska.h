@@ -20,6 +20,6 @@ uint32_t recogniseMatroska(const uint8_t* window, uint32_t windowLength, uint32_
 // of a Cluster of unknown size. expectedSize is the end of the last whole
 // element once a Cluster was seen (0 before), and the Segment's end when the
 // walk reaches it.
-uint32_t blockCheckMatroska(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
+BlockVerdict blockCheckMatroska(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
 
 }  // namespace salvora

@@ -4,7 +4,6 @@
 #include "carve/signature_registry.h"
 #include "formats/checksums.h"
 #include "formats/register.h"
-#include "formats/verdict.h"
 #include "formats/window_walk.h"
 #include "media/bytes.h"
 
@@ -78,23 +77,23 @@ uint32_t recogniseOgg(const uint8_t* window, uint32_t windowLength, uint32_t, co
     return 1;
 }
 
-uint32_t blockCheckOgg(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
-    const Bytes bytes(window, windowLength);
-    const WindowWalk walk(windowLength);
+BlockVerdict blockCheckOgg(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
+    const WindowWalk walk(window, windowLength, candidate);
+    const Bytes& bytes = walk.bytes();
     auto& state = candidate.carried;
     for (;;) {
         if (state[kMode] == kHeader) {
-            if (!walk.holdsAt(candidate, state[kAt], kPageHeader))
-                return kFileGoesOn;
-            const uint64_t i = walk.indexAt(candidate, state[kAt]);
+            if (!walk.holdsWhole(state[kAt], kPageHeader))
+                return BlockVerdict::kContinue;
+            const uint64_t i = walk.index(state[kAt]);
             if (!isPageHeader(bytes, i))
-                return kFileEnds;
+                return BlockVerdict::kFileEnds;
             const uint8_t flags = bytes.u8(i + 5);
             // Streams begin only on the first pages, before any other page.
             if ((flags & kBeginning) && state[kPages] > state[kOpen])
-                return kFileEnds;
-            if (!walk.holdsAt(candidate, state[kAt], kPageHeader + bytes.u8(i + 26)))
-                return kFileGoesOn;
+                return BlockVerdict::kFileEnds;
+            if (!walk.holdsWhole(state[kAt], kPageHeader + bytes.u8(i + 26)))
+                return BlockVerdict::kContinue;
             const uint64_t header = headerLength(bytes, i);
             state[kCrc] = headerCrc(bytes, i, header);
             state[kPageCrc] = bytes.le32(i + 22);
@@ -104,20 +103,20 @@ uint32_t blockCheckOgg(const uint8_t* window, uint32_t windowLength, CarveCandid
             state[kAt] += header;
             state[kMode] = kBody;
         }
-        const WindowWalk::Span span = walk.spanOf(candidate, state[kAt], state[kPageEnd]);
+        const WindowWalk::Span span = walk.span(state[kAt], state[kPageEnd]);
         state[kCrc] = oggCrc(static_cast<uint32_t>(state[kCrc]), bytes.data() + span.index, span.length);
         state[kAt] += span.length;
         if (state[kAt] < state[kPageEnd])
-            return kFileGoesOn;
+            return BlockVerdict::kContinue;
         if (state[kCrc] != state[kPageCrc] || state[kOpen] == 0)
-            return kFileEnds;
+            return BlockVerdict::kFileEnds;
         state[kPages] += 1;
         // A stream cut after its first page is of no use.
         if (state[kPages] > 1)
             candidate.expectedSize = state[kAt];
         state[kMode] = kHeader;
         if (state[kEndsStream] && --state[kOpen] == 0)
-            return kFileEnds;
+            return BlockVerdict::kFileEnds;
     }
 }
 

@@ -18,6 +18,6 @@ uint32_t recogniseOgg(const uint8_t* window, uint32_t windowLength, uint32_t str
 // Walks the pages, checking each one's CRC. The file ends after the page
 // that ends the last open stream; at a page that is not valid it ends after
 // the last valid page (kept once it holds more than the first page).
-uint32_t blockCheckOgg(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
+BlockVerdict blockCheckOgg(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
 
 }  // namespace salvora

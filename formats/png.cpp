@@ -4,7 +4,6 @@
 #include "carve/signature_registry.h"
 #include "formats/checksums.h"
 #include "formats/register.h"
-#include "formats/verdict.h"
 #include "formats/window_walk.h"
 #include "media/bytes.h"
 
@@ -90,21 +89,21 @@ uint32_t recognisePng(const uint8_t* window, uint32_t windowLength, uint32_t, co
     return 1;
 }
 
-uint32_t blockCheckPng(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
-    const Bytes bytes(window, windowLength);
-    const WindowWalk walk(windowLength);
+BlockVerdict blockCheckPng(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
+    const WindowWalk walk(window, windowLength, candidate);
+    const Bytes& bytes = walk.bytes();
     auto& state = candidate.carried;
     for (;;) {
         switch (state[kMode]) {
             case kChunkHeader: {
-                if (!walk.holdsAt(candidate, state[kAt], 8))
-                    return kFileGoesOn;
-                const uint64_t i = walk.indexAt(candidate, state[kAt]);
+                if (!walk.holdsWhole(state[kAt], 8))
+                    return BlockVerdict::kContinue;
+                const uint64_t i = walk.index(state[kAt]);
                 const uint32_t length = bytes.be32(i);
                 const uint32_t type = bytes.be32(i + 4);
                 if (length > kLargestChunk || !isChunkType(bytes, i + 4) ||
                     (type == typeCode("IEND") && length != 0))
-                    return kFileEnds;
+                    return BlockVerdict::kFileEnds;
                 state[kCrc] = crc32(0, bytes.data() + i + 4, 4);
                 state[kType] = type;
                 state[kAt] += 8;
@@ -113,27 +112,27 @@ uint32_t blockCheckPng(const uint8_t* window, uint32_t windowLength, CarveCandid
                 break;
             }
             case kChunkData: {
-                const WindowWalk::Span span = walk.spanOf(candidate, state[kAt], state[kDataEnd]);
+                const WindowWalk::Span span = walk.span(state[kAt], state[kDataEnd]);
                 state[kCrc] =
                     crc32(static_cast<uint32_t>(state[kCrc]), bytes.data() + span.index, span.length);
                 state[kAt] += span.length;
                 if (state[kAt] < state[kDataEnd])
-                    return kFileGoesOn;
+                    return BlockVerdict::kContinue;
                 state[kMode] = kChunkCrc;
                 break;
             }
             default: {
-                if (!walk.holdsAt(candidate, state[kAt], 4))
-                    return kFileGoesOn;
-                if (bytes.be32(walk.indexAt(candidate, state[kAt])) != state[kCrc])
-                    return kFileEnds;
+                if (!walk.holdsWhole(state[kAt], 4))
+                    return BlockVerdict::kContinue;
+                if (bytes.be32(walk.index(state[kAt])) != state[kCrc])
+                    return BlockVerdict::kFileEnds;
                 state[kAt] += 4;
                 // A picture is kept once it holds image data, up to its last whole chunk.
                 if (state[kType] == typeCode("IDAT") || state[kType] == typeCode("fdAT") ||
                     candidate.expectedSize != 0)
                     candidate.expectedSize = state[kAt];
                 if (state[kType] == typeCode("IEND"))
-                    return kFileEnds;
+                    return BlockVerdict::kFileEnds;
                 state[kMode] = kChunkHeader;
                 break;
             }

@@ -17,6 +17,6 @@ uint32_t recognisePng(const uint8_t* window, uint32_t windowLength, uint32_t str
 // Walks the chunks (length, type, data, CRC-32). expectedSize is the end of
 // the last whole chunk once an IDAT (or fdAT) chunk was complete, 0 before.
 // Ends the file after IEND, or at the first chunk that is not valid.
-uint32_t blockCheckPng(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
+BlockVerdict blockCheckPng(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
 
 }  // namespace salvora

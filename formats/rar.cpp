@@ -4,7 +4,6 @@
 #include "carve/signature_registry.h"
 #include "formats/checksums.h"
 #include "formats/register.h"
-#include "formats/verdict.h"
 #include "formats/window_walk.h"
 #include "media/bytes.h"
 
@@ -190,20 +189,20 @@ uint32_t recogniseRar(const uint8_t* window, uint32_t windowLength, uint32_t, co
     return 1;
 }
 
-uint32_t blockCheckRar(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
-    const Bytes bytes(window, windowLength);
-    const WindowWalk walk(windowLength);
+BlockVerdict blockCheckRar(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
+    const WindowWalk walk(window, windowLength, candidate);
+    const Bytes& bytes = walk.bytes();
     auto& state = candidate.carried;
     for (;;) {
         if (state[kMode] == kBlockHeader) {
-            if (!walk.holdsAt(candidate, state[kAt], 7))
-                return kFileGoesOn;
-            const uint64_t i = walk.indexAt(candidate, state[kAt]);
-            if (!walk.holdsAt(candidate, state[kAt], fieldsNeeded(bytes, i, state[kVersion])))
-                return kFileGoesOn;
+            if (!walk.holdsWhole(state[kAt], 7))
+                return BlockVerdict::kContinue;
+            const uint64_t i = walk.index(state[kAt]);
+            if (!walk.holdsWhole(state[kAt], fieldsNeeded(bytes, i, state[kVersion])))
+                return BlockVerdict::kContinue;
             const Block block = state[kVersion] == 5 ? readBlock5(bytes, i) : readBlock4(bytes, i);
             if (!block.valid)
-                return kFileEnds;
+                return BlockVerdict::kFileEnds;
             state[kHeaderEnd] = state[kAt] + block.headerEnd;
             state[kBlockEnd] = state[kAt] + block.blockEnd;
             state[kHeaderCrc] = block.crc;
@@ -214,14 +213,14 @@ uint32_t blockCheckRar(const uint8_t* window, uint32_t windowLength, CarveCandid
             state[kCrc] = 0;
             state[kMode] = state[kVersion] == 5 ? kHeaderCrc5 : kHeaderCrc4;
         }
-        const WindowWalk::Span span = walk.spanOf(candidate, state[kAt], state[kHeaderEnd]);
+        const WindowWalk::Span span = walk.span(state[kAt], state[kHeaderEnd]);
         state[kCrc] = crc32(static_cast<uint32_t>(state[kCrc]), bytes.data() + span.index, span.length);
         state[kAt] += span.length;
         if (state[kAt] < state[kHeaderEnd])
-            return kFileGoesOn;
+            return BlockVerdict::kContinue;
         const uint64_t crc = state[kMode] == kHeaderCrc4 ? (state[kCrc] & 0xFFFF) : state[kCrc];
         if (crc != state[kHeaderCrc])
-            return kFileEnds;
+            return BlockVerdict::kFileEnds;
         // A valid header: every block before it was whole.
         if (state[kFlags] & kSawFile)
             candidate.expectedSize = state[kFlags] >> 2;
@@ -229,7 +228,7 @@ uint32_t blockCheckRar(const uint8_t* window, uint32_t windowLength, CarveCandid
         state[kMode] = kBlockHeader;
         if (state[kFlags] & kEndBlock) {
             candidate.expectedSize = state[kAt];
-            return kFileEnds;
+            return BlockVerdict::kFileEnds;
         }
     }
 }

@@ -17,6 +17,6 @@ uint32_t recogniseRar(const uint8_t* window, uint32_t windowLength, uint32_t str
 // Walks the blocks (header, header CRC, data area). Ends the file after the
 // end-of-archive block; at a block that is not valid it is cut before that
 // block once a file block was seen, and dropped otherwise.
-uint32_t blockCheckRar(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
+BlockVerdict blockCheckRar(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
 
 }  // namespace salvora

@@ -4,7 +4,6 @@
 #include "carve/signature_registry.h"
 #include "formats/checksums.h"
 #include "formats/register.h"
-#include "formats/verdict.h"
 #include "formats/window_walk.h"
 #include "media/bytes.h"
 
@@ -51,27 +50,27 @@ uint32_t recogniseSevenZip(const uint8_t* window, uint32_t windowLength, uint32_
     return 1;
 }
 
-uint32_t blockCheckSevenZip(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
-    const Bytes bytes(window, windowLength);
-    const WindowWalk walk(windowLength);
+BlockVerdict blockCheckSevenZip(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
+    const WindowWalk walk(window, windowLength, candidate);
+    const Bytes& bytes = walk.bytes();
     auto& state = candidate.carried;
     if (state[kAt] == state[kNextHeader]) {
-        if (!walk.holdsAt(candidate, state[kAt], 1))
-            return kFileGoesOn;
-        const uint8_t first = bytes.u8(walk.indexAt(candidate, state[kAt]));
+        if (!walk.holdsWhole(state[kAt], 1))
+            return BlockVerdict::kContinue;
+        const uint8_t first = bytes.u8(walk.index(state[kAt]));
         if (first != kHeader && first != kEncodedHeader) {
             candidate.expectedSize = 0;
-            return kFileEnds;
+            return BlockVerdict::kFileEnds;
         }
     }
-    const WindowWalk::Span span = walk.spanOf(candidate, state[kAt], candidate.expectedSize);
+    const WindowWalk::Span span = walk.span(state[kAt], candidate.expectedSize);
     state[kCrc] = crc32(static_cast<uint32_t>(state[kCrc]), bytes.data() + span.index, span.length);
     state[kAt] += span.length;
     if (state[kAt] < candidate.expectedSize)
-        return kFileGoesOn;
+        return BlockVerdict::kContinue;
     if (state[kCrc] != state[kNextHeaderCrc])
         candidate.expectedSize = 0;
-    return kFileEnds;
+    return BlockVerdict::kFileEnds;
 }
 
 }  // namespace salvora

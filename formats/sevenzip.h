@@ -18,6 +18,6 @@ uint32_t recogniseSevenZip(const uint8_t* window, uint32_t windowLength, uint32_
 // Checks the closing header as it passes: its first byte (a header or an
 // encoded header) and its CRC-32. Ends the file at its end, or drops it
 // (expectedSize 0) when the closing header does not match.
-uint32_t blockCheckSevenZip(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
+BlockVerdict blockCheckSevenZip(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
 
 }  // namespace salvora

@@ -5,7 +5,6 @@
 #include "carve/shared_checks.h"
 #include "carve/signature_registry.h"
 #include "formats/register.h"
-#include "formats/verdict.h"
 #include "formats/window_walk.h"
 #include "media/bytes.h"
 
@@ -69,24 +68,24 @@ uint32_t recogniseWebp(const uint8_t* window, uint32_t windowLength, uint32_t, c
     return 1;
 }
 
-uint32_t blockCheckWebp(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
-    const Bytes bytes(window, windowLength);
-    const WindowWalk walk(windowLength);
+BlockVerdict blockCheckWebp(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
+    const WindowWalk walk(window, windowLength, candidate);
+    const Bytes& bytes = walk.bytes();
     uint64_t& at = candidate.carried[kAt];
     while (at < candidate.expectedSize) {
-        if (!walk.holdsAt(candidate, at, kChunkHeader))
-            return kFileGoesOn;
-        const uint64_t i = walk.indexAt(candidate, at);
+        if (!walk.holdsWhole(at, kChunkHeader))
+            return BlockVerdict::kContinue;
+        const uint64_t i = walk.index(at);
         const uint64_t size = bytes.le32(i + 4);
         if (!isChunkName(bytes, i) || at + kChunkHeader + size > candidate.expectedSize) {
             candidate.expectedSize = 0;
-            return kFileEnds;
+            return BlockVerdict::kFileEnds;
         }
         // An odd last chunk may end without its padding byte.
         at = std::min(at + kChunkHeader + size + (size & 1), candidate.expectedSize);
     }
     // The file ends once its last byte is written.
-    return candidate.expectedSize <= walk.end(candidate) ? kFileEnds : kFileGoesOn;
+    return candidate.expectedSize <= walk.end() ? BlockVerdict::kFileEnds : BlockVerdict::kContinue;
 }
 
 }  // namespace salvora

@@ -16,6 +16,6 @@ uint32_t recogniseWebp(const uint8_t* window, uint32_t windowLength, uint32_t st
 // Walks the chunks (four printable characters, a size, padding to even).
 // The file ends where the RIFF length says; a chunk that is not valid or
 // runs past that length drops the file (expectedSize 0).
-uint32_t blockCheckWebp(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
+BlockVerdict blockCheckWebp(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
 
 }  // namespace salvora
