@@ -18,8 +18,8 @@
 //   - `current` is the file in progress (its tally is null when there is
 //     none); read it only. isFamily() tells its family.
 //   - On acceptance: first resetCandidate(fresh), then set `extension` and
-//     what the family needs of minSize, expectedSize, blockCheck, endCheck
-//     and afterSave. Never set tally, output, startRange or startOffset: the
+//     what the family needs of minSize, expectedSize, carried, blockCheck,
+//     endCheck and afterSave. Never set tally, output, startRange or startOffset: the
 //     engine sets them after acceptance. On refusal leave `fresh` alone.
 //   - Work from the window alone, in time bounded by the family's own limits.
 //
@@ -30,9 +30,10 @@
 //     starts at file offset `size`, so the byte at file offset p lies at
 //     window index p - size + windowLength / 2. formats/window_walk.h does
 //     this arithmetic; use it rather than deriving the bounds again.
-//   - Touches the window only (never the output). May move expectedSize, set
-//     size (the engine still adds the block), replace blockCheck or endCheck,
-//     or clear blockCheck (then it is not called again for this file).
+//   - Touches the window only (never the output). May move expectedSize and
+//     the `carried` values, set size (the engine still adds the block),
+//     replace blockCheck or endCheck, or clear blockCheck (then it is not
+//     called again for this file).
 //   - kFileEnds ends the file with the current block; kContinue goes on.
 //
 // endCheck(candidate)
@@ -56,6 +57,7 @@
 // one scan only.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <list>
@@ -141,6 +143,10 @@ struct CarveCandidate {
     BlockCheckFn blockCheck = nullptr;
     EndCheckFn endCheck = nullptr;
     AfterSaveFn afterSave = nullptr;
+    // Values a family's block check carries from one block to the next (its
+    // walk position, a running checksum, a count); their meaning belongs to
+    // the family that accepted the file.
+    std::array<uint64_t, 8> carried{};
 
     CarveCandidate() = default;
     CarveCandidate(CarveCandidate&&) noexcept = default;

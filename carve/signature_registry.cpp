@@ -15,6 +15,7 @@ void resetCandidate(CarveCandidate& candidate) {
     candidate.blockCheck = nullptr;
     candidate.endCheck = nullptr;
     candidate.afterSave = nullptr;
+    candidate.carried = {};
 }
 
 int compareEntries(const SignatureEntry& a, const SignatureEntry& b) {

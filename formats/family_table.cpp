@@ -9,6 +9,8 @@ namespace salvora {
 namespace {
 
 constexpr uint64_t kDefaultLimit = 4294967295ull;
+constexpr uint64_t kPictureLimit = 1073741824ull;  // 1 GiB
+constexpr uint64_t kVideoLimit = 68719476736ull;   // 64 GiB: cards formatted exFAT hold larger files
 constexpr OutputMode kWrite = OutputMode::kWrite;
 
 // clang-format off
@@ -30,15 +32,28 @@ const FileFamily kMpg  {"mpg",  "Moving Picture Experts Group video", 0, kDefaul
 const FileFamily kM2ts {"m2ts", "Blu-ray MPEG-2", 0, kDefaultLimit, kWrite, 1, registerM2ts};
 const FileFamily kMov  {"mov",  "mov/mp4/3gp/3g2/jp2", 0, kDefaultLimit, kWrite, 1, registerMov};
 const FileFamily kZip  {"zip",  "zip archive including OpenOffice and MSOffice 2007", 0, kDefaultLimit, kWrite, 1, registerZip};
+const FileFamily kPng  {"png",  "PNG and animated PNG images", 0, kPictureLimit, kWrite, 1, registerPng};
+const FileFamily kGif  {"gif",  "GIF images, animated too", 0, kPictureLimit, kWrite, 1, registerGif};
+const FileFamily kWebp {"webp", "WebP images", 0, kDefaultLimit, kWrite, 1, registerWebp};
+const FileFamily kHeif {"heic", "HEIC/HEIF and AVIF photos, Canon CR3 raw images", 0, kDefaultLimit, kWrite, 1, registerHeif};
+const FileFamily kMkv  {"mkv",  "Matroska and WebM videos", 0, kVideoLimit, kWrite, 1, registerMatroska};
+const FileFamily kFlac {"flac", "FLAC lossless audio", 0, kDefaultLimit, kWrite, 1, registerFlac};
+const FileFamily kOgg  {"ogg",  "Ogg Vorbis and Opus audio", 0, kDefaultLimit, kWrite, 1, registerOgg};
+const FileFamily kM4a  {"m4a",  "M4A/AAC audio and audio books", 0, kDefaultLimit, kWrite, 1, registerM4a};
+const FileFamily kSqlite {"sqlite", "SQLite databases", 0, kDefaultLimit, kWrite, 1, registerSqlite};
+const FileFamily k7z   {"7z",   "7-Zip archives", 0, kVideoLimit, kWrite, 1, registerSevenZip};
+const FileFamily kRar  {"rar",  "RAR archives (RAR 4 and RAR 5)", 0, kVideoLimit, kWrite, 1, registerRar};
 // clang-format on
 
-const std::array<const FileFamily*, kFamilyCount> kTable{&kBmp, &kJpeg, &kIndd, &kRiff, &kTiff, &kRaw,
-                                                         &kOrf, &kCrw,  &kX3f,  &kMrw,  &kRaf,  &kMp3,
-                                                         &kDoc, &kPdf,  &kMpg,  &kM2ts, &kMov,  &kZip};
+// The checkbox families keep their positions; the newer ones follow them.
+const std::array<const FileFamily*, kFamilyCount> kTable{
+    &kBmp,  &kJpeg, &kIndd, &kRiff, &kTiff, &kRaw,  &kOrf,    &kCrw, &kX3f, &kMrw,
+    &kRaf,  &kMp3,  &kDoc,  &kPdf,  &kMpg,  &kM2ts, &kMov,    &kZip, &kPng, &kGif,
+    &kWebp, &kHeif, &kMkv,  &kFlac, &kOgg,  &kM4a,  &kSqlite, &k7z,  &kRar};
 
 // Enabled at start; the Windows main window turns doc and zip on when it opens.
-constexpr std::array<uint32_t, kFamilyCount> kEnabledAtStart{1, 1, 0, 1, 1, 1, 1, 1, 1,
-                                                             1, 1, 1, 0, 1, 0, 0, 0, 0};
+constexpr std::array<uint32_t, kFamilyCount> kEnabledAtStart{1, 1, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 1, 0,
+                                                             0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
 
 }  // namespace
 

@@ -5,6 +5,7 @@
 
 #include "carve/shared_checks.h"
 #include "carve/signature_registry.h"
+#include "formats/iso_brands.h"
 #include "formats/register.h"
 #include "formats/search.h"
 #include "formats/window_walk.h"
@@ -28,23 +29,11 @@ const char kSignatureTypes[][kTypeLength + 1] = {"cmov", "cmvd", "dcom", "free",
                                                  "mdat", "mdia", "moov", "PICT", "pnot", "skip",
                                                  "stbl", "trak", "wide", "jP  "};
 
-// Top-level atom types that the carving walk follows.
+// Top-level atom types that the carving walk follows ("meta" holds the
+// pictures of HEIF and AVIF files).
 const char kCarriedTypes[][kTypeLength + 1] = {"cmov", "cmvd", "dcom", "free", "ftyp", "jp2h",
-                                               "mdat", "mdia", "moov", "PICT", "pnot", "skip",
-                                               "stbl", "trak", "uuid", "wide"};
-
-struct BrandRow {
-    const char* brands[7];
-    const char* extension;
-};
-
-const BrandRow kBrandRows[] = {
-    {{"isom", "mp41", "mp42", "mmp4", "M4A", "M4B", "M4P"}, "mp4"},
-    {{"3gp"}, "3gp"},
-    {{"3g2"}, "3g2"},
-    {{"jp2"}, "jp2"},
-    {{"qt"}, "mov"},
-};
+                                               "mdat", "mdia", "meta", "moov", "PICT", "pnot",
+                                               "skip", "stbl", "trak", "uuid", "wide"};
 
 bool isType(const Bytes& bytes, size_t at, const char* type) {
     return bytes.equals(at, type, kTypeLength);
@@ -56,27 +45,6 @@ bool isCarriedType(const Bytes& bytes, size_t at) {
             return true;
     }
     return false;
-}
-
-// The extension that the brands of an "ftyp" body [from, to) ask for, or null.
-// The major brand (the first four bytes) names the file's own kind and
-// decides when it is in the table; otherwise the first row with a brand
-// anywhere in the body does.
-const char* brandExtension(const Bytes& bytes, size_t from, size_t to) {
-    const Bytes body(bytes.data() + from, to - from);
-    for (const BrandRow& row : kBrandRows) {
-        for (const char* brand : row.brands) {
-            if (brand && body.equals(0, brand, std::strlen(brand)))
-                return row.extension;
-        }
-    }
-    for (const BrandRow& row : kBrandRows) {
-        for (const char* brand : row.brands) {
-            if (brand && findBytes(body.data(), body.size(), brand, std::strlen(brand)))
-                return row.extension;
-        }
-    }
-    return nullptr;
 }
 
 // The extension that the atom at `at` of size `size` decides, null when it
@@ -95,7 +63,7 @@ const char* decide(const Bytes& bytes, size_t at, uint64_t size, bool& refused) 
         return "mov";
     if (isType(bytes, type, "ftyp")) {
         const uint64_t end = at + std::min<uint64_t>(size, bytes.size() - at);
-        return brandExtension(bytes, at + kAtomHeader, end);
+        return brandExtension(Bytes(bytes.data() + at + kAtomHeader, end - at - kAtomHeader));
     }
     return nullptr;
 }
@@ -110,8 +78,10 @@ void registerMov(FamilyTally& tally) {
 
 uint32_t recogniseMov(const uint8_t* window, uint32_t windowLength, uint32_t, const CarveCandidate& current,
                       CarveCandidate& fresh) {
-    // The movie in progress goes on exactly here: this is its next atom.
-    if (isFamily(current, "mov") && current.expectedSize == current.size)
+    // The file in progress (a movie, or a picture or audio file made of the
+    // same boxes) goes on exactly here: this is its next atom.
+    const bool boxWalk = isFamily(current, "mov") || (current.tally && current.blockCheck == blockCheckMov);
+    if (boxWalk && current.expectedSize == current.size)
         return 0;
     const Bytes bytes(window, windowLength);
     for (uint64_t i = 0;;) {

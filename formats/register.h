@@ -23,5 +23,16 @@ void registerMpg(FamilyTally& tally);
 void registerM2ts(FamilyTally& tally);
 void registerMov(FamilyTally& tally);
 void registerZip(FamilyTally& tally);
+void registerPng(FamilyTally& tally);
+void registerGif(FamilyTally& tally);
+void registerWebp(FamilyTally& tally);
+void registerHeif(FamilyTally& tally);
+void registerMatroska(FamilyTally& tally);
+void registerFlac(FamilyTally& tally);
+void registerOgg(FamilyTally& tally);
+void registerM4a(FamilyTally& tally);
+void registerSqlite(FamilyTally& tally);
+void registerSevenZip(FamilyTally& tally);
+void registerRar(FamilyTally& tally);
 
 }  // namespace salvora

@@ -20,8 +20,9 @@ struct FormType {
 
 // First match wins; anything else is taken for an AVI.
 const FormType kFormTypes[] = {
-    {"AVI ", 4, "avi", false}, {"CDDA", 4, "cda", false}, {"CDR", 3, "cdr", false},
-    {"NUND", 4, "cpr", true},  {"RMP3", 4, "wav", false}, {"WAVE", 4, "wav", false},
+    {"AVI ", 4, "avi", false},  {"CDDA", 4, "cda", false}, {"CDR", 3, "cdr", false},
+    {"NUND", 4, "cpr", true},   {"RMP3", 4, "wav", false}, {"WAVE", 4, "wav", false},
+    {"WEBP", 4, "webp", false},
 };
 const FormType kOtherForm{"", 0, "avi", false};
 

@@ -10,6 +10,7 @@
 // does this arithmetic here and nowhere else.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #include "carve/family.h"
@@ -46,6 +47,22 @@ class WindowWalk {
     uint64_t end() const { return size_ + half_; }
     // True when file offset `at` lies before the window.
     bool before(uint64_t at) const { return at + half_ < size_; }
+    // True while the `k` bytes from file offset `at` lie whole in the window
+    // (k = 0: while `at` is not before the window nor past its end).
+    bool holdsWhole(uint64_t at, uint64_t k) const { return !before(at) && at + k <= end(); }
+    // The part of the file range [from, to) that the window holds from `from`
+    // on: its window index and length (length 0 when it holds none, or when
+    // `from` lies before the window).
+    struct Span {
+        uint64_t index = 0;
+        uint64_t length = 0;
+    };
+    Span span(uint64_t from, uint64_t to) const {
+        const uint64_t stop = std::min(to, end());
+        if (from >= stop || before(from))
+            return {};
+        return {index(from), stop - from};
+    }
     // The window's bytes, read with the bounds-checked helpers.
     const Bytes& bytes() const { return bytes_; }
     uint64_t half() const { return half_; }

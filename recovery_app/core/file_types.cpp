@@ -30,8 +30,11 @@ const std::vector<FamilyExtensions>& otherExtensions() {
           "albm", "wps", "msg", "amb", "db"}},
         {"pdf", {"ai"}},
         {"m2ts", {"m2t"}},
-        {"mov", {"mp4", "3gp", "3g2", "jp2"}},
+        {"mov", {"mp4", "m4v", "3gp", "3g2", "jp2"}},
         {"zip", {"docx", "xlsx", "pptx", "odt", "ods", "odp", "odg", "sxw", "sxc", "sxi", "sxd"}},
+        {"heic", {"heif", "avif", "cr3"}},
+        {"mkv", {"webm"}},
+        {"ogg", {"opus"}},
     };
     return table;
 }

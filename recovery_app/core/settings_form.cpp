@@ -1,6 +1,7 @@
 #include "recovery_app/core/settings_form.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace salvora {
 
@@ -9,7 +10,32 @@ constexpr std::array<size_t, 5> kHiddenEntries{2, 14, 15, 16, kZipEntry};
 constexpr int32_t kRemovableDisks = 0;
 constexpr int32_t kFixedDisks = 1;
 constexpr int32_t kAllDisks = 2;
+
+struct Follower {
+    const char* extension;
+    const char* leader;
+};
+const Follower kFollowers[] = {{"png", "jpg"},    {"gif", "jpg"}, {"webp", "jpg"}, {"heic", "jpg"},
+                               {"flac", "mp3"},   {"ogg", "mp3"}, {"m4a", "mp3"},  {"mkv", "riff"},
+                               {"sqlite", "doc"}, {"7z", "doc"},  {"rar", "doc"}};
+
+// The enable-list entry of the family with `extension`, or families.size().
+size_t entryOf(const EnabledFamilies& families, const char* extension) {
+    for (size_t entry = 0; entry < families.size(); ++entry) {
+        if (families[entry].family && std::strcmp(families[entry].family->extension, extension) == 0)
+            return entry;
+    }
+    return families.size();
+}
 }  // namespace
+
+const char* checkboxLeader(const char* extension) {
+    for (const Follower& follower : kFollowers) {
+        if (std::strcmp(follower.extension, extension) == 0)
+            return follower.leader;
+    }
+    return nullptr;
+}
 
 bool isHiddenFamilyEntry(size_t entry) {
     return std::find(kHiddenEntries.begin(), kHiddenEntries.end(), entry) != kHiddenEntries.end();
@@ -56,12 +82,18 @@ std::optional<Settings> saveSettings(const SettingsInput& input) {
 }
 
 void applySettings(const Settings& settings, EnabledFamilies& families) {
-    for (size_t entry = 0; entry < families.size() && entry < kEnableEntries; ++entry) {
+    for (size_t entry = 0; entry < families.size() && entry < kFamilyCheckboxes; ++entry) {
         if (families[entry].family)
             families[entry].enabled = settings.enabled[entry];
     }
     if (families.size() > kZipEntry)
         families[kZipEntry].enabled = families[kOfficeEntry].enabled;
+    for (EnabledFamily& pair : families) {
+        const char* leader = pair.family ? checkboxLeader(pair.family->extension) : nullptr;
+        const size_t entry = leader ? entryOf(families, leader) : families.size();
+        if (entry < families.size())
+            pair.enabled = families[entry].enabled;
+    }
 }
 
 std::optional<std::wstring> destinationForChosenFolder(const std::wstring& folder) {

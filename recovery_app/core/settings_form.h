@@ -13,7 +13,8 @@
 
 namespace salvora {
 
-// Entries of the enable list: the 18 families and the terminating entry.
+// Entries of the enable list that the dialog mirrors: the 18 families with
+// a checkbox and the entry after them.
 constexpr size_t kEnableEntries = 19;
 // One checkbox per family, in enable-list order.
 constexpr size_t kFamilyCheckboxes = 18;
@@ -65,8 +66,15 @@ struct SettingsInput {
 // then warns kSelectFileType and stays open). Hidden families end up off.
 std::optional<Settings> saveSettings(const SettingsInput& input);
 
-// Puts saved settings back into the window's enable list: every flag is
-// copied and ZIP takes the office documents' state.
+// The checkbox family that a family without a checkbox of its own follows:
+// pictures the JPEG box ("jpg"), audio the MP3 box ("mp3"), video the RIFF
+// audio/video box ("riff"), databases and archives the office documents box
+// ("doc"). Null for a family that has a checkbox.
+const char* checkboxLeader(const char* extension);
+
+// Puts saved settings back into the window's enable list: every checkbox
+// flag is copied, ZIP takes the office documents' state, and each family
+// without a checkbox takes its leader's state.
 void applySettings(const Settings& settings, EnabledFamilies& families);
 
 // The destination for a folder chosen in the folder browser: the folder with

@@ -164,6 +164,11 @@ TEST_F(RecoverImageCommand, HelpExplainsTheCommandAndTheTypes) {
     for (const char* word : {"--image", "--out", "--types", "Exit status", "mov"}) {
         EXPECT_NE(recover.out.find(word), std::string::npos) << word;
     }
+    // Every family's type word, and the other names of the newer ones.
+    for (const char* word : {"png", "gif", "webp", "heic", "avif", "cr3", "mkv", "webm", "flac", "ogg",
+                             "opus", "m4a", "sqlite", "7z", "rar"}) {
+        EXPECT_NE(recover.out.find(word), std::string::npos) << word;
+    }
 }
 
 TEST_F(RecoverImageCommand, DefaultDestinationIsSavedFilesInTheCurrentFolder) {

@@ -44,6 +44,7 @@ inline CarveCandidate recognisedCopy(const CarveCandidate& candidate) {
     copy.blockCheck = candidate.blockCheck;
     copy.endCheck = candidate.endCheck;
     copy.afterSave = candidate.afterSave;
+    copy.carried = candidate.carried;
     return copy;
 }
 

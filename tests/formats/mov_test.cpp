@@ -82,7 +82,37 @@ TEST(MovBrands, MajorBrandNamesTheFile) {
     EXPECT_EQ(extensionOf(ftyp(std::string("3gp5\0\0\0\0", 8))), "3gp");
     EXPECT_EQ(extensionOf(ftyp(std::string("3g2a\0\0\0\0", 8))), "3g2");
     EXPECT_EQ(extensionOf(ftyp(std::string("jp2 \0\0\0\0jp2 ", 12))), "jp2");
-    EXPECT_EQ(extensionOf(ftyp(std::string("M4A \0\0\0\0", 8))), "mp4");
+    EXPECT_EQ(extensionOf(ftyp(std::string("M4A \0\0\0\0", 8))), "m4a");
+}
+
+// Phones' photos, AVIF pictures, Canon raw images, iTunes audio and video
+// came back as .mov or .mp4: each brand names its own kind now.
+TEST(MovBrands, PictureRawAndAudioBrandsNameTheirOwnKinds) {
+    const struct {
+        const char* brands;
+        const char* extension;
+    } cases[] = {{"heic", "heic"}, {"heix", "heic"}, {"hevc", "heic"}, {"heim", "heic"}, {"heis", "heic"},
+                 {"mif1", "heic"}, {"msf1", "heic"}, {"avif", "avif"}, {"avis", "avif"}, {"crx ", "cr3"},
+                 {"M4A ", "m4a"},  {"M4B ", "m4a"},  {"M4P ", "m4a"},  {"M4V ", "m4v"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(extensionOf(concat({ftyp(std::string(c.brands) + std::string(4, '\0')), atom("mdat", 8)})),
+                  c.extension)
+            << c.brands;
+    }
+}
+
+// An AVIF lists "mif1" (a HEIF brand) among its compatible brands, and an
+// M4A lists "isom": the major brand decides; an unknown major brand leaves
+// it to the compatible brands, in the table's order.
+TEST(MovBrands, MajorBrandBeforeCompatibleBrands) {
+    EXPECT_EQ(extensionOf(ftyp(std::string("avif\0\0\0\0mif1miafavif", 20))), "avif");
+    EXPECT_EQ(extensionOf(ftyp(std::string("M4A \0\0\2\0M4A isomiso2", 20))), "m4a");
+    EXPECT_EQ(extensionOf(ftyp(std::string("mif1\0\0\0\0avifmiaf", 16))), "heic");
+    EXPECT_EQ(extensionOf(ftyp(std::string("miaf\0\0\0\0mif1avif", 16))), "avif");
+    EXPECT_EQ(extensionOf(ftyp(std::string("dash\0\0\0\0iso6M4V mp41", 20))), "m4v");
+    // A brand counts only in its own four-byte place.
+    EXPECT_EQ(extensionOf(concat({ftyp(std::string("dash\0\0\0\0xhei", 12) + "cxxx"), atom("mdat", 8)})),
+              "mov");
 }
 
 // ffmpeg lists "isom" among the compatible brands of every 3GPP file: the
@@ -304,6 +334,18 @@ TEST(MovCarving, Jpeg2000EndsBeforeItsCodestreamBox) {
     EXPECT_EQ(candidate.expectedSize, 77u);
     endCheckTruncateToExpected(candidate);
     EXPECT_EQ(candidate.size, 77u);
+}
+
+// HEIF and AVIF keep their pictures in a top-level "meta" box, which the
+// walk follows like the other top-level boxes.
+TEST(MovCarving, HeifPicturesAreFollowedThroughTheirMetaBox) {
+    for (const char* path : {"picture/photo.heic", "picture/photo.avif"}) {
+        const std::vector<uint8_t> picture = readFile(dataPath(path));
+        std::vector<uint8_t> file = picture;
+        file.resize(picture.size() + 2048, 0);
+        CarveCandidate candidate = carve(file, 512);
+        EXPECT_EQ(candidate.expectedSize, picture.size()) << path;
+    }
 }
 
 }  // namespace

@@ -23,12 +23,13 @@ std::vector<uint8_t> riff(const char* form, uint32_t size, bool bigEndian = fals
     return bytes;
 }
 
+// WebP pictures came back as .avi: their form type names them now.
 TEST(RecogniseRiff, NamesAndSizesTheFileByItsFormType) {
     const struct {
         const char* form;
         const char* extension;
-    } forms[] = {{"AVI ", "avi"}, {"CDDA", "cda"}, {"CDRX", "cdr"}, {"CDR6", "cdr"},
-                 {"RMP3", "wav"}, {"WAVE", "wav"}, {"WEBP", "avi"}, {"AVIX", "avi"}};
+    } forms[] = {{"AVI ", "avi"}, {"CDDA", "cda"}, {"CDRX", "cdr"},  {"CDR6", "cdr"},
+                 {"RMP3", "wav"}, {"WAVE", "wav"}, {"WEBP", "webp"}, {"AVIX", "avi"}};
     for (const auto& form : forms) {
         CarveCandidate fresh;
         ASSERT_EQ(recogniseWindow(recogniseRiff, riff(form.form, 1000), fresh), 1u) << form.form;

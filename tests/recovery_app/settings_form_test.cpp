@@ -97,6 +97,32 @@ TEST(SettingsForm, HiddenFamiliesAreOffAfterAnySave) {
     EXPECT_EQ(families.back().enabled, 0u) << "the terminating entry stays as it is";
 }
 
+// The newer families have no checkbox: each follows the box of its kind.
+TEST(SettingsForm, NewerFamiliesFollowTheBoxOfTheirKind) {
+    const struct {
+        const char* extension;
+        size_t box;  // enable-list entry of the checkbox it follows
+    } followers[] = {{"png", 1},  {"gif", 1}, {"webp", 1},    {"heic", 1}, {"flac", 11}, {"ogg", 11},
+                     {"m4a", 11}, {"mkv", 3}, {"sqlite", 12}, {"7z", 12},  {"rar", 12}};
+    const Settings opened = settingsForDialog(standardFamilies(), kPath, -1, 2, false);
+    for (const auto& follower : followers) {
+        EnabledFamilies families = standardFamilies();
+        ASSERT_TRUE(isOn(families, follower.extension)) << follower.extension << " is on at start";
+        const size_t box = follower.box;
+        Settings saved = opened;
+        saved.enabled[box] = 0;
+        applySettings(saved, families);
+        EXPECT_FALSE(isOn(families, follower.extension)) << follower.extension;
+        saved.enabled[box] = 1;
+        applySettings(saved, families);
+        EXPECT_TRUE(isOn(families, follower.extension)) << follower.extension;
+    }
+    // Every family after the 18 with checkboxes has a box to follow.
+    for (size_t entry = kFamilyCheckboxes; entry < familyTable().size(); ++entry)
+        EXPECT_NE(checkboxLeader(familyTable()[entry]->extension), nullptr)
+            << familyTable()[entry]->extension;
+}
+
 TEST(SettingsForm, SaveWithNothingCheckedIsRefused) {
     SettingsInput input;
     input.savedPath = kPath;

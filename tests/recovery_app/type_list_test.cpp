@@ -36,7 +36,11 @@ TEST(TypeList, EveryExtensionAFamilyGivesNamesThatFamilyInAnyCase) {
          {"doc", "xls", "ppt", "sda", "sdc", "sdd", "sdw", "mdb", "vsd", "pub", "wdb", "msg", "xlr", "wps",
           "max", "db"}},
         {"zip", {"zip", "odt", "ods", "odp", "odg", "sxw", "sxc", "sxi", "sxd", "docx", "xlsx", "pptx"}},
-        {"mov", {"mp4", "mov", "3gp", "3g2", "jp2"}},
+        {"mov", {"mp4", "mov", "m4v", "3gp", "3g2", "jp2"}},
+        {"heic", {"heic", "heif", "avif", "cr3"}},
+        {"mkv", {"mkv", "webm"}},
+        {"ogg", {"ogg", "opus"}},
+        {"m4a", {"m4a"}},
         {"raw", {"raw"}},
     };
     for (const auto& [type, extensions] : given) {
@@ -63,12 +67,27 @@ TEST(TypeList, EveryExtensionAFamilyGivesNamesThatFamilyInAnyCase) {
     ASSERT_TRUE(familiesFromList("ALL", families, whyNot)) << whyNot;
 }
 
+// The default set is every family but the slow video streams and InDesign.
+TEST(TypeList, NewerTypesAreOnByDefault) {
+    const EnabledFamilies families = standardFamilies();
+    for (const EnabledFamily& pair : families) {
+        if (!pair.family)
+            continue;
+        const std::string extension = pair.family->extension;
+        const bool off =
+            extension == "indd" || extension == "mpg" || extension == "m2ts" || extension == "mov";
+        EXPECT_EQ(pair.enabled, off ? 0u : 1u) << extension;
+    }
+    EXPECT_EQ(families.size(), 30u) << "29 families and the terminating entry";
+}
+
 TEST(TypeList, UnknownTypeIsRejectedWithTheKnownOnes) {
     EnabledFamilies families;
     std::string whyNot;
-    EXPECT_FALSE(familiesFromList("mp3,flac", families, whyNot));
-    EXPECT_NE(whyNot.find("\"flac\""), std::string::npos) << whyNot;
-    for (const char* known : {"riff", "mp3", "pdf", "bmp", "indd", "m2ts", "mpg"}) {
+    EXPECT_FALSE(familiesFromList("mp3,tga", families, whyNot));
+    EXPECT_NE(whyNot.find("\"tga\""), std::string::npos) << whyNot;
+    for (const char* known : {"riff", "mp3", "pdf", "bmp", "indd", "m2ts", "mpg", "png", "gif", "webp",
+                              "heic", "mkv", "flac", "ogg", "m4a", "sqlite", "7z", "rar"}) {
         EXPECT_NE(whyNot.find(known), std::string::npos) << whyNot;
     }
 }
