@@ -18,8 +18,8 @@
 //   - `current` is the file in progress (its tally is null when there is
 //     none); read it only. isFamily() tells its family.
 //   - On acceptance: first resetCandidate(fresh), then set `extension` and
-//     what the family needs of minSize, expectedSize, blockCheck, endCheck
-//     and afterSave. Never set tally, output, startRange or startOffset: the
+//     what the family needs of minSize, expectedSize, wholeUntil, blockCheck,
+//     endCheck and afterSave. Never set tally, output, startRange or startOffset: the
 //     engine sets them after acceptance. On refusal leave `fresh` alone.
 //   - Work from the window alone, in time bounded by the family's own limits.
 //
@@ -30,8 +30,9 @@
 //     starts at file offset `size`, so the byte at file offset p lies at
 //     window index p - size + windowLength / 2. formats/window_walk.h does
 //     this arithmetic; use it rather than deriving the bounds again.
-//   - Touches the window only (never the output). May move expectedSize, set
-//     size (the engine still adds the block), replace blockCheck or endCheck,
+//   - Touches the window only (never the output). May move expectedSize and
+//     wholeUntil, set size (the engine still adds the block), replace
+//     blockCheck or endCheck,
 //     or clear blockCheck (then it is not called again for this file).
 //   - kFileEnds ends the file with the current block; kContinue goes on.
 //
@@ -138,6 +139,10 @@ struct CarveCandidate {
     const char* extension = nullptr;  // output extension; null or empty = none
     uint64_t minSize = 0;
     uint64_t expectedSize = 0;
+    // File offset up to which the file's own structure (a size its header
+    // announces, the atoms or boxes walked so far) says it goes on: a header
+    // found at a block start before it is part of this file, not a new one.
+    uint64_t wholeUntil = 0;
     BlockCheckFn blockCheck = nullptr;
     EndCheckFn endCheck = nullptr;
     AfterSaveFn afterSave = nullptr;
