@@ -54,13 +54,15 @@ TEST(RecoveryReport, CsvAndJsonLinesRowsPerSavedFile) {
         const std::string digest = hashOf("abc");
         if (RecoveryReport::formatFor(name) == RecoveryReport::Format::Csv) {
             EXPECT_EQ(text,
-                      "name,family,extension,offset,size,sha256\n\"KV00000.jpg\",\"jpg\",\"jpg\",1048576,3," +
-                          digest + "\n\"(unreadable)\",\"\",\"\",4096,512,\n");
+                      "name,family,extension,offset,size,sha256,partial\n\"KV00000.jpg\",\"jpg\",\"jpg\","
+                      "1048576,3," +
+                          digest + ",no\n\"(unreadable)\",\"\",\"\",4096,512,,\n");
         } else {
             EXPECT_EQ(text,
                       "{\"name\":\"KV00000.jpg\",\"family\":\"jpg\",\"extension\":\"jpg\",\"offset\":1048576,"
                       "\"size\":3,\"sha256\":\"" +
-                          digest + "\"}\n{\"unreadable\":true,\"offset\":4096,\"size\":512}\n");
+                          digest +
+                          "\",\"partial\":false}\n{\"unreadable\":true,\"offset\":4096,\"size\":512}\n");
         }
     }
 }
