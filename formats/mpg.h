@@ -1,6 +1,8 @@
-// MPEG program and elementary streams: recognised by their start codes; the
-// file runs until the engine ends it (the next header, the size limit or the
-// end of the medium).
+// MPEG program and elementary streams: recognised by their start codes. A
+// program stream is followed pack by pack and packet by packet and ends after
+// its program end code, or after its last whole pack or packet when the code
+// is missing; an elementary stream runs until the engine ends it (the next
+// header, the size limit or the end of the medium).
 #pragma once
 
 #include <cstdint>
@@ -15,5 +17,10 @@ namespace salvora {
 // file is in progress.
 uint32_t recogniseMpg(const uint8_t* window, uint32_t windowLength, uint32_t strictOnly,
                       const CarveCandidate& current, CarveCandidate& fresh);
+// Walks packs (MPEG-1 and MPEG-2 pack headers) and packets (system header,
+// PES packets: start code, stream id BB..FF, 16-bit length): expectedSize is
+// the next one. Ends the file after 00 00 01 B9, or at expectedSize when
+// anything else stands there (the end check becomes endCheckTruncateToExpected).
+BlockVerdict blockCheckProgramStream(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
 
 }  // namespace salvora
