@@ -178,9 +178,18 @@ void followMembers(const uint8_t* window, uint32_t windowLength, CarveCandidate&
     }
 }
 
+// While members of known length are walked, the archive goes on at least to
+// the next local header: a header inside a member (a stored picture) is part
+// of the archive.
+void keepMembersWhole(CarveCandidate& candidate) {
+    if (candidate.blockCheck == blockCheckZip)
+        candidate.wholeUntil = candidate.expectedSize;
+}
+
 BlockVerdict blockCheckZipDescriptor(const uint8_t* window, uint32_t windowLength,
                                      CarveCandidate& candidate) {
     followMembers(window, windowLength, candidate);
+    keepMembersWhole(candidate);
     return BlockVerdict::kContinue;
 }
 
@@ -223,6 +232,7 @@ uint32_t recogniseZip(const uint8_t* window, uint32_t windowLength, uint32_t, co
 
 BlockVerdict blockCheckZip(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
     followMembers(window, windowLength, candidate);
+    keepMembersWhole(candidate);
     return BlockVerdict::kContinue;
 }
 
