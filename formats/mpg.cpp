@@ -54,10 +54,13 @@ void registerMpg(FamilyTally& tally) {
 
 uint32_t recogniseMpg(const uint8_t* window, uint32_t windowLength, uint32_t, const CarveCandidate& current,
                       CarveCandidate& fresh) {
-    if (isFamily(current, "mpg"))
-        return 0;
     const Bytes bytes(window, windowLength);
     if (!bytes.equals(0, kStartCodePrefix, sizeof kStartCodePrefix) || !bytes.has(0, 7))
+        return 0;
+    // Start codes repeat inside a stream. A program stream being walked owns
+    // them all; after an elementary stream only a pack header starts a file
+    // (a program stream).
+    if (isFamily(current, "mpg") && (current.blockCheck || bytes.u8(3) != kPackHeader))
         return 0;
     if (!acceptsStartCode(bytes))
         return 0;
@@ -95,6 +98,7 @@ BlockVerdict blockCheckProgramStream(const uint8_t* window, uint32_t windowLengt
         } else {
             return endAtExpected(candidate);
         }
+        candidate.wholeUntil = candidate.expectedSize;
     }
     return BlockVerdict::kContinue;
 }

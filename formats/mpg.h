@@ -13,8 +13,9 @@ namespace salvora {
 
 // Accepts 00 00 01 followed by BA (pack), B0 or B5 (MPEG-4 visual object
 // sequence and object), B3 (video sequence header with a nonzero picture
-// size) or BB (system header with its marker bit). Refuses while an "mpg"
-// file is in progress.
+// size) or BB (system header with its marker bit). While an "mpg" file is in
+// progress, refuses all of them inside a program stream and all but a pack
+// header (the start of a program stream) after an elementary stream.
 uint32_t recogniseMpg(const uint8_t* window, uint32_t windowLength, uint32_t strictOnly,
                       const CarveCandidate& current, CarveCandidate& fresh);
 // Walks packs (MPEG-1 and MPEG-2 pack headers) and packets (system header,

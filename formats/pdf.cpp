@@ -7,6 +7,7 @@
 #include "carve/signature_registry.h"
 #include "formats/register.h"
 #include "formats/search.h"
+#include "formats/window_walk.h"
 #include "media/bytes.h"
 
 namespace salvora {
@@ -59,7 +60,68 @@ std::optional<uint64_t> linearizedLength(const Bytes& header, uint64_t from) {
     return length;
 }
 
+// Bytes looked at after "%EOF" to tell an incremental update from what follows the file.
+constexpr uint64_t kAfterEofLook = 64;
+
+enum class AfterEof { kUpdate, kOther, kUnknown };
+
+// What follows the end of file marker (and its line end) at window index
+// `at`: the objects, cross-reference table or comments of an incremental
+// update, anything else (the file is over), or not enough bytes to tell.
+AfterEof afterEof(const Bytes& bytes, uint64_t at) {
+    for (uint64_t i = at; i < at + kAfterEofLook; ++i) {
+        if (!bytes.has(i, 4))
+            return AfterEof::kUnknown;
+        const uint8_t c = bytes.u8(i);
+        if (isPdfWhiteSpace(c))
+            continue;
+        if (isDigit(c) || bytes.equalsText(i, "xref") || (c == '%' && !bytes.equalsText(i, "%PDF")))
+            return AfterEof::kUpdate;
+        return AfterEof::kOther;
+    }
+    return AfterEof::kOther;
+}
+
+// The length of the line end at window index `at` (0, 1 or 2 bytes).
+uint64_t lineEnd(const Bytes& bytes, uint64_t at) {
+    if (bytes.u8(at) == '\r')
+        return bytes.u8(at + 1) == '\n' ? 2 : 1;
+    return bytes.u8(at) == '\n' ? 1 : 0;
+}
+
 }  // namespace
+
+BlockVerdict blockCheckPdf(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
+    const WindowWalk walk(window, windowLength, candidate);
+    const Bytes& bytes = walk.bytes();
+    if (walk.before(candidate.expectedSize))
+        candidate.expectedSize = walk.end() - walk.half();  // the start of the current block
+    while (walk.holds(candidate, sizeof kEof - 1)) {
+        const uint64_t from = walk.index(candidate);
+        const std::optional<size_t> found =
+            findBytes(bytes.data() + from, windowLength - from, kEof, sizeof kEof);
+        if (!found) {
+            // A marker across the window's end is looked at again next time.
+            candidate.expectedSize += windowLength - from - (sizeof kEof - 1);
+            break;
+        }
+        const uint64_t marker = from + *found;
+        const uint64_t end = marker + sizeof kEof + lineEnd(bytes, marker + sizeof kEof);
+        const AfterEof next = afterEof(bytes, end);
+        if (next == AfterEof::kUnknown) {
+            candidate.expectedSize += *found;  // judged again with the next block
+            break;
+        }
+        if (next == AfterEof::kOther) {
+            candidate.expectedSize += end - from;
+            candidate.blockCheck = nullptr;
+            candidate.endCheck = endCheckTruncateToExpected;
+            return BlockVerdict::kFileEnds;
+        }
+        candidate.expectedSize += end - from;
+    }
+    return BlockVerdict::kContinue;
+}
 
 void registerPdf(FamilyTally& tally) {
     registerSignature(0, kPdf, sizeof kPdf, recognisePdf, tally);
@@ -74,6 +136,7 @@ uint32_t recognisePdf(const uint8_t* window, uint32_t windowLength, uint32_t, co
     resetCandidate(fresh);
     fresh.extension = findBytes(header.data(), header.size(), "Illustrator", 11) ? "ai" : "pdf";
     fresh.endCheck = endCheckPdf;
+    fresh.blockCheck = blockCheckPdf;
     const std::optional<size_t> linearized = findBytes(header.data(), header.size(), "Linearized", 10);
     if (!linearized)
         return 1;

@@ -56,11 +56,17 @@ TEST(RecogniseMpg, RealStreamsAreTakenButNotWhileAnMpegFileIsInProgress) {
     FamilyTally tally{&mpg};
     CarveCandidate current;
     current.tally = &tally;
+    current.blockCheck = blockCheckProgramStream;  // a program stream being walked
     EXPECT_EQ(recognised(program, current), 0u);
+    EXPECT_EQ(recognised(elementary, current), 0u);
     // Packs repeat inside the stream, here at byte 6144.
     const std::vector<uint8_t> secondPack(program.begin() + 6144, program.end());
     EXPECT_EQ(recognised(secondPack), 1u);
     EXPECT_EQ(recognised(secondPack, current), 0u);
+    // After an elementary stream (no walk) only a pack header starts a file.
+    current.blockCheck = nullptr;
+    EXPECT_EQ(recognised(elementary, current), 0u);
+    EXPECT_EQ(recognised(program, current), 1u);
 }
 
 }  // namespace
