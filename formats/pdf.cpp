@@ -61,25 +61,53 @@ std::optional<uint64_t> linearizedLength(const Bytes& header, uint64_t from) {
 }
 
 // Bytes looked at after "%EOF" to tell an incremental update from what follows the file.
-constexpr uint64_t kAfterEofLook = 64;
+constexpr uint64_t kAfterEofLook = 128;
 
 enum class AfterEof { kUpdate, kOther, kUnknown };
 
-// What follows the end of file marker (and its line end) at window index
-// `at`: the objects, cross-reference table or comments of an incremental
-// update, anything else (the file is over), or not enough bytes to tell.
-AfterEof afterEof(const Bytes& bytes, uint64_t at) {
-    for (uint64_t i = at; i < at + kAfterEofLook; ++i) {
-        if (!bytes.has(i, 4))
-            return AfterEof::kUnknown;
-        const uint8_t c = bytes.u8(i);
-        if (isPdfWhiteSpace(c))
-            continue;
-        if (isDigit(c) || bytes.equalsText(i, "xref") || (c == '%' && !bytes.equalsText(i, "%PDF")))
-            return AfterEof::kUpdate;
-        return AfterEof::kOther;
+// The index after the white space and the digits from `at` on; `digits`
+// tells how many digits there were.
+uint64_t skipNumber(const Bytes& bytes, uint64_t at, uint64_t& digits) {
+    while (isPdfWhiteSpace(bytes.u8(at)) && at < bytes.size())
+        ++at;
+    digits = 0;
+    while (isDigit(bytes.u8(at)) && at < bytes.size()) {
+        ++at;
+        ++digits;
     }
-    return AfterEof::kOther;
+    return at;
+}
+
+// What follows the end of file marker (and its line end) at window index
+// `at`: an incremental update (an object "N G obj" or a cross-reference
+// table "xref"), anything else (the file is over), or not enough bytes to tell.
+AfterEof afterEof(const Bytes& bytes, uint64_t at) {
+    if (!bytes.has(at, kAfterEofLook))
+        return AfterEof::kUnknown;
+    const Bytes look(bytes.data() + at, kAfterEofLook);
+    // Comment lines (as "%BeginExifToolUpdate") may open the update.
+    uint64_t i = 0;
+    while (true) {
+        while (i < look.size() && isPdfWhiteSpace(look.u8(i)))
+            ++i;
+        if (look.u8(i) != '%' || look.equalsText(i, "%PDF"))
+            break;
+        while (i < look.size() && look.u8(i) != '\n' && look.u8(i) != '\r')
+            ++i;
+    }
+    uint64_t number = 0;
+    uint64_t generation = 0;
+    i = skipNumber(look, i, number);
+    if (number == 0)
+        return look.equalsText(i, "xref") ? AfterEof::kUpdate : AfterEof::kOther;
+    if (!isPdfWhiteSpace(look.u8(i)))
+        return AfterEof::kOther;
+    i = skipNumber(look, i, generation);
+    if (generation == 0 || !isPdfWhiteSpace(look.u8(i)))
+        return AfterEof::kOther;
+    while (isPdfWhiteSpace(look.u8(i)) && i < look.size())
+        ++i;
+    return look.equalsText(i, "obj") ? AfterEof::kUpdate : AfterEof::kOther;
 }
 
 // The length of the line end at window index `at` (0, 1 or 2 bytes).

@@ -17,7 +17,7 @@ uint32_t recognisePdf(const uint8_t* window, uint32_t windowLength, uint32_t str
 
 // Looks for "%EOF" from expectedSize on (the scan position). When what
 // follows it (after its line end and white space) is not an incremental
-// update (an object number, "xref" or a comment), the file ends there: the
+// update (an object "N G obj" or "xref", after comment lines), the file ends there: the
 // end check becomes endCheckTruncateToExpected with that end in expectedSize.
 BlockVerdict blockCheckPdf(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
 

@@ -155,8 +155,10 @@ TEST(PdfFile, RealLinearizedFileIsCutAtItsLength) {
 TEST(BlockCheckPdf, EndsAfterTheLastUpdateWhateverFollows) {
     const std::vector<uint8_t> pdf = test::readFile(test::dataPath("pdf/updated_note.pdf"));
     for (const uint32_t blockSize : {512u, 4096u}) {
-        for (const std::string& after : {std::string(3000, '\0'), std::string("%PDF-1.4\nmore"),
-                                         std::string("JFIF and other bytes") + std::string(2000, 'x')}) {
+        for (const std::string& after :
+             {std::string(3000, '\0'), std::string("%PDF-1.4\nmore"),
+              std::string("7 9 and text that is no object") + std::string(200, 'z'),
+              std::string("JFIF and other bytes") + std::string(2000, 'x')}) {
             std::vector<uint8_t> media = pdf;
             media.insert(media.end(), after.begin(), after.end());
             CarveCandidate fresh;
