@@ -34,6 +34,33 @@ std::string slurp(const std::filesystem::path& path) {
     return text.str();
 }
 
+// A file a read failure cut short is marked partial in every report form.
+TEST(RecoveryReport, PartialFilesAreMarked) {
+    test::TempDir dir;
+    test::writeFile(dir.path() / "KV00000.mpg", {'a', 'b', 'c'});
+    SavedFile saved;
+    saved.path = (dir.path() / "KV00000.mpg").string();
+    saved.family = familyByExtension("mpg");
+    saved.extension = "mpg";
+    saved.startOffset = 4096;
+    saved.size = 3;
+    saved.partial = true;
+    for (const char* name : {"report.csv", "report.jsonl", "report.xml"}) {
+        std::string why;
+        {
+            RecoveryReport report;
+            ASSERT_TRUE(report.open((dir.path() / name).string(), why)) << why;
+            report.fileSaved(saved);
+        }
+        const std::string text = slurp(dir.path() / name);
+        const std::string mark = RecoveryReport::formatFor(name) == RecoveryReport::Format::Csv ? ",yes\n"
+                                 : RecoveryReport::formatFor(name) == RecoveryReport::Format::JsonLines
+                                     ? "\"partial\":true}"
+                                     : "<salvora:partial>1</salvora:partial>";
+        EXPECT_NE(text.find(mark), std::string::npos) << name << ":\n" << text;
+    }
+}
+
 TEST(RecoveryReport, CsvAndJsonLinesRowsPerSavedFile) {
     test::TempDir dir;
     test::writeFile(dir.path() / "KV00000.jpg", {'a', 'b', 'c'});

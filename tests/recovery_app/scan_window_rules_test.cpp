@@ -76,6 +76,19 @@ TEST(ScanOutcome, AFailedScanGivesTheEngineReasonAndWhatWasSaved) {
     EXPECT_NE(outcome->text.find("3 files were recovered before the recovery stopped."), std::string::npos);
 }
 
+// Files a read failure cut short are kept and counted apart.
+TEST(ScanOutcome, PartialFilesAreCountedApart) {
+    const auto one = scanOutcome(kScanReadFailed, 3, "Error in ReadFile.", 1);
+    ASSERT_TRUE(one);
+    EXPECT_EQ(one->text,
+              "Error in ReadFile.\n\n3 files were recovered before the recovery stopped.\n"
+              "1 of them is partial: reading the medium failed inside it.");
+    EXPECT_NE(scanOutcome(kScanReadFailed, 5, "x", 2)
+                  ->text.find("2 of them are partial: reading the medium failed inside them."),
+              std::string::npos);
+    EXPECT_EQ(scanOutcome(kScanReadFailed, 5, "x", 0)->text.find("partial"), std::string::npos);
+}
+
 // The engine leaves no text for some failures; an empty error box would tell
 // the user nothing.
 TEST(ScanOutcome, AFailureWithoutAReasonStillSaysWhatHappened) {
