@@ -18,9 +18,10 @@
 //   - `current` is the file in progress (its tally is null when there is
 //     none); read it only. isFamily() tells its family.
 //   - On acceptance: first resetCandidate(fresh), then set `extension` and
-//     what the family needs of minSize, expectedSize, carried, blockCheck,
-//     endCheck and afterSave. Never set tally, output, startRange or startOffset: the
-//     engine sets them after acceptance. On refusal leave `fresh` alone.
+//     what the family needs of minSize, expectedSize, wholeUntil, carried,
+//     blockCheck, endCheck and afterSave. Never set tally, output, startRange
+//     or startOffset: the engine sets them after acceptance. On refusal leave
+//     `fresh` alone.
 //   - Work from the window alone, in time bounded by the family's own limits.
 //
 // blockCheck(window, windowLength, candidate) -> BlockVerdict
@@ -31,9 +32,9 @@
 //     window index p - size + windowLength / 2. formats/window_walk.h does
 //     this arithmetic; use it rather than deriving the bounds again.
 //   - Touches the window only (never the output). May move expectedSize and
-//     the `carried` values, set size (the engine still adds the block),
-//     replace blockCheck or endCheck, or clear blockCheck (then it is not
-//     called again for this file).
+//     wholeUntil and the `carried` values, set size (the engine still adds
+//     the block), replace blockCheck or endCheck, or clear blockCheck (then it
+//     is not called again for this file).
 //   - kFileEnds ends the file with the current block; kContinue goes on.
 //
 // endCheck(candidate)
@@ -140,6 +141,10 @@ struct CarveCandidate {
     const char* extension = nullptr;  // output extension; null or empty = none
     uint64_t minSize = 0;
     uint64_t expectedSize = 0;
+    // File offset up to which the file's own structure (a size its header
+    // announces, the atoms or boxes walked so far) says it goes on: a header
+    // found at a block start before it is part of this file, not a new one.
+    uint64_t wholeUntil = 0;
     BlockCheckFn blockCheck = nullptr;
     EndCheckFn endCheck = nullptr;
     AfterSaveFn afterSave = nullptr;

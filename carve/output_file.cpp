@@ -117,6 +117,9 @@ size_t OutputFile::readAt(uint64_t offset, void* buffer, size_t length) {
     if (state_ != State::kOpen || offset >= size_ || length == 0)
         return 0;
     length = static_cast<size_t>(std::min<uint64_t>(length, size_ - offset));
+    // Nothing to read: the buffer may be null (an empty vector's data()).
+    if (length == 0)
+        return 0;
     auto* out = static_cast<uint8_t*>(buffer);
     size_t done = 0;
     if (offset < memoryStart_) {

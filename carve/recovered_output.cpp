@@ -88,6 +88,21 @@ std::optional<RangeRef> closeCandidate(CarveCandidate& file, uint32_t& savedCoun
     return std::nullopt;
 }
 
+std::optional<RangeRef> keepPartial(CarveCandidate& file, uint32_t& savedCounter, uint32_t blockSize,
+                                    SearchSpace& space, const MediaReader& medium, SavedFile* saved,
+                                    Status* status) {
+    if (!file.tally || !file.output.isOpen())
+        return std::nullopt;
+    file.endCheck = nullptr;
+    file.minSize = 0;
+    file.size = file.output.size();
+    const std::optional<RangeRef> next =
+        closeCandidate(file, savedCounter, blockSize, space, medium, saved, status);
+    if (next && saved)
+        saved->partial = true;
+    return next;
+}
+
 void abandonCandidate(CarveCandidate& file) {
     file.output.remove();
 }

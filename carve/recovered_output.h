@@ -49,6 +49,15 @@ std::optional<RangeRef> closeCandidate(CarveCandidate& file, uint32_t& savedCoun
                                        SearchSpace& space, const MediaReader& medium,
                                        SavedFile* saved = nullptr, Status* status = nullptr);
 
+// Keeps a file that a read failure of the medium interrupted: the bytes
+// written so far (no more than reach the end of the medium) stay as they
+// are, without its end check, and `saved` marks it partial. Its blocks are
+// taken out of the search space. Returns as closeCandidate does; a file of
+// which nothing was written is dropped. The caller resets the record.
+std::optional<RangeRef> keepPartial(CarveCandidate& file, uint32_t& savedCounter, uint32_t blockSize,
+                                    SearchSpace& space, const MediaReader& medium, SavedFile* saved = nullptr,
+                                    Status* status = nullptr);
+
 // Drops the output of a file that was never finished (the scan stopped
 // inside it): it is deleted when it reached the disk. Nothing happens when it
 // has no output.

@@ -138,7 +138,7 @@ class CarvingPass {
   public:
     CarvingPass(MediaReader& medium, OutputFolder& folder, SearchSpace& space,
                 const SignatureRegistry& registry, uint32_t blockSize, ScanObserver& observer,
-                uint32_t& savedCounter)
+                uint32_t& savedCounter, bool endsAtReadFailure = false)
         : medium_(medium),
           folder_(folder),
           space_(space),
@@ -147,6 +147,7 @@ class CarvingPass {
           windowLength_(windowLengthFor(blockSize)),
           observer_(observer),
           savedCounter_(savedCounter),
+          endsAtReadFailure_(endsAtReadFailure),
           buffer_(blockSize) {}
 
     Status run();
@@ -158,10 +159,12 @@ class CarvingPass {
     void startOutput();
     void handleBlock();
     void moveOn();
-    void closeCurrent();
+    enum class Close { kWhole, kPartial };
+    void closeCurrent(Close how = Close::kWhole);
+    Status keepInterrupted(Status status);
     bool nextWindow(uint64_t offsetAtStart);
     Status abandon(Status status);
-    int percentDone() const;
+    int percentDone(uint64_t offset) const;
 
     MediaReader& medium_;
     OutputFolder& folder_;
@@ -171,6 +174,7 @@ class CarvingPass {
     const uint32_t windowLength_;
     ScanObserver& observer_;
     uint32_t& savedCounter_;
+    const bool endsAtReadFailure_;  // the medium ends where a read failed
     ScanBuffer buffer_;
 
     CarveCandidate current_;
@@ -207,14 +211,25 @@ Status CarvingPass::run() {
             // A file not written whole is not kept.
             if (failed())
                 return abandon(status_);
-            closeCurrent();
+            if (endsAtReadFailure_) {
+                closeCurrent(Close::kPartial);
+            } else {
+                closeCurrent();
+            }
             if (range_ == space_.head())
                 break;
         }
         if (!nextWindow(offsetAtStart))
-            return abandon(readFailure(offset_));
+            return keepInterrupted(readFailure(offset_));
     }
     return status_;
+}
+
+// A read failure ends the pass: the file in progress stays as written,
+// marked partial.
+Status CarvingPass::keepInterrupted(Status status) {
+    closeCurrent(Close::kPartial);
+    return status;
 }
 
 // Moves the buffer to the block at offset_, refilling it when the block or
@@ -240,6 +255,10 @@ void CarvingPass::lookForHeader() {
     if (fileInProgress()) {
         const uint64_t holdoff = current_.tally->family->headerHoldoff;
         if (holdoff > 0 && current_.size <= holdoff)
+            return;
+        // Inside a container whose structure goes on past this block, a
+        // header is that of an embedded file (a video frame, a picture).
+        if (current_.size < current_.wholeUntil)
             return;
     }
     FamilyTally* tally = registry_.findHeader(buffer_.current(), windowLength_, 0, current_, fresh_);
@@ -283,25 +302,32 @@ void CarvingPass::handleBlock() {
     const uint64_t limit = current_.tally->family->sizeLimit;
     if (cutShort || (limit > 0 && current_.size >= limit))
         verdict = BlockVerdict::kFileEnds;
-    if (verdict == BlockVerdict::kFileEnds)
+    if (verdict == BlockVerdict::kFileEnds) {
+        const uint64_t examined = offset_;
         closeCurrent();
+        // The scan goes on elsewhere: the block was examined all the same.
+        if (!moved_)
+            observer_.progress(percentDone(examined), examined);
+    }
 }
 
 void CarvingPass::moveOn() {
     if (failed()) {
         range_ = space_.head();
     } else if (moved_) {
-        observer_.progress(percentDone(), offset_);
+        observer_.progress(percentDone(offset_), offset_);
         space_.advance(range_, offset_, blockSize_);
     } else {
         space_.backToPreviousStart(range_, offset_);
     }
 }
 
-void CarvingPass::closeCurrent() {
+void CarvingPass::closeCurrent(Close how) {
     SavedFile saved;
     const std::optional<RangeRef> next =
-        closeCandidate(current_, savedCounter_, blockSize_, space_, medium_, &saved, &status_);
+        how == Close::kPartial
+            ? keepPartial(current_, savedCounter_, blockSize_, space_, medium_, &saved, &status_)
+            : closeCandidate(current_, savedCounter_, blockSize_, space_, medium_, &saved, &status_);
     if (next) {
         range_ = *next;
         if (range_ != space_.head())
@@ -313,11 +339,11 @@ void CarvingPass::closeCurrent() {
     resetCandidate(current_);
 }
 
-int CarvingPass::percentDone() const {
-    if (extentEnd_ <= extentStart_ || offset_ <= extentStart_)
-        return offset_ > extentStart_ ? 100 : 0;
+int CarvingPass::percentDone(uint64_t offset) const {
+    if (extentEnd_ <= extentStart_ || offset <= extentStart_)
+        return offset > extentStart_ ? 100 : 0;
     const double percent =
-        static_cast<double>(offset_ - extentStart_) * 100.0 / static_cast<double>(extentEnd_ - extentStart_);
+        static_cast<double>(offset - extentStart_) * 100.0 / static_cast<double>(extentEnd_ - extentStart_);
     return std::clamp(static_cast<int>(percent), 0, 100);
 }
 
@@ -350,7 +376,9 @@ Status scanInto(OutputFolder& folder, MediaReader& medium, const EnabledFamilies
     if (space.empty())
         return discovery.status;
     LimitedReader readPart(medium, discovery.readUpTo);
-    Status carved = CarvingPass(readPart, folder, space, registry, blockSize, observer, savedCounter).run();
+    const bool readFailed = discovery.status.code == kScanReadFailed;
+    Status carved =
+        CarvingPass(readPart, folder, space, registry, blockSize, observer, savedCounter, readFailed).run();
     return carved.ok() ? discovery.status : carved;
 }
 

@@ -9,10 +9,10 @@ namespace {
 constexpr uint32_t kChunk = 4096;
 }
 
-BlockVerdict blockCheckUntilExpected(const uint8_t*, uint32_t, CarveCandidate& candidate) {
-    if (candidate.size < candidate.expectedSize)
+BlockVerdict blockCheckUntilExpected(const uint8_t*, uint32_t windowLength, CarveCandidate& candidate) {
+    // The current block holds the file offsets [size, size + windowLength / 2).
+    if (candidate.size + windowLength / 2 < candidate.expectedSize)
         return BlockVerdict::kContinue;
-    candidate.size = candidate.expectedSize;
     return BlockVerdict::kFileEnds;
 }
 

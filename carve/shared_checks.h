@@ -7,7 +7,9 @@
 
 namespace salvora {
 
-// Goes on while size < expectedSize; otherwise sets size = expectedSize and ends the file.
+// Goes on while the file's end (expectedSize) lies beyond the current block;
+// ends the file with the block that holds it (the end check then cuts the
+// file there), so no block after the end is taken.
 BlockVerdict blockCheckUntilExpected(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
 
 // Drops a file shorter than expectedSize and cuts a longer one to it.

@@ -12,6 +12,7 @@ void resetCandidate(CarveCandidate& candidate) {
     candidate.extension = nullptr;
     candidate.minSize = 0;
     candidate.expectedSize = 0;
+    candidate.wholeUntil = 0;
     candidate.blockCheck = nullptr;
     candidate.endCheck = nullptr;
     candidate.afterSave = nullptr;

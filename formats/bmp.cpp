@@ -25,6 +25,7 @@ uint32_t recogniseBmp(const uint8_t* window, uint32_t windowLength, uint32_t, co
     fresh.extension = "bmp";
     fresh.minSize = kMinSize;
     fresh.expectedSize = bytes.le32(2);
+    fresh.wholeUntil = fresh.expectedSize;
     fresh.blockCheck = blockCheckUntilExpected;
     fresh.endCheck = endCheckTruncateToExpected;
     return 1;

@@ -1,6 +1,7 @@
 #include "formats/jpeg.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "carve/shared_checks.h"
@@ -104,19 +105,106 @@ uint32_t recogniseJpeg(const uint8_t* window, uint32_t windowLength, uint32_t, c
     return 1;
 }
 
+namespace {
+
+constexpr uint8_t kEndOfImageCode = 0xD9;
+constexpr uint8_t kStartOfImageCode = 0xD8;
+constexpr uint8_t kStuffedZero = 0x00;
+constexpr uint8_t kFill = 0xFF;
+constexpr uint8_t kTemporary = 0x01;
+
+bool isRestart(uint8_t code) {
+    return code >= 0xD0 && code <= 0xD7;
+}
+
+// The walk met the end-of-image marker at file offset `at`: the file ends
+// right after it, whatever follows.
+BlockVerdict endAt(CarveCandidate& candidate, uint64_t at) {
+    candidate.expectedSize = at + 2;
+    candidate.blockCheck = nullptr;
+    candidate.endCheck = endCheckJpegWalked;
+    return BlockVerdict::kFileEnds;
+}
+
+// The walk cannot go on in the entropy-coded data (damaged or overwritten):
+// the file runs on unchecked and is cut after its last end-of-image marker.
+BlockVerdict runOnUnchecked(CarveCandidate& candidate) {
+    candidate.expectedSize = 0;
+    candidate.blockCheck = nullptr;
+    return BlockVerdict::kContinue;
+}
+
+}  // namespace
+
 BlockVerdict blockCheckJpeg(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
     const WindowWalk walk(window, windowLength, candidate);
     const Bytes& bytes = walk.bytes();
-    while (walk.holds(candidate, 4)) {
+    const bool seenScan = candidate.blockCheck == blockCheckJpegMarkersAfterScan;
+    // A marker and its code (k = 1), then its length when it has one (k = 3).
+    while (walk.holds(candidate, 1)) {
         const uint64_t j = walk.index(candidate);
         if (bytes.u8(j) != 0xFF)
-            return BlockVerdict::kFileEnds;
-        candidate.expectedSize += bytes.be16(j + 2) + 2;
-        if (bytes.u8(j + 1) == kStartOfScan) {
-            // The entropy-coded data follows; the file runs on unchecked.
-            candidate.expectedSize = 0;
-            candidate.blockCheck = nullptr;
-            return BlockVerdict::kContinue;
+            return seenScan ? runOnUnchecked(candidate) : BlockVerdict::kFileEnds;
+        const uint8_t code = bytes.u8(j + 1);
+        if (code == kFill) {
+            candidate.expectedSize += 1;
+            continue;
+        }
+        if (code == kEndOfImageCode)
+            return endAt(candidate, candidate.expectedSize);
+        if (isRestart(code) || code == kTemporary) {
+            candidate.expectedSize += 2;
+            continue;
+        }
+        if (code == kStuffedZero || code == kStartOfImageCode)
+            return seenScan ? runOnUnchecked(candidate) : BlockVerdict::kFileEnds;
+        if (!walk.holds(candidate, 3))
+            break;
+        const uint64_t length = bytes.be16(j + 2);
+        if (length < 2)
+            return seenScan ? runOnUnchecked(candidate) : BlockVerdict::kFileEnds;
+        candidate.expectedSize += 2 + length;
+        candidate.wholeUntil = candidate.expectedSize;
+        if (code == kStartOfScan) {
+            candidate.blockCheck = blockCheckJpegEntropy;
+            return blockCheckJpegEntropy(window, windowLength, candidate);
+        }
+    }
+    return BlockVerdict::kContinue;
+}
+
+BlockVerdict blockCheckJpegMarkersAfterScan(const uint8_t* window, uint32_t windowLength,
+                                            CarveCandidate& candidate) {
+    return blockCheckJpeg(window, windowLength, candidate);
+}
+
+BlockVerdict blockCheckJpegEntropy(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
+    const WindowWalk walk(window, windowLength, candidate);
+    const Bytes& bytes = walk.bytes();
+    // A marker is judged by its FF byte and its code, so the walk stops one
+    // byte short of the window's end and takes that byte up again next time.
+    const uint64_t last = windowLength - 1;
+    while (walk.holds(candidate, 1)) {
+        const uint64_t from = walk.index(candidate);
+        const void* found = std::memchr(bytes.data() + from, 0xFF, last - from);
+        if (!found) {
+            candidate.expectedSize += last - from;
+            break;
+        }
+        const uint64_t j = static_cast<uint64_t>(static_cast<const uint8_t*>(found) - bytes.data());
+        candidate.expectedSize += j - from;
+        const uint8_t code = bytes.u8(j + 1);
+        if (code == kStuffedZero || isRestart(code)) {
+            candidate.expectedSize += 2;
+        } else if (code == kFill) {
+            candidate.expectedSize += 1;
+        } else if (code == kEndOfImageCode) {
+            return endAt(candidate, candidate.expectedSize);
+        } else {
+            // The scan is over: more tables and scans follow (progressive
+            // and multi-scan files), or a number-of-lines segment.
+            candidate.blockCheck = blockCheckJpegMarkersAfterScan;
+            return blockCheckJpegMarkersAfterScan(window, windowLength, candidate);
         }
     }
     return BlockVerdict::kContinue;
@@ -184,6 +272,16 @@ void endCheckJpeg(CarveCandidate& candidate) {
     const uint64_t scanStart = mainScanStart(file);
     if (scanStart != 0 && candidate.size <= scanStart)
         candidate.size = 0;
+}
+
+void endCheckJpegWalked(CarveCandidate& candidate) {
+    const uint64_t end = candidate.expectedSize;
+    candidate.size = 0;
+    if (!candidate.output.isOpen() || candidate.output.size() < end)
+        return;
+    if (structureError(readHead(candidate).bytes()) != 0)
+        return;
+    candidate.size = end;
 }
 
 uint64_t checkJpegStructure(CarveCandidate& candidate) {

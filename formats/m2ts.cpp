@@ -21,8 +21,45 @@ constexpr uint32_t kHdmvAt = 215;
 constexpr uint32_t kHdmvStreamAt = 232;
 constexpr uint32_t kTshvAt = 395;
 
+const uint8_t kSyncByte[] = {0x47};
+// Packets a plain stream must show in a row, one of them its program
+// association table, before it is believed.
+constexpr uint64_t kPacketsToBelieve = 8;
+
 bool isTransportStream(const CarveCandidate& current) {
     return isFamily(current, "m2ts");
+}
+
+// Whether `count` packets of `unit` bytes, each with its sync byte at
+// `first` + k * unit, start the window, one of them carrying the start of a
+// program association table (PID 0 with the payload unit start flag).
+bool packetsWithAssociationTable(const Bytes& bytes, uint64_t first, uint64_t unit) {
+    bool table = false;
+    for (uint64_t k = 0; k < kPacketsToBelieve; ++k) {
+        const uint64_t at = first + k * unit;
+        if (!bytes.has(at, kPacketSize) || bytes.u8(at) != kSync)
+            return false;
+        if ((bytes.u8(at + 1) & 0x80) != 0)  // transport error indicator
+            return false;
+        const uint32_t pid = (uint32_t{bytes.u8(at + 1)} & 0x1F) << 8 | bytes.u8(at + 2);
+        if (pid == 0 && (bytes.u8(at + 1) & 0x40) != 0)
+            table = true;
+    }
+    return table;
+}
+
+// A block where the stream in progress has its next packet is part of it.
+bool continuesCurrent(const CarveCandidate& current) {
+    return isTransportStream(current) && current.expectedSize == current.size;
+}
+
+void acceptStream(CarveCandidate& fresh, const char* extension, uint64_t unit, BlockCheckFn blockCheck) {
+    resetCandidate(fresh);
+    fresh.extension = extension;
+    fresh.minSize = unit;
+    fresh.expectedSize = unit;
+    fresh.blockCheck = blockCheck;
+    fresh.endCheck = endCheckTruncateToExpected;
 }
 
 }  // namespace
@@ -30,6 +67,35 @@ bool isTransportStream(const CarveCandidate& current) {
 void registerM2ts(FamilyTally& tally) {
     registerSignature(kHdmvAt, kHdmv, sizeof kHdmv, recogniseM2tsHdmv, tally);
     registerSignature(kTshvAt, kTshv, sizeof kTshv, recogniseM2tTshv, tally);
+    registerSignature(0, kSyncByte, sizeof kSyncByte, recogniseTs188, tally);
+    registerSignature(kTimeCodeSize, kSyncByte, sizeof kSyncByte, recogniseM2ts192, tally);
+}
+
+uint32_t recogniseTs188(const uint8_t* window, uint32_t windowLength, uint32_t, const CarveCandidate& current,
+                        CarveCandidate& fresh) {
+    if (continuesCurrent(current))
+        return 0;
+    const Bytes bytes(window, windowLength);
+    // The camcorder form is told by its mark.
+    if (bytes.equals(kTshvAt, kTshv, sizeof kTshv))
+        return 0;
+    if (!packetsWithAssociationTable(bytes, 0, kPacketSize))
+        return 0;
+    acceptStream(fresh, "ts", kPacketSize, blockCheckTs188);
+    return 1;
+}
+
+uint32_t recogniseM2ts192(const uint8_t* window, uint32_t windowLength, uint32_t,
+                          const CarveCandidate& current, CarveCandidate& fresh) {
+    if (continuesCurrent(current))
+        return 0;
+    const Bytes bytes(window, windowLength);
+    if (bytes.equals(kHdmvAt, kHdmv, sizeof kHdmv) && bytes.equals(kHdmvStreamAt, kHdmv, sizeof kHdmv))
+        return 0;
+    if (!packetsWithAssociationTable(bytes, kTimeCodeSize, kUnitSize))
+        return 0;
+    acceptStream(fresh, "m2ts", kUnitSize, blockCheckM2ts192);
+    return 1;
 }
 
 uint32_t recogniseM2tsHdmv(const uint8_t* window, uint32_t windowLength, uint32_t,
@@ -81,6 +147,7 @@ BlockVerdict blockCheckM2ts192(const uint8_t* window, uint32_t windowLength, Car
         if (walk.bytes().u8(walk.index(candidate) + kTimeCodeSize) != kSync)
             return BlockVerdict::kFileEnds;
         candidate.expectedSize += kUnitSize;
+        candidate.wholeUntil = candidate.expectedSize;
     }
     return BlockVerdict::kContinue;
 }
@@ -91,6 +158,7 @@ BlockVerdict blockCheckTs188(const uint8_t* window, uint32_t windowLength, Carve
         if (walk.bytes().u8(walk.index(candidate)) != kSync)
             return BlockVerdict::kFileEnds;
         candidate.expectedSize += kPacketSize;
+        candidate.wholeUntil = candidate.expectedSize;
     }
     return BlockVerdict::kContinue;
 }

@@ -1,7 +1,9 @@
-// MPEG-2 transport streams of Blu-ray discs and camcorders: 192-byte units
-// (a 4-byte time code and a 188-byte packet) marked "HDMV", and 188-byte
-// packets marked "TSHV". Both are followed packet by packet until a sync byte
-// is missing.
+// MPEG-2 transport streams: 192-byte units (a 4-byte time code and a
+// 188-byte packet), of Blu-ray discs and camcorders when marked "HDMV", and
+// 188-byte packets, of camcorders when marked "TSHV"; unmarked streams (.ts,
+// .m2ts, .mts of editing software and encoders) by their sync bytes. All are
+// followed packet by packet until a sync byte is missing; headers inside the
+// stream are part of it.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +23,17 @@ uint32_t recogniseM2tsHdmv(const uint8_t* window, uint32_t windowLength, uint32_
 uint32_t recogniseM2tTshv(const uint8_t* window, uint32_t windowLength, uint32_t strictOnly,
                           const CarveCandidate& current, CarveCandidate& fresh);
 
+// Accepts eight 188-byte packets in a row (sync byte 47 at 0, 188, ...,
+// none with the transport error flag), one of them the start of a program
+// association table (PID 0), as "ts". Leaves the camcorder form ("TSHV" at
+// 395) to recogniseM2tTshv; refuses where the stream in progress has its
+// next packet.
+uint32_t recogniseTs188(const uint8_t* window, uint32_t windowLength, uint32_t strictOnly,
+                        const CarveCandidate& current, CarveCandidate& fresh);
+// The same for eight 192-byte units (sync bytes at 4, 196, ...), as "m2ts";
+// leaves the "HDMV" form to recogniseM2tsHdmv.
+uint32_t recogniseM2ts192(const uint8_t* window, uint32_t windowLength, uint32_t strictOnly,
+                          const CarveCandidate& current, CarveCandidate& fresh);
 // Walks 192-byte units; returns 2 (expectedSize at that unit) at the first
 // unit whose sync byte is not 47.
 BlockVerdict blockCheckM2ts192(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);

@@ -1,7 +1,9 @@
 #include "formats/mpg.h"
 
+#include "carve/shared_checks.h"
 #include "carve/signature_registry.h"
 #include "formats/register.h"
+#include "formats/window_walk.h"
 #include "media/bytes.h"
 
 namespace salvora {
@@ -15,6 +17,19 @@ constexpr uint8_t kSequenceHeader = 0xB3;
 constexpr uint8_t kVisualObject = 0xB5;
 constexpr uint8_t kPackHeader = 0xBA;
 constexpr uint8_t kSystemHeader = 0xBB;
+constexpr uint8_t kProgramEnd = 0xB9;
+// The longest fixed part of a pack header (MPEG-2: 14 bytes with the
+// stuffing length in its last byte).
+constexpr uint64_t kPackHeaderBytes = 14;
+constexpr uint64_t kMpeg1PackHeader = 12;
+constexpr uint64_t kPacketHeader = 6;  // start code and a 16-bit length
+
+// The file ends at expectedSize, the end of its last whole pack or packet.
+BlockVerdict endAtExpected(CarveCandidate& candidate) {
+    candidate.blockCheck = nullptr;
+    candidate.endCheck = endCheckTruncateToExpected;
+    return BlockVerdict::kFileEnds;
+}
 
 bool acceptsStartCode(const Bytes& bytes) {
     switch (bytes.u8(3)) {
@@ -39,16 +54,53 @@ void registerMpg(FamilyTally& tally) {
 
 uint32_t recogniseMpg(const uint8_t* window, uint32_t windowLength, uint32_t, const CarveCandidate& current,
                       CarveCandidate& fresh) {
-    if (isFamily(current, "mpg"))
-        return 0;
     const Bytes bytes(window, windowLength);
     if (!bytes.equals(0, kStartCodePrefix, sizeof kStartCodePrefix) || !bytes.has(0, 7))
+        return 0;
+    // Start codes repeat inside a stream. A program stream being walked owns
+    // them all; after an elementary stream only a pack header starts a file
+    // (a program stream).
+    if (isFamily(current, "mpg") && (current.blockCheck || bytes.u8(3) != kPackHeader))
         return 0;
     if (!acceptsStartCode(bytes))
         return 0;
     resetCandidate(fresh);
     fresh.extension = "mpg";
+    if (bytes.u8(3) == kPackHeader)
+        fresh.blockCheck = blockCheckProgramStream;
     return 1;
+}
+
+BlockVerdict blockCheckProgramStream(const uint8_t* window, uint32_t windowLength,
+                                     CarveCandidate& candidate) {
+    const WindowWalk walk(window, windowLength, candidate);
+    const Bytes& bytes = walk.bytes();
+    while (walk.holds(candidate, kPackHeaderBytes - 1)) {
+        const uint64_t j = walk.index(candidate);
+        if (!bytes.equals(j, kStartCodePrefix, sizeof kStartCodePrefix))
+            return endAtExpected(candidate);
+        const uint8_t code = bytes.u8(j + 3);
+        if (code == kProgramEnd) {
+            candidate.expectedSize += 4;
+            return endAtExpected(candidate);
+        }
+        if (code == kPackHeader) {
+            const uint8_t first = bytes.u8(j + 4);
+            if ((first & 0xC0) == 0x40) {
+                candidate.expectedSize += kPackHeaderBytes + (bytes.u8(j + 13) & 0x07);
+            } else if ((first & 0xF0) == 0x20) {
+                candidate.expectedSize += kMpeg1PackHeader;
+            } else {
+                return endAtExpected(candidate);
+            }
+        } else if (code >= kSystemHeader) {
+            candidate.expectedSize += kPacketHeader + bytes.be16(j + 4);
+        } else {
+            return endAtExpected(candidate);
+        }
+        candidate.wholeUntil = candidate.expectedSize;
+    }
+    return BlockVerdict::kContinue;
 }
 
 }  // namespace salvora

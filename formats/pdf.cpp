@@ -7,6 +7,7 @@
 #include "carve/signature_registry.h"
 #include "formats/register.h"
 #include "formats/search.h"
+#include "formats/window_walk.h"
 #include "media/bytes.h"
 
 namespace salvora {
@@ -59,7 +60,96 @@ std::optional<uint64_t> linearizedLength(const Bytes& header, uint64_t from) {
     return length;
 }
 
+// Bytes looked at after "%EOF" to tell an incremental update from what follows the file.
+constexpr uint64_t kAfterEofLook = 128;
+
+enum class AfterEof { kUpdate, kOther, kUnknown };
+
+// The index after the white space and the digits from `at` on; `digits`
+// tells how many digits there were.
+uint64_t skipNumber(const Bytes& bytes, uint64_t at, uint64_t& digits) {
+    while (isPdfWhiteSpace(bytes.u8(at)) && at < bytes.size())
+        ++at;
+    digits = 0;
+    while (isDigit(bytes.u8(at)) && at < bytes.size()) {
+        ++at;
+        ++digits;
+    }
+    return at;
+}
+
+// What follows the end of file marker (and its line end) at window index
+// `at`: an incremental update (an object "N G obj" or a cross-reference
+// table "xref"), anything else (the file is over), or not enough bytes to tell.
+AfterEof afterEof(const Bytes& bytes, uint64_t at) {
+    if (!bytes.has(at, kAfterEofLook))
+        return AfterEof::kUnknown;
+    const Bytes look(bytes.data() + at, kAfterEofLook);
+    // Comment lines (as "%BeginExifToolUpdate") may open the update.
+    uint64_t i = 0;
+    while (true) {
+        while (i < look.size() && isPdfWhiteSpace(look.u8(i)))
+            ++i;
+        if (look.u8(i) != '%' || look.equalsText(i, "%PDF"))
+            break;
+        while (i < look.size() && look.u8(i) != '\n' && look.u8(i) != '\r')
+            ++i;
+    }
+    uint64_t number = 0;
+    uint64_t generation = 0;
+    i = skipNumber(look, i, number);
+    if (number == 0)
+        return look.equalsText(i, "xref") ? AfterEof::kUpdate : AfterEof::kOther;
+    if (!isPdfWhiteSpace(look.u8(i)))
+        return AfterEof::kOther;
+    i = skipNumber(look, i, generation);
+    if (generation == 0 || !isPdfWhiteSpace(look.u8(i)))
+        return AfterEof::kOther;
+    while (isPdfWhiteSpace(look.u8(i)) && i < look.size())
+        ++i;
+    return look.equalsText(i, "obj") ? AfterEof::kUpdate : AfterEof::kOther;
+}
+
+// The length of the line end at window index `at` (0, 1 or 2 bytes).
+uint64_t lineEnd(const Bytes& bytes, uint64_t at) {
+    if (bytes.u8(at) == '\r')
+        return bytes.u8(at + 1) == '\n' ? 2 : 1;
+    return bytes.u8(at) == '\n' ? 1 : 0;
+}
+
 }  // namespace
+
+BlockVerdict blockCheckPdf(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
+    const WindowWalk walk(window, windowLength, candidate);
+    const Bytes& bytes = walk.bytes();
+    if (walk.before(candidate.expectedSize))
+        candidate.expectedSize = walk.end() - walk.half();  // the start of the current block
+    while (walk.holds(candidate, sizeof kEof - 1)) {
+        const uint64_t from = walk.index(candidate);
+        const std::optional<size_t> found =
+            findBytes(bytes.data() + from, windowLength - from, kEof, sizeof kEof);
+        if (!found) {
+            // A marker across the window's end is looked at again next time.
+            candidate.expectedSize += windowLength - from - (sizeof kEof - 1);
+            break;
+        }
+        const uint64_t marker = from + *found;
+        const uint64_t end = marker + sizeof kEof + lineEnd(bytes, marker + sizeof kEof);
+        const AfterEof next = afterEof(bytes, end);
+        if (next == AfterEof::kUnknown) {
+            candidate.expectedSize += *found;  // judged again with the next block
+            break;
+        }
+        if (next == AfterEof::kOther) {
+            candidate.expectedSize += end - from;
+            candidate.blockCheck = nullptr;
+            candidate.endCheck = endCheckTruncateToExpected;
+            return BlockVerdict::kFileEnds;
+        }
+        candidate.expectedSize += end - from;
+    }
+    return BlockVerdict::kContinue;
+}
 
 void registerPdf(FamilyTally& tally) {
     registerSignature(0, kPdf, sizeof kPdf, recognisePdf, tally);
@@ -74,6 +164,7 @@ uint32_t recognisePdf(const uint8_t* window, uint32_t windowLength, uint32_t, co
     resetCandidate(fresh);
     fresh.extension = findBytes(header.data(), header.size(), "Illustrator", 11) ? "ai" : "pdf";
     fresh.endCheck = endCheckPdf;
+    fresh.blockCheck = blockCheckPdf;
     const std::optional<size_t> linearized = findBytes(header.data(), header.size(), "Linearized", 10);
     if (!linearized)
         return 1;

@@ -1,5 +1,6 @@
-// PDF: cut after the last "%EOF" marker (and the line end after it), or, for
-// a linearised file, at the length its linearisation dictionary declares.
+// PDF: ends after the "%EOF" marker (and its line end) that no incremental
+// update follows, or, for a linearised file, at the length its linearisation
+// dictionary declares.
 #pragma once
 
 #include <cstdint>
@@ -14,8 +15,14 @@ namespace salvora {
 uint32_t recognisePdf(const uint8_t* window, uint32_t windowLength, uint32_t strictOnly,
                       const CarveCandidate& current, CarveCandidate& fresh);
 
-// Cuts the file after its last "%EOF" and keeps a line feed, carriage return
-// and line feed, or carriage return that follows it; size 0 without "%EOF".
+// Looks for "%EOF" from expectedSize on (the scan position). When what
+// follows it (after its line end and white space) is not an incremental
+// update (an object "N G obj" or "xref", after comment lines), the file ends there: the
+// end check becomes endCheckTruncateToExpected with that end in expectedSize.
+BlockVerdict blockCheckPdf(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
+
+// For a file whose walk did not end: cuts the file after its last "%EOF" and keeps a line feed, carriage
+// return and line feed, or carriage return that follows it; size 0 without "%EOF".
 void endCheckPdf(CarveCandidate& candidate);
 
 // Cuts the file at expectedSize and keeps it only when "%EOF" stands in its

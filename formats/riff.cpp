@@ -50,6 +50,7 @@ uint32_t recogniseRiff(const uint8_t* window, uint32_t windowLength, uint32_t, c
     fresh.extension = form.extension;
     // In 64 bits: a size field near 2^32 must not wrap to a tiny file.
     fresh.expectedSize = form.bigEndianSize ? uint64_t{bytes.be32(4)} + 12 : uint64_t{bytes.le32(4)} + 8;
+    fresh.wholeUntil = fresh.expectedSize;
     fresh.blockCheck = blockCheckUntilExpected;
     fresh.endCheck = endCheckTruncateToExpected;
     return 1;

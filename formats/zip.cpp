@@ -85,6 +85,16 @@ constexpr uint64_t kLocalHeaderLength = 30;
 const uint8_t kDescriptorSignature[] = {'P', 'K', 7, 8};
 
 BlockVerdict blockCheckZipDescriptor(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
+BlockVerdict blockCheckZipCentral(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
+
+// Fixed lengths of the central directory header and its end record.
+constexpr uint64_t kCentralHeaderLength = 46;
+constexpr uint64_t kEndRecordLength = 22;
+
+// The walk met the end of the central directory: the archive ends with it.
+BlockVerdict archiveEnds(const uint8_t*, uint32_t, CarveCandidate&) {
+    return BlockVerdict::kFileEnds;
+}
 
 void stopFollowing(CarveCandidate& candidate) {
     candidate.blockCheck = nullptr;
@@ -99,6 +109,10 @@ bool followHeader(const WindowWalk& w, CarveCandidate& candidate) {
         return false;
     const uint64_t j = w.index(at);
     const Bytes& bytes = w.bytes();
+    if (bytes.le32(j) == kCentralDirectoryHeader) {
+        candidate.blockCheck = blockCheckZipCentral;
+        return true;
+    }
     if (bytes.le32(j) != kLocalFileHeader) {
         stopFollowing(candidate);
         return false;
@@ -161,27 +175,81 @@ bool followDescriptor(const WindowWalk& w, CarveCandidate& candidate) {
                 return true;
             }
             if (signature == kCentralDirectoryHeader) {
-                stopFollowing(candidate);
-                return false;
+                candidate.expectedSize = next;
+                candidate.blockCheck = blockCheckZipCentral;
+                return true;
             }
         }
         from = found + 1;  // the signature was part of the member's data
     }
 }
 
+// One record of the central directory at expectedSize: a file header moves
+// on, the end record ends the walk (archiveEnds), anything else (zip64
+// records too) stops following.
+bool followCentral(const WindowWalk& w, CarveCandidate& candidate) {
+    const uint64_t at = candidate.expectedSize;
+    if (!w.holds(at, kCentralHeaderLength - 1))
+        return false;
+    const uint64_t j = w.index(at);
+    const Bytes& bytes = w.bytes();
+    const uint32_t signature = bytes.le32(j);
+    if (signature == kCentralDirectoryHeader) {
+        candidate.expectedSize =
+            at + kCentralHeaderLength + bytes.le16(j + 28) + bytes.le16(j + 30) + bytes.le16(j + 32);
+        return true;
+    }
+    if (signature == kEndOfCentralDirectory) {
+        const uint64_t end = at + kEndRecordLength + bytes.le16(j + 20);
+        if (!w.holds(at, end - at - 1))
+            return false;  // its comment reaches into the next block
+        candidate.expectedSize = end;
+        candidate.blockCheck = archiveEnds;
+        return false;
+    }
+    stopFollowing(candidate);
+    return false;
+}
+
 void followMembers(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
     const WindowWalk w(window, windowLength, candidate);
     bool moved = true;
     while (moved && candidate.blockCheck) {
-        moved = candidate.blockCheck == blockCheckZip ? followHeader(w, candidate)
-                                                      : followDescriptor(w, candidate);
+        if (candidate.blockCheck == blockCheckZip) {
+            moved = followHeader(w, candidate);
+        } else if (candidate.blockCheck == blockCheckZipDescriptor) {
+            moved = followDescriptor(w, candidate);
+        } else if (candidate.blockCheck == blockCheckZipCentral) {
+            moved = followCentral(w, candidate);
+        } else {
+            moved = false;
+        }
     }
+}
+
+// While members of known length are walked, the archive goes on at least to
+// the next local header: a header inside a member (a stored picture) is part
+// of the archive.
+void keepMembersWhole(CarveCandidate& candidate) {
+    if (candidate.blockCheck == blockCheckZip)
+        candidate.wholeUntil = candidate.expectedSize;
+}
+
+// Follows the members and then the central directory; the archive ends with
+// the block that holds the end of its end record (the end check then cuts it there).
+BlockVerdict followArchive(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
+    followMembers(window, windowLength, candidate);
+    keepMembersWhole(candidate);
+    return candidate.blockCheck == archiveEnds ? BlockVerdict::kFileEnds : BlockVerdict::kContinue;
 }
 
 BlockVerdict blockCheckZipDescriptor(const uint8_t* window, uint32_t windowLength,
                                      CarveCandidate& candidate) {
-    followMembers(window, windowLength, candidate);
-    return BlockVerdict::kContinue;
+    return followArchive(window, windowLength, candidate);
+}
+
+BlockVerdict blockCheckZipCentral(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
+    return followArchive(window, windowLength, candidate);
 }
 
 // The local header lies exactly where the next member of the archive in
@@ -222,8 +290,7 @@ uint32_t recogniseZip(const uint8_t* window, uint32_t windowLength, uint32_t, co
 }
 
 BlockVerdict blockCheckZip(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
-    followMembers(window, windowLength, candidate);
-    return BlockVerdict::kContinue;
+    return followArchive(window, windowLength, candidate);
 }
 
 }  // namespace salvora

@@ -1,7 +1,13 @@
-# ./run bench: builds the programs and runs every benchmark under bench/.
+# ./run bench [NAME]: builds the programs and runs every benchmark under
+# bench/, or only bench/NAME.sh (for example ./run bench quality).
 ensure_packages build bench
 build_preset release >/dev/null
-for bench in "$ROOT"/bench/*.sh; do
+benches=("$ROOT"/bench/*.sh)
+if [[ $# -gt 0 ]]; then
+  benches=("$ROOT/bench/$1.sh")
+  [[ -f "${benches[0]}" ]] || { echo "run bench: no benchmark named '$1'" >&2; exit 2; }
+fi
+for bench in "${benches[@]}"; do
   log "$(basename "$bench" .sh)"
   "$bench" "$ROOT/build/release"
 done

@@ -70,12 +70,17 @@ class RecoverObserver : public ScanObserver {
     void fileSaved(uint32_t keptCount, const SavedFile& file) override {
         line_.fileSaved(keptCount, file);
         report_.fileSaved(file);
+        if (file.partial)
+            ++partial_;
     }
     bool stopRequested() override { return line_.stopRequested(); }
+    // Files kept although a read failure cut them short.
+    uint32_t partial() const { return partial_; }
 
   private:
     ProgressLine& line_;
     RecoveryReport& report_;
+    uint32_t partial_ = 0;
 };
 
 // The summary of what could not be read: ranges read around (--keep-going)
@@ -269,6 +274,7 @@ struct RecoveryPlan {
 struct RecoveryRun {
     int32_t result = kScanFinished;
     uint32_t saved = 0;
+    uint32_t partial = 0;  // of the saved files, those a read failure cut short
     uint64_t unreadableBytes = 0;
     std::string failure;  // lastErrorText of a scan that failed
 };
@@ -352,6 +358,7 @@ RecoveryRun runRecovery(RecoveryPlan& plan) {
     RecoveryRun run;
     clearLastErrorText();
     run.result = runScan(source, plan.destination, plan.families, space, 0, observer, run.saved);
+    run.partial = observer.partial();
     unreadableLog.finish();
     progress.finish(run.result == kScanFinished);
     run.unreadableBytes = keepGoing.unreadableBytes();
@@ -366,6 +373,8 @@ int reportRecovery(const RecoveryPlan& plan, const RecoveryRun& run) {
     if (run.result == kScanFinished) {
         std::printf(messages::kRecoveryComplete, static_cast<int>(run.saved));
         std::printf("\n");
+        if (run.partial != 0)
+            std::printf("%s\n", partialFilesText(run.partial).c_str());
         printUnreadable(plan.keepGoing, run.unreadableBytes, plan.range.beyondEnd);
         if (!plan.quiet)
             std::printf("The files are in %s\n", plan.destination.c_str());
@@ -377,6 +386,8 @@ int reportRecovery(const RecoveryPlan& plan, const RecoveryRun& run) {
         std::fprintf(stderr, "salvora: %s\n", run.failure.c_str());
     std::printf("%s%s recovered into %s before the recovery stopped.\n", fileCountText(run.saved).c_str(),
                 run.saved == 1 ? " was" : " were", plan.destination.c_str());
+    if (run.partial != 0)
+        std::printf("%s\n", partialFilesText(run.partial).c_str());
     printUnreadable(plan.keepGoing, run.unreadableBytes, plan.range.beyondEnd);
     return exitCodeFor(run.result, run.unreadableBytes, plan.range.beyondEnd);
 }

@@ -147,6 +147,8 @@ void DfxmlWriter::file(const ReportedFile& file, const std::string& sha256) {
         std::fprintf(out_, "    <hashdigest type='sha256'>%s</hashdigest>\n", sha256.c_str());
     if (!file.family.empty())
         std::fprintf(out_, "    <salvora:family>%s</salvora:family>\n", xmlText(file.family).c_str());
+    if (file.partial)
+        std::fputs("    <salvora:partial>1</salvora:partial>\n", out_);
     std::fputs("  </fileobject>\n", out_);
 }
 

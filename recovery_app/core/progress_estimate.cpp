@@ -89,4 +89,12 @@ std::string recoveredBeforeStop(uint64_t files) {
     return fileCountText(files) + (files == 1 ? " was" : " were") + " recovered before the recovery stopped.";
 }
 
+std::string partialFilesText(uint64_t partial) {
+    if (partial == 0)
+        return "";
+    if (partial == 1)
+        return "1 of them is partial: reading the medium failed inside it.";
+    return std::to_string(partial) + " of them are partial: reading the medium failed inside them.";
+}
+
 }  // namespace salvora

@@ -60,4 +60,9 @@ std::string fileCountText(uint64_t files);
 // "1 file was recovered before the recovery stopped.", "3 files were ...".
 std::string recoveredBeforeStop(uint64_t files);
 
+// How many of the recovered files a read failure cut short: "" for none,
+// "1 of them is partial: reading the medium failed inside it.", "2 of them
+// are partial: reading the medium failed inside them."
+std::string partialFilesText(uint64_t partial);
+
 }  // namespace salvora

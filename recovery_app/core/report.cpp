@@ -55,16 +55,16 @@ class CsvWriter : public ReportWriter {
   public:
     explicit CsvWriter(std::FILE* out) : out_(out) {}
     void begin(const ReportSource&) override {
-        std::fputs("name,family,extension,offset,size,sha256\n", out_);
+        std::fputs("name,family,extension,offset,size,sha256,partial\n", out_);
     }
     void file(const ReportedFile& file, const std::string& sha256) override {
-        std::fprintf(out_, "%s,%s,%s,%llu,%llu,%s\n", csvField(fileName(file.path)).c_str(),
+        std::fprintf(out_, "%s,%s,%s,%llu,%llu,%s,%s\n", csvField(fileName(file.path)).c_str(),
                      csvField(file.family).c_str(), csvField(file.extension).c_str(), firstOffset(file),
-                     static_cast<unsigned long long>(file.size), sha256.c_str());
+                     static_cast<unsigned long long>(file.size), sha256.c_str(), file.partial ? "yes" : "no");
     }
     void unreadable(uint64_t offset, uint64_t length) override {
-        std::fprintf(out_, "\"(unreadable)\",\"\",\"\",%llu,%llu,\n", static_cast<unsigned long long>(offset),
-                     static_cast<unsigned long long>(length));
+        std::fprintf(out_, "\"(unreadable)\",\"\",\"\",%llu,%llu,,\n",
+                     static_cast<unsigned long long>(offset), static_cast<unsigned long long>(length));
     }
     void end() override {}
 
@@ -79,10 +79,11 @@ class JsonLinesWriter : public ReportWriter {
     void file(const ReportedFile& file, const std::string& sha256) override {
         std::fprintf(
             out_,
-            "{\"name\":%s,\"family\":%s,\"extension\":%s,\"offset\":%llu,\"size\":%llu,\"sha256\":\"%s\"}\n",
+            "{\"name\":%s,\"family\":%s,\"extension\":%s,\"offset\":%llu,\"size\":%llu,\"sha256\":\"%s\","
+            "\"partial\":%s}\n",
             jsonString(fileName(file.path)).c_str(), jsonString(file.family).c_str(),
             jsonString(file.extension).c_str(), firstOffset(file), static_cast<unsigned long long>(file.size),
-            sha256.c_str());
+            sha256.c_str(), file.partial ? "true" : "false");
     }
     void unreadable(uint64_t offset, uint64_t length) override {
         std::fprintf(out_, "{\"unreadable\":true,\"offset\":%llu,\"size\":%llu}\n",
@@ -114,6 +115,7 @@ ReportedFile reportedFile(const SavedFile& saved) {
     file.family = saved.family ? saved.family->extension : "";
     file.extension = saved.extension;
     file.size = saved.size;
+    file.partial = saved.partial;
     if (saved.runs.empty()) {
         file.runs.push_back({0, saved.startOffset, saved.size});
         return file;

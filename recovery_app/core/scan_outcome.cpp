@@ -8,7 +8,8 @@
 
 namespace salvora {
 
-std::optional<ScanOutcome> scanOutcome(int32_t result, uint32_t recovered, const std::string& lastError) {
+std::optional<ScanOutcome> scanOutcome(int32_t result, uint32_t recovered, const std::string& lastError,
+                                       uint32_t partial) {
     char text[128];
     if (result == kScanFinished) {
         std::snprintf(text, sizeof text, messages::kRecoveryComplete, static_cast<int>(recovered));
@@ -18,7 +19,10 @@ std::optional<ScanOutcome> scanOutcome(int32_t result, uint32_t recovered, const
         return std::nullopt;
     std::string reason =
         lastError.empty() ? "The recovery stopped before the end of the partition." : lastError;
-    return ScanOutcome{reason + "\n\n" + recoveredBeforeStop(recovered), true};
+    std::string message = reason + "\n\n" + recoveredBeforeStop(recovered);
+    if (partial != 0)
+        message += "\n" + partialFilesText(partial);
+    return ScanOutcome{message, true};
 }
 
 }  // namespace salvora

@@ -113,6 +113,7 @@ class CHarvexDlg : public widgets::DialogBase, private RecoveryWindow {
     std::wstring m_szSavedPath;
     uint32_t m_nElapsedSeconds = 0;
     uint32_t m_nRecoveredFiles = 0;  // the engine's saved-file counter while a scan runs
+    uint32_t m_nPartialFiles = 0;    // of them, files a read failure cut short (set by the scan thread)
     int32_t m_nFileGroup = -1;
     int32_t m_nDiskType = 2;
     DiskLetters m_szDiskLetters;

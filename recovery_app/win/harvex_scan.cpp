@@ -33,8 +33,8 @@ constexpr DWORD kStopPatienceMs = 10000;
 // a position only when it grows: at most 101 per scan.
 class WindowScanObserver : public ScanObserver {
   public:
-    WindowScanObserver(HWND window, HWND progress, const std::atomic<bool>& stop)
-        : window_(window), progress_(progress), stop_(stop) {}
+    WindowScanObserver(HWND window, HWND progress, const std::atomic<bool>& stop, uint32_t& partial)
+        : window_(window), progress_(progress), stop_(stop), partial_(partial) {}
 
     void progressStarted(uint64_t, uint64_t) override {
         throttle_.start();
@@ -49,13 +49,18 @@ class WindowScanObserver : public ScanObserver {
             SendMessageW(window_, WM_SCAN_PROGRESS_SHOWN, 0, 0);
         }
     }
-    void fileSaved(uint32_t, const SavedFile&) override { SendMessageW(window_, WM_UPDATE_FILE_COUNT, 0, 0); }
+    void fileSaved(uint32_t, const SavedFile& file) override {
+        if (file.partial)
+            ++partial_;
+        SendMessageW(window_, WM_UPDATE_FILE_COUNT, 0, 0);
+    }
     bool stopRequested() override { return stop_.load(); }
 
   private:
     HWND window_;
     HWND progress_;
     const std::atomic<bool>& stop_;
+    uint32_t& partial_;  // files kept although a read failure cut them short
     ProgressThrottle throttle_;
     bool barShown_ = false;
 };
@@ -127,6 +132,7 @@ void CHarvexDlg::showRunning(bool running) {
     if (running) {
         m_nElapsedSeconds = 0;
         m_nRecoveredFiles = 0;
+        m_nPartialFiles = 0;
         SetDlgItemText(IDC_FILE_COUNT, L"0");
         SetDlgItemText(IDC_ELAPSED_TIME, widen(elapsedTimeText(0)));
         ShowWindow(GetDlgItem(IDC_DETECTING), SW_SHOW);
@@ -166,7 +172,7 @@ int32_t CHarvexDlg::RunRecovery() {
     SearchSpace& space = m_scanContext.searchSpace;
     if (space.empty())
         initFromPartition(space, *m_job.medium, m_job.partition.offset, m_job.partition.size);
-    WindowScanObserver observer(m_job.window, m_job.progress, m_bStopRequested);
+    WindowScanObserver observer(m_job.window, m_job.progress, m_bStopRequested, m_nPartialFiles);
     return runScan(*m_job.medium, m_job.destination, m_job.families, space, m_scanContext.blockSize, observer,
                    m_nRecoveredFiles);
 }
@@ -179,7 +185,7 @@ void CHarvexDlg::OnScanFinished(int32_t result) {
     m_hScanThread = nullptr;
     showRunning(false);
     RefreshDiskList();
-    const auto outcome = scanOutcome(result, m_nRecoveredFiles, lastErrorText());
+    const auto outcome = scanOutcome(result, m_nRecoveredFiles, lastErrorText(), m_nPartialFiles);
     if (!outcome)
         return;
     if (outcome->failed) {

@@ -150,12 +150,18 @@ TEST(Scan, MediumWithoutHeadersUsesBlockSize65536) {
     EXPECT_EQ(observer.percents.size(), 5u);  // blocks at 0, 64K, 128K, 192K, 256K
 }
 
-TEST(Scan, ReadFailureEndsTheScanKeepsSavedFilesAndRemovesTheUnfinishedOne) {
+// Regression: a read failure in the middle of a file deleted what had been
+// recovered of it; it stays as written, marked partial.
+TEST(Scan, ReadFailureEndsTheScanAndKeepsTheUnfinishedFileMarkedPartial) {
     std::vector<uint8_t> image(2 << 20, 0);
     // Ten files first, so that the discovery pass ends before the bad area.
     for (int i = 0; i < 10; ++i)
         putHeader(image, 512 + 1024 * i, "HDR", static_cast<char>('a' + i), 600);
-    putHeader(image, 800 * 1024, "HDR", 'z', 512 * 1024);  // runs across the failing refill
+    // The files start at 512 + 1024 k: so do the blocks.
+    const size_t cutAt = 800 * 1024 + 512;
+    putHeader(image, cutAt, "HDR", 'z', 1 << 20);  // runs across the failing refill
+    for (size_t at = cutAt + 64; at < image.size(); ++at)
+        image[at] = static_cast<uint8_t>(at * 7 + at / 251);
     TestMedium medium(image);
     medium.failFrom = 900 * 1024;
     test::TempDir dir;
@@ -163,9 +169,20 @@ TEST(Scan, ReadFailureEndsTheScanKeepsSavedFilesAndRemovesTheUnfinishedOne) {
     const Scan result = scan(medium, dir, observer);
     EXPECT_EQ(result.result, kScanReadFailed);
     EXPECT_EQ(lastErrorText().rfind("Error in ReadFile.\nError Code:5", 0), 0u) << lastErrorText();
-    EXPECT_EQ(dir.fileNames().size(), 10u);
-    EXPECT_EQ(dir.fileNames().back(), "KV00009.hdr");
-    EXPECT_EQ(result.counter, 10u);
+    ASSERT_EQ(dir.fileNames().size(), 11u);
+    EXPECT_EQ(result.counter, 11u);
+    ASSERT_EQ(observer.saved.size(), 11u);
+    for (size_t i = 0; i < 10; ++i)
+        EXPECT_FALSE(observer.saved[i].partial);
+    const SavedFile& cut = observer.saved.back();
+    EXPECT_TRUE(cut.partial);
+    EXPECT_EQ(cut.startOffset, cutAt);
+    // Every byte read before the failure is there, nothing after it.
+    EXPECT_GT(cut.size, 64u * 1024);
+    EXPECT_LT(cut.size, 1u << 20);
+    const auto kept = test::readFile(dir.path() / "KV00010.hdr");
+    ASSERT_EQ(kept.size(), cut.size);
+    EXPECT_TRUE(std::equal(kept.begin(), kept.end(), image.begin() + cutAt));
 }
 
 TEST(Scan, MissingDestinationFailsWithTheSystemsText) {

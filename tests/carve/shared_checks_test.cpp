@@ -92,11 +92,17 @@ TEST(BlockVerdict, KeepsTheValuesOfTheRecogniserContract) {
 TEST(ExpectedSize, BlockCheckAndEndCheck) {
     CarveCandidate candidate;
     candidate.expectedSize = 1000;
+    // 512-byte blocks: the block at 0 goes on, the block at 512 holds the end.
+    const std::vector<uint8_t> window(1024, 0);
+    candidate.size = 0;
+    EXPECT_EQ(blockCheckUntilExpected(window.data(), 1024, candidate), BlockVerdict::kContinue);
     candidate.size = 512;
-    EXPECT_EQ(blockCheckUntilExpected(nullptr, 0, candidate), BlockVerdict::kContinue);
-    candidate.size = 1000;
-    EXPECT_EQ(blockCheckUntilExpected(nullptr, 0, candidate), BlockVerdict::kFileEnds);
-    EXPECT_EQ(candidate.size, 1000u);
+    EXPECT_EQ(blockCheckUntilExpected(window.data(), 1024, candidate), BlockVerdict::kFileEnds);
+    EXPECT_EQ(candidate.size, 512u);
+    // An end exactly at a block boundary ends the file with the block before it.
+    candidate.expectedSize = 1024;
+    EXPECT_EQ(blockCheckUntilExpected(window.data(), 1024, candidate), BlockVerdict::kFileEnds);
+    candidate.expectedSize = 1000;
     candidate.size = 1536;
     endCheckTruncateToExpected(candidate);
     EXPECT_EQ(candidate.size, 1000u);

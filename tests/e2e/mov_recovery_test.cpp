@@ -70,11 +70,13 @@ TEST(MovRecovery, FfmpegMoviesComeBackByteIdenticalWithTheirExtension) {
                      {"samples/QuickTime.mov", "mov", 0}});
 }
 
-// The codestream box is not followed: a picture ends with the box before it
-// (opj_compress: jP 12 + ftyp 20 + jp2h 45 bytes; the sample also has a
-// 324-byte uuid box before its codestream).
-TEST(MovRecovery, Jpeg2000PicturesEndBeforeTheirCodestream) {
-    expectRecovered({{"movie/picture.jp2", "jp2", 77}, {"samples/Jpeg2000.jp2", "jp2", 401}});
+// Regression: the codestream box was not followed, so a picture ended with
+// the box before it (a 1920-pixel picture came back as 77 bytes). Every box
+// is walked to the end of the codestream box.
+TEST(MovRecovery, Jpeg2000PicturesComeBackWholeToTheEndOfTheirCodestream) {
+    expectRecovered({{"movie/picture.jp2", "jp2", 0},
+                     {"movie/wide_1920.jp2", "jp2", 0},
+                     {"samples/Jpeg2000.jp2", "jp2", 0}});
 }
 
 // Noise after the movie: the first atom header after it is not of a known

@@ -15,6 +15,10 @@ using test::PlacedFile;
 using test::recoverImage;
 using test::savedAt;
 
+const EnabledFamilies kEveryFamily =
+    onlyFamilies({"bmp", "jpg", "indd", "riff", "tif", "raw", "orf", "crw", "x3f", "mrw", "raf", "mp3", "doc",
+                  "pdf", "mpg", "m2ts", "mov", "zip"});
+
 TEST(RiffRecovery, WaveAndAviComeBackWholeUnderTheirFormType) {
     CardLayout card(1 << 20);
     const PlacedFile wav = card.add("audio/tone.wav");
@@ -143,61 +147,128 @@ TEST(TransportStreamRecovery, StreamEndsAtTheFirstUnitWithoutSyncByte) {
     EXPECT_EQ(contentOf(recovery, *saved), test::prefix(stream, length));
 }
 
-TEST(TransportStreamRecovery, StreamsWithoutCamcorderMarkersAreNotStarted) {
+// Streams of encoders and editing software (no camcorder marks) are found by
+// their sync bytes and the program association table near their start, and
+// end after their last packet, whatever follows.
+TEST(TransportStreamRecovery, FfmpegStreamsComeBackWholeAsTsAndM2ts) {
     CardLayout card(1 << 20);
-    card.add("video/testsrc.m2ts");
-    card.add("video/testsrc.ts");
-    const auto recovery = recoverImage(card.bytes(), onlyFamilies({"m2ts"}));
-    EXPECT_TRUE(recovery.saved.empty());
+    const PlacedFile m2ts = card.add("video/testsrc.m2ts");
+    card.noise(2, 31);
+    const PlacedFile ts = card.add("video/testsrc.ts");
+    card.add("audio/tone.wav");
+    const PlacedFile again = card.add("video/testsrc.ts");
+    card.noise(2, 32);
+    for (const auto& families : {onlyFamilies({"m2ts"}), kEveryFamily}) {
+        const auto recovery = recoverImage(card.bytes(), families);
+        ASSERT_EQ(recovery.result, kScanFinished);
+        expectRecovered(recovery, m2ts, "m2ts");
+        expectRecovered(recovery, ts, "ts");
+        expectRecovered(recovery, again, "ts");
+    }
 }
 
-// An MPEG stream has no end of its own: it runs up to the next file's start.
-TEST(MpegRecovery, ProgramAndElementaryStreamsRunUpToTheNextFile) {
+// A program stream ends after its last whole pack (FFmpeg writes no program
+// end code), whatever follows.
+TEST(MpegRecovery, ProgramStreamsEndAfterTheirLastPack) {
     CardLayout card(1 << 20);
-    const PlacedFile program = card.add("video/testsrc.mpg");
-    card.skip(2);
-    const PlacedFile wav = card.add("audio/tone.wav");
+    const PlacedFile mpeg1 = card.add("video/testsrc.mpg");
+    card.noise(2, 41);
+    const PlacedFile mpeg2 = card.add("video/testsrc_mpeg2.mpg");
+    card.add("jpeg/camera_320x240.jpg");
+    card.noise(3, 42);
+    const auto recovery = recoverImage(card.bytes(), onlyFamilies({"mpg"}));
+    ASSERT_EQ(recovery.result, kScanFinished);
+    expectRecovered(recovery, mpeg1, "mpg");
+    expectRecovered(recovery, mpeg2, "mpg");
+    EXPECT_EQ(recovery.saved.size(), 2u);
+}
+
+// With the program end code (00 00 01 B9) after its last pack, a stream ends
+// after the code, even when another stream follows at once.
+TEST(MpegRecovery, ProgramStreamEndsAfterItsEndCode) {
+    std::vector<uint8_t> stream = test::readFile(test::dataPath("video/testsrc_mpeg2.mpg"));
+    const std::vector<uint8_t> endCode{0x00, 0x00, 0x01, 0xB9};
+    stream.insert(stream.end(), endCode.begin(), endCode.end());
+    std::vector<uint8_t> joined = stream;
+    const std::vector<uint8_t> next = test::readFile(test::dataPath("video/testsrc.mpg"));
+    joined.insert(joined.end(), next.begin(), next.end());
+    CardLayout card(1 << 20);
+    const PlacedFile placed = card.addBytes("two streams", joined);
+    card.noise(3, 43);
+    const auto recovery = recoverImage(card.bytes(), onlyFamilies({"mpg"}));
+    const SavedFile* saved = savedAt(recovery, placed.offset);
+    ASSERT_NE(saved, nullptr);
+    EXPECT_EQ(contentOf(recovery, *saved), stream);
+}
+
+// An elementary stream has no end of its own: it runs up to the next file's start.
+TEST(MpegRecovery, ElementaryStreamRunsUpToTheNextFile) {
+    CardLayout card(1 << 20);
     const PlacedFile elementary = card.add("video/testsrc.m1v");
     card.skip(1);
     const PlacedFile next = card.add("audio/tone.wav");
     const auto recovery = recoverImage(card.bytes(), onlyFamilies({"mpg", "riff"}));
     ASSERT_EQ(recovery.result, kScanFinished);
-    const SavedFile* first = savedAt(recovery, program.offset);
+    const SavedFile* saved = savedAt(recovery, elementary.offset);
+    ASSERT_NE(saved, nullptr);
+    EXPECT_EQ(saved->extension, "mpg");
+    EXPECT_EQ(saved->size, next.offset - elementary.offset);
+    EXPECT_EQ(test::prefix(contentOf(recovery, *saved), elementary.bytes.size()), elementary.bytes);
+    expectRecovered(recovery, next, "wav");
+}
+
+// Regression: the frames of a Motion JPEG AVI are whole JPEG files; one that
+// began on a block start cut the AVI there and came back as a photo of its own.
+TEST(RiffRecovery, MotionJpegAviStaysWholeAndItsFramesAreNotSavedAgain) {
+    const std::vector<uint8_t> avi = test::readFile(test::dataPath("video/testsrc_mjpeg.avi"));
+    // Where the frames start (FF D8 FF): one of them on a block start.
+    std::vector<size_t> frames;
+    for (size_t i = 0; i + 2 < avi.size(); ++i) {
+        if (avi[i] == 0xFF && avi[i + 1] == 0xD8 && avi[i + 2] == 0xFF && i % 512 == 0)
+            frames.push_back(i);
+    }
+    ASSERT_FALSE(frames.empty());
+    const auto photo = test::readFile(test::dataPath("jpeg/camera_320x240.jpg"));
+    test::ImageBuilder image(1 << 20);
+    image.place(4096, photo);
+    // Starts at 4096 and 16 * 4096 + 512: the scan works in 512-byte blocks.
+    const size_t at = 16 * 4096 + 512;
+    image.place(at, avi);
+    image.noise(at + avi.size() + 4096, at + avi.size() + 8 * 4096, 51);
+    const auto recovery = recoverImage(image.bytes(), kEveryFamily);
+    ASSERT_EQ(recovery.result, kScanFinished);
+    const SavedFile* first = savedAt(recovery, 4096);
     ASSERT_NE(first, nullptr);
-    EXPECT_EQ(first->extension, "mpg");
-    EXPECT_EQ(first->size, wav.offset - program.offset);
-    EXPECT_EQ(test::prefix(contentOf(recovery, *first), program.bytes.size()), program.bytes);
-    const SavedFile* second = savedAt(recovery, elementary.offset);
-    ASSERT_NE(second, nullptr);
-    EXPECT_EQ(second->extension, "mpg");
-    EXPECT_EQ(second->size, next.offset - elementary.offset);
-    EXPECT_EQ(test::prefix(contentOf(recovery, *second), elementary.bytes.size()), elementary.bytes);
-    EXPECT_NE(savedAt(recovery, wav.offset), nullptr);
-    EXPECT_NE(savedAt(recovery, next.offset), nullptr);
+    EXPECT_EQ(contentOf(recovery, *first), photo);
+    const SavedFile* saved = savedAt(recovery, at);
+    ASSERT_NE(saved, nullptr);
+    EXPECT_EQ(saved->extension, "avi");
+    EXPECT_EQ(contentOf(recovery, *saved), avi);
+    EXPECT_EQ(recovery.saved.size(), 2u) << "a frame was saved again";
 }
 
 // Packs repeat inside a program stream, so no MPEG start is taken while one
-// is followed: a second stream right behind the first joins it.
-TEST(MpegRecovery, StreamDirectlyBehindAnotherJoinsIt) {
+// is followed; a stream right behind one that ended by its end code is a file of its own.
+TEST(MpegRecovery, StreamDirectlyBehindAnEndedOneIsAFileOfItsOwn) {
     CardLayout card(1 << 20);
     const PlacedFile program = card.add("video/testsrc.mpg");
     const PlacedFile elementary = card.add("video/testsrc.m1v");
     const PlacedFile next = card.add("audio/tone.wav");
     const auto recovery = recoverImage(card.bytes(), onlyFamilies({"mpg", "riff"}));
-    const SavedFile* first = savedAt(recovery, program.offset);
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(first->size, next.offset - program.offset);
-    EXPECT_EQ(savedAt(recovery, elementary.offset), nullptr);
+    expectRecovered(recovery, program, "mpg");
+    const SavedFile* second = savedAt(recovery, elementary.offset);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->size, next.offset - elementary.offset);
 }
 
-TEST(MpegRecovery, StreamAtTheEndOfTheMediumRunsToItsEnd) {
+TEST(MpegRecovery, ElementaryStreamAtTheEndOfTheMediumRunsToItsEnd) {
     CardLayout card(64 * 4096);
-    const PlacedFile program = card.add("video/testsrc.mpg");
+    const PlacedFile elementary = card.add("video/testsrc.m1v");
     const auto recovery = recoverImage(card.bytes(), onlyFamilies({"mpg"}));
-    const SavedFile* saved = savedAt(recovery, program.offset);
+    const SavedFile* saved = savedAt(recovery, elementary.offset);
     ASSERT_NE(saved, nullptr);
-    EXPECT_EQ(saved->size, card.bytes().size() - program.offset);
-    EXPECT_EQ(test::prefix(contentOf(recovery, *saved), program.bytes.size()), program.bytes);
+    EXPECT_EQ(saved->size, card.bytes().size() - elementary.offset);
+    EXPECT_EQ(test::prefix(contentOf(recovery, *saved), elementary.bytes.size()), elementary.bytes);
 }
 
 }  // namespace

@@ -85,7 +85,7 @@ TEST(RecogniseJpeg, RefusesInsideInDesignAndMotionJpegFramesInsideRiff) {
     EXPECT_EQ(recognise(w, current, fresh), 0u);
 }
 
-TEST(BlockCheckJpeg, WalksSegmentsUntilTheStartOfScanThenStops) {
+TEST(BlockCheckJpeg, WalksSegmentsToTheStartOfScanThenIntoTheEntropyData) {
     const uint32_t block = 512;
     std::vector<uint8_t> w(2 * block, 0);
     // The current block is the file's first: it starts at window index 512.
@@ -97,8 +97,96 @@ TEST(BlockCheckJpeg, WalksSegmentsUntilTheStartOfScanThenStops) {
     file.expectedSize = 2;
     file.blockCheck = blockCheckJpeg;
     EXPECT_EQ(blockCheckJpeg(w.data(), 2 * block, file), BlockVerdict::kContinue);
+    EXPECT_EQ(file.blockCheck, blockCheckJpegEntropy);
+    // The entropy walk stops one byte short of the window's end (file offset 511).
+    EXPECT_EQ(file.expectedSize, 511u);
+}
+
+// Entropy-coded data with FF 00 stuffing, a restart marker and fill bytes,
+// then the end-of-image marker at file offset 300 and more data after it (a
+// following file the walk must not run into).
+TEST(BlockCheckJpeg, EntropyDataEndsAtTheEndOfImageMarker) {
+    const uint32_t block = 512;
+    std::vector<uint8_t> w(2 * block, 0x5A);
+    size_t at = block + 2;
+    at = segment(w, at, 0xDA, 12);  // the scan data starts at file offset 16
+    const std::vector<uint8_t> data{0x12, 0xFF, 0x00, 0x34, 0xFF, 0xD3, 0x56, 0xFF, 0xFF, 0xFF, 0x00};
+    std::copy(data.begin(), data.end(), w.begin() + static_cast<std::ptrdiff_t>(at));
+    w[block + 300] = 0xFF;
+    w[block + 301] = 0xD9;
+    w[block + 400] = 0xFF;  // an end-of-image marker of whatever follows
+    w[block + 401] = 0xD9;
+    CarveCandidate file;
+    file.expectedSize = 2;
+    file.endCheck = endCheckJpeg;
+    EXPECT_EQ(blockCheckJpeg(w.data(), 2 * block, file), BlockVerdict::kFileEnds);
+    EXPECT_EQ(file.expectedSize, 302u);
+    EXPECT_EQ(file.endCheck, endCheckJpegWalked);
+}
+
+// A progressive file: a scan, a Huffman table segment, a second scan, then the end.
+TEST(BlockCheckJpeg, EveryScanOfAProgressiveFileIsWalked) {
+    const uint32_t block = 512;
+    std::vector<uint8_t> w(2 * block, 0x11);
+    size_t at = block + 2;
+    at = segment(w, at, 0xDA, 10);  // first scan data at 14
+    w[block + 100] = 0xFF;          // FF C4: a Huffman table between the scans
+    at = segment(w, block + 100, 0xC4, 20);
+    at = segment(w, at, 0xDA, 10);  // second scan data at 134
+    w[block + 200] = 0xFF;
+    w[block + 201] = 0xD9;
+    CarveCandidate file;
+    file.expectedSize = 2;
+    EXPECT_EQ(blockCheckJpeg(w.data(), 2 * block, file), BlockVerdict::kFileEnds);
+    EXPECT_EQ(file.expectedSize, 202u);
+}
+
+// An APP1 segment that holds a whole thumbnail (with its own end-of-image
+// marker) is skipped by its length; the thumbnail's end does not end the file.
+TEST(BlockCheckJpeg, ThumbnailInsideAnApplicationSegmentIsSkipped) {
+    const uint32_t block = 512;
+    std::vector<uint8_t> w(2 * block, 0x22);
+    size_t at = segment(w, block + 2, 0xE1, 200);
+    w[block + 150] = 0xFF;  // the thumbnail's end-of-image marker
+    w[block + 151] = 0xD9;
+    segment(w, at, 0xDA, 8);
+    CarveCandidate file;
+    file.expectedSize = 2;
+    EXPECT_EQ(blockCheckJpeg(w.data(), 2 * block, file), BlockVerdict::kContinue);
+    EXPECT_EQ(file.blockCheck, blockCheckJpegEntropy);
+}
+
+// The walk runs on across blocks: the end-of-image marker split over the
+// boundary (FF the last byte of one block, D9 the first of the next).
+TEST(BlockCheckJpeg, EndOfImageMarkerAcrossABlockBoundaryIsFound) {
+    const uint32_t block = 512;
+    std::vector<uint8_t> first(2 * block, 0x33);
+    segment(first, block + 2, 0xDA, 8);
+    first[2 * block - 1] = 0xFF;
+    CarveCandidate file;
+    file.expectedSize = 2;
+    EXPECT_EQ(blockCheckJpeg(first.data(), 2 * block, file), BlockVerdict::kContinue);
+    file.size += block;
+    std::vector<uint8_t> second(2 * block, 0x33);
+    std::copy(first.begin() + block, first.end(), second.begin());
+    second[block] = 0xD9;
+    EXPECT_EQ(file.blockCheck(second.data(), 2 * block, file), BlockVerdict::kFileEnds);
+    EXPECT_EQ(file.expectedSize, 513u);
+}
+
+// Damage after the first scan (a start-of-image code where a marker must be)
+// leaves the file unchecked rather than ending it: it is cut after its last
+// end-of-image marker as before.
+TEST(BlockCheckJpeg, DamageAfterTheFirstScanLeavesTheFileUnchecked) {
+    const uint32_t block = 512;
+    std::vector<uint8_t> w(2 * block, 0x44);
+    segment(w, block + 2, 0xDA, 8);
+    w[block + 50] = 0xFF;
+    w[block + 51] = 0xD8;
+    CarveCandidate file;
+    file.expectedSize = 2;
+    EXPECT_EQ(blockCheckJpeg(w.data(), 2 * block, file), BlockVerdict::kContinue);
     EXPECT_EQ(file.blockCheck, nullptr);
-    EXPECT_EQ(file.expectedSize, 0u);
 }
 
 TEST(BlockCheckJpeg, BrokenMarkerChainEndsTheFile) {

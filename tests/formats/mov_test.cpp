@@ -328,12 +328,26 @@ TEST(MovCarving, MovieShorterThanItsLastAtomIsDropped) {
     EXPECT_EQ(candidate.size, 0u);
 }
 
-TEST(MovCarving, Jpeg2000EndsBeforeItsCodestreamBox) {
-    const std::vector<uint8_t> picture = readFile(dataPath("movie/picture.jp2"));
+// The codestream box jp2c of picture.jp2 starts at 77 and runs to the end of the file (446).
+TEST(MovCarving, Jpeg2000EndsAtTheEndOfItsCodestreamBox) {
+    std::vector<uint8_t> picture = readFile(dataPath("movie/picture.jp2"));
+    picture.resize(4096, 0x6A);  // whatever follows: not a box
     CarveCandidate candidate = carve(picture, 512);
-    EXPECT_EQ(candidate.expectedSize, 77u);
+    EXPECT_EQ(candidate.expectedSize, 446u);
     endCheckTruncateToExpected(candidate);
-    EXPECT_EQ(candidate.size, 77u);
+    EXPECT_EQ(candidate.size, 446u);
+}
+
+// A codestream box of length 0 runs to the end of the data: the codestream's
+// own end marker (FF D9) ends the picture.
+TEST(MovCarving, CodestreamBoxOfLengthZeroEndsAtTheEndOfCodestreamMarker) {
+    std::vector<uint8_t> picture = readFile(dataPath("movie/picture.jp2"));
+    ASSERT_EQ(picture[81], 'j');  // the type of the box at 77: "jp2c"
+    for (size_t i = 77; i < 81; ++i)
+        picture[i] = 0;          // its length: 0
+    picture.resize(4096, 0x00);  // zeros after the end marker
+    CarveCandidate candidate = carve(picture, 512);
+    EXPECT_EQ(candidate.expectedSize, 446u);
 }
 
 // HEIF and AVIF keep their pictures in a top-level "meta" box, which the

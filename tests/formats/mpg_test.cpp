@@ -15,7 +15,13 @@ uint32_t recognised(std::vector<uint8_t> start, const CarveCandidate& current = 
     const uint32_t result = recogniseWindow(recogniseMpg, start, fresh, current);
     if (result) {
         EXPECT_STREQ(fresh.extension, "mpg");
-        EXPECT_EQ(fresh.blockCheck, nullptr) << "the stream runs until the engine ends it";
+        // A program stream (pack header first) is followed pack by pack; any
+        // other stream runs until the engine ends it.
+        if (start.size() > 3 && start[3] == 0xBA) {
+            EXPECT_EQ(fresh.blockCheck, blockCheckProgramStream);
+        } else {
+            EXPECT_EQ(fresh.blockCheck, nullptr) << "the stream runs until the engine ends it";
+        }
         EXPECT_EQ(fresh.endCheck, nullptr);
         EXPECT_EQ(fresh.expectedSize, 0u);
     }
@@ -50,11 +56,17 @@ TEST(RecogniseMpg, RealStreamsAreTakenButNotWhileAnMpegFileIsInProgress) {
     FamilyTally tally{&mpg};
     CarveCandidate current;
     current.tally = &tally;
+    current.blockCheck = blockCheckProgramStream;  // a program stream being walked
     EXPECT_EQ(recognised(program, current), 0u);
+    EXPECT_EQ(recognised(elementary, current), 0u);
     // Packs repeat inside the stream, here at byte 6144.
     const std::vector<uint8_t> secondPack(program.begin() + 6144, program.end());
     EXPECT_EQ(recognised(secondPack), 1u);
     EXPECT_EQ(recognised(secondPack, current), 0u);
+    // After an elementary stream (no walk) only a pack header starts a file.
+    current.blockCheck = nullptr;
+    EXPECT_EQ(recognised(elementary, current), 0u);
+    EXPECT_EQ(recognised(program, current), 1u);
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ TEST(RecognisePdf, LinearizedFileTakesItsLengthFromTheDictionary) {
 TEST(RecognisePdf, DictionaryClosedBeforeAnyLengthIsNotLinearized) {
     const CarveCandidate fresh = recognised("%PDF-1.5\n<</Linearized 1>> 2 0 obj <</L 123>>");
     EXPECT_EQ(fresh.endCheck, &endCheckPdf);
-    EXPECT_EQ(fresh.blockCheck, nullptr);
+    EXPECT_EQ(fresh.blockCheck, &blockCheckPdf);
     EXPECT_EQ(recognised("%PDF-1.5\n<</Linearized 1 /H [1 2]" + std::string(500, ' ') + "/L 9>>").endCheck,
               &endCheckPdf)
         << "/L past byte 512";
@@ -147,6 +147,26 @@ TEST(PdfFile, RealLinearizedFileIsCutAtItsLength) {
     media.resize(media.size() + 9000, 'z');
     for (uint32_t blockSize : {512u, 4096u, 65536u}) {
         EXPECT_EQ(test::carve(recognisePdf, media, blockSize), 11690) << blockSize;
+    }
+}
+
+// A PDF with an incremental update (ExifTool appends one) holds two "%EOF"
+// markers; the file ends after the second, whatever follows it.
+TEST(BlockCheckPdf, EndsAfterTheLastUpdateWhateverFollows) {
+    const std::vector<uint8_t> pdf = test::readFile(test::dataPath("pdf/updated_note.pdf"));
+    for (const uint32_t blockSize : {512u, 4096u}) {
+        for (const std::string& after :
+             {std::string(3000, '\0'), std::string("%PDF-1.4\nmore"),
+              std::string("7 9 and text that is no object") + std::string(200, 'z'),
+              std::string("JFIF and other bytes") + std::string(2000, 'x')}) {
+            std::vector<uint8_t> media = pdf;
+            media.insert(media.end(), after.begin(), after.end());
+            CarveCandidate fresh;
+            ASSERT_EQ(test::recogniseWindow(recognisePdf, media, fresh), 1u);
+            const test::Followed followed = test::follow(fresh, media, blockSize);
+            EXPECT_TRUE(followed.ended) << blockSize;
+            EXPECT_EQ(fresh.expectedSize, pdf.size()) << blockSize;
+        }
     }
 }
 

@@ -34,6 +34,33 @@ std::string slurp(const std::filesystem::path& path) {
     return text.str();
 }
 
+// A file a read failure cut short is marked partial in every report form.
+TEST(RecoveryReport, PartialFilesAreMarked) {
+    test::TempDir dir;
+    test::writeFile(dir.path() / "KV00000.mpg", {'a', 'b', 'c'});
+    SavedFile saved;
+    saved.path = (dir.path() / "KV00000.mpg").string();
+    saved.family = familyByExtension("mpg");
+    saved.extension = "mpg";
+    saved.startOffset = 4096;
+    saved.size = 3;
+    saved.partial = true;
+    for (const char* name : {"report.csv", "report.jsonl", "report.xml"}) {
+        std::string why;
+        {
+            RecoveryReport report;
+            ASSERT_TRUE(report.open((dir.path() / name).string(), why)) << why;
+            report.fileSaved(saved);
+        }
+        const std::string text = slurp(dir.path() / name);
+        const std::string mark = RecoveryReport::formatFor(name) == RecoveryReport::Format::Csv ? ",yes\n"
+                                 : RecoveryReport::formatFor(name) == RecoveryReport::Format::JsonLines
+                                     ? "\"partial\":true}"
+                                     : "<salvora:partial>1</salvora:partial>";
+        EXPECT_NE(text.find(mark), std::string::npos) << name << ":\n" << text;
+    }
+}
+
 TEST(RecoveryReport, CsvAndJsonLinesRowsPerSavedFile) {
     test::TempDir dir;
     test::writeFile(dir.path() / "KV00000.jpg", {'a', 'b', 'c'});
@@ -54,13 +81,15 @@ TEST(RecoveryReport, CsvAndJsonLinesRowsPerSavedFile) {
         const std::string digest = hashOf("abc");
         if (RecoveryReport::formatFor(name) == RecoveryReport::Format::Csv) {
             EXPECT_EQ(text,
-                      "name,family,extension,offset,size,sha256\n\"KV00000.jpg\",\"jpg\",\"jpg\",1048576,3," +
-                          digest + "\n\"(unreadable)\",\"\",\"\",4096,512,\n");
+                      "name,family,extension,offset,size,sha256,partial\n\"KV00000.jpg\",\"jpg\",\"jpg\","
+                      "1048576,3," +
+                          digest + ",no\n\"(unreadable)\",\"\",\"\",4096,512,,\n");
         } else {
             EXPECT_EQ(text,
                       "{\"name\":\"KV00000.jpg\",\"family\":\"jpg\",\"extension\":\"jpg\",\"offset\":1048576,"
                       "\"size\":3,\"sha256\":\"" +
-                          digest + "\"}\n{\"unreadable\":true,\"offset\":4096,\"size\":512}\n");
+                          digest +
+                          "\",\"partial\":false}\n{\"unreadable\":true,\"offset\":4096,\"size\":512}\n");
         }
     }
 }

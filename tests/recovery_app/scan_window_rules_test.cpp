@@ -27,15 +27,18 @@ std::vector<int> sentPositions(const std::vector<int>& percents) {
 }
 
 TEST(ProgressThrottle, ARealScanSendsEachPositionOnceInOrderUpToTheEnd) {
-    // Photos on 4 KiB clusters over 16 MiB: the scan reports after each of
-    // its thousands of blocks and steps back after every saved photo, so even
+    // TIFF pictures on 4 KiB clusters over 16 MiB, old data after each: a
+    // picture is followed up to the next one and cut to the end its
+    // directories give, so the scan reports after each of its thousands of
+    // blocks and steps back over the old data after every saved picture; even
     // without repeats its percents are far more than 101.
     test::ImageBuilder image(16 << 20);
-    const auto photo = test::readFile(test::dataPath("jpeg/camera_320x240.jpg"));
-    for (size_t offset = 4096; offset + photo.size() < image.bytes().size(); offset += 65 * 4096) {
-        image.place(offset, photo);
+    const auto picture = test::readFile(test::dataPath("demo/tiff_strips_be.tif"));
+    for (size_t offset = 4096; offset + 65 * 4096 < image.bytes().size(); offset += 65 * 4096) {
+        image.noise(offset, offset + 64 * 4096, static_cast<uint32_t>(offset / 4096));
+        image.place(offset, picture);
     }
-    const test::Recovery recovery = test::recoverImage(image.bytes(), test::onlyFamilies({"jpg"}));
+    const test::Recovery recovery = test::recoverImage(image.bytes(), test::onlyFamilies({"tif"}));
     ASSERT_EQ(recovery.result, kScanFinished);
     ASSERT_GT(recovery.percents.size(), 200u) << "the harness keeps a percent only when it changes";
     ASSERT_GT(recovery.savedCounter, 10u);
@@ -71,6 +74,19 @@ TEST(ScanOutcome, AFailedScanGivesTheEngineReasonAndWhatWasSaved) {
     EXPECT_TRUE(outcome->failed);
     EXPECT_EQ(outcome->text.rfind("Error in ReadFile.\nError Code:5", 0), 0u);
     EXPECT_NE(outcome->text.find("3 files were recovered before the recovery stopped."), std::string::npos);
+}
+
+// Files a read failure cut short are kept and counted apart.
+TEST(ScanOutcome, PartialFilesAreCountedApart) {
+    const auto one = scanOutcome(kScanReadFailed, 3, "Error in ReadFile.", 1);
+    ASSERT_TRUE(one);
+    EXPECT_EQ(one->text,
+              "Error in ReadFile.\n\n3 files were recovered before the recovery stopped.\n"
+              "1 of them is partial: reading the medium failed inside it.");
+    EXPECT_NE(scanOutcome(kScanReadFailed, 5, "x", 2)
+                  ->text.find("2 of them are partial: reading the medium failed inside them."),
+              std::string::npos);
+    EXPECT_EQ(scanOutcome(kScanReadFailed, 5, "x", 0)->text.find("partial"), std::string::npos);
 }
 
 // The engine leaves no text for some failures; an empty error box would tell

@@ -1,0 +1,374 @@
+#!/usr/bin/env python3
+"""Recovery quality: how many files come back byte for byte.
+
+Builds card and disk images at bench time from real files made by real tools,
+keeps the ground truth of every file (offset, size, SHA-256), recovers each
+image with salvora (every type on, then each type alone) and scores every
+output byte for byte against the truth:
+
+  exact      starts where a file starts and holds exactly its bytes
+  overlong   starts there and holds its bytes and more
+  truncated  starts there and holds only the first part of it
+  split      starts inside a file (a piece of it), or starts where a file
+             starts but differs from it
+  embedded   starts inside a file and is a whole file embedded in it (a
+             picture in a document, a frame of a video) saved again
+  false +    starts where no file lies
+
+One table per image: recall (exact / files), precision (exact / outputs),
+bytes written to disk against bytes kept. Image kinds are rows of IMAGE_KINDS
+and score columns of SCORES, so other kinds (fragmented files, ...) and
+columns can be added there.
+
+Usage: quality.py --build BUILD_DIR [--work DIR] [--keep]
+"""
+import argparse
+import hashlib
+import os
+import random
+import re
+import shutil
+import subprocess
+import sys
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+SAMPLES = "/work/shared/samples"
+CLUSTER = 4096
+
+# The family (the name --types takes) of each file extension.
+FAMILY = {
+    "jpg": "jpg", "tif": "tif", "cr2": "tif", "nef": "tif", "dng": "tif", "rw2": "raw", "raf": "raf",
+    "mrw": "mrw", "crw": "crw", "x3f": "x3f", "doc": "doc", "xls": "doc", "ppt": "doc", "docx": "zip",
+    "xlsx": "zip", "pptx": "zip", "odt": "zip", "ods": "zip", "odp": "zip", "zip": "zip", "pdf": "pdf",
+    "avi": "riff", "wav": "riff", "mp4": "mov", "mov": "mov", "jp2": "mov", "ts": "m2ts", "m2ts": "m2ts",
+    "mpg": "mpg", "mp3": "mp3", "bmp": "bmp",
+}
+# Families whose formats define where a file ends (the others run to the next file).
+END_DEFINED = {"jpg", "tif", "doc", "zip", "pdf", "riff", "mov", "m2ts", "mpg", "mp3", "bmp"}
+# Extensions a recovered file may carry for a file of each extension.
+NAMES = {"jpg": {"jpg"}, "m2ts": {"m2ts", "mts"}, "mpg": {"mpg"}, "tif": {"tif"}}
+
+SCORES = ["exact", "overlong", "truncated", "split", "embedded", "false+"]
+
+
+def run(cmd, **kwargs):
+    return subprocess.run(cmd, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **kwargs)
+
+
+def sha256(data):
+    return hashlib.sha256(data).hexdigest()
+
+
+# --- Real files ---------------------------------------------------------------
+
+def make_files(files):
+    """Makes the real files once (they are kept between runs); returns their paths."""
+    files = os.path.abspath(files)
+    os.makedirs(files, exist_ok=True)
+
+    def made(name, *commands):
+        path = os.path.join(files, name)
+        if not os.path.exists(path) or os.path.getsize(path) == 0:
+            for command in commands:
+                run([c.replace("OUT", path) for c in command], cwd=files)
+        return path
+
+    thumb = os.path.join(files, "thumb.jpg")
+    for n in range(1, 7):
+        # Camera-style photos: Exif with a thumbnail, no JFIF segment.
+        name = f"photo{n}.jpg"
+        path = os.path.join(files, name)
+        if not os.path.exists(path):
+            run(["convert", "-size", f"{1200 + 200 * n}x{900 + 100 * n}", f"plasma:rgb({n * 30},60,90)-rgb(220,{n * 25},160)",
+                 "-seed", str(n), "-attenuate", "0.3", "+noise", "Gaussian", "-quality", "88", path])
+            run(["convert", path, "-resize", "160x120", "-quality", "70", "-strip", thumb])
+            run(["exiftool", "-q", "-overwrite_original", "-Make=Korvell", f"-Model=TestCam {n}",
+                 "-DateTimeOriginal=2026:11:30 10:15:00", f"-ThumbnailImage<={thumb}", "-JFIF:all=", path])
+    for n in range(1, 4):
+        made(f"progressive{n}.jpg", ["convert", "-size", f"{900 + 100 * n}x700", f"plasma:gold-navy", "-seed",
+                                     str(10 + n), "-quality", "85", "-interlace", "Plane", "OUT"])
+    made("scan.tif", ["convert", "-size", "800x600", "gradient:white-teal", "-compress", "lzw", "OUT"])
+    made("page.tif", ["convert", "-size", "640x480", "plasma:", "-seed", "7", "-compress", "none", "OUT"])
+    made("chart.bmp", ["convert", "-size", "400x300", "gradient:red-blue", "BMP3:OUT"])
+    made("picture.jp2", ["convert", "-size", "1920x1080", "plasma:", "-seed", "9", "ppm:wide.ppm"],
+         ["opj_compress", "-i", "wide.ppm", "-o", "OUT", "-r", "80"])
+    lavfi = ["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i", "testsrc2=size=640x360:rate=25",
+             "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000", "-t", "4"]
+    made("clip_mjpeg.avi", lavfi + ["-c:v", "mjpeg", "-q:v", "5", "-c:a", "pcm_s16le", "OUT"])
+    made("clip.mp4", lavfi + ["-c:v", "mpeg4", "-q:v", "5", "-c:a", "aac", "OUT"])
+    made("clip.mov", lavfi + ["-c:v", "mjpeg", "-q:v", "6", "-c:a", "pcm_s16le", "OUT"])
+    made("clip.ts", lavfi + ["-c:v", "mpeg2video", "-b:v", "1500k", "-c:a", "mp2", "-f", "mpegts", "OUT"])
+    made("clip.m2ts", lavfi + ["-c:v", "mpeg2video", "-b:v", "1500k", "-c:a", "mp2", "-f", "mpegts",
+                               "-mpegts_m2ts_mode", "1", "OUT"])
+    made("clip.mpg", lavfi + ["-c:v", "mpeg2video", "-b:v", "1500k", "-c:a", "mp2", "-f", "vob", "OUT"])
+    made("tone.wav", ["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", "OUT", "synth", "6", "sine", "440",
+                      "sine", "660"])
+    made("tone.mp3", ["lame", "--quiet", "-b", "160", os.path.join(files, "tone.wav"), "OUT"])
+    # LibreOffice documents: the committed test files and a document with
+    # pictures in it, and a PDF with an incremental update (ExifTool appends one).
+    for name in ["office/letter.doc", "office/sheet.xls", "office/slides.ppt", "office/letter.docx",
+                 "office/sheet.xlsx", "office/slides.pptx", "office/letter.odt", "office/sheet.ods",
+                 "office/album.odt", "pdf/libreoffice_note.pdf"]:
+        shutil.copy(os.path.join(ROOT, "tests/data", name), files)
+    made("updated.pdf", ["cp", os.path.join(ROOT, "tests/data/pdf/libreoffice_note.pdf"), "OUT"],
+         ["exiftool", "-q", "-overwrite_original", "-Title=Trip notes", "-Author=Salvora bench", "OUT"])
+    for name in ["CanonRaw.cr2", "Nikon.nef", "Panasonic.rw2", "FujiFilm.raf", "Minolta.mrw", "Sigma.x3f"]:
+        if os.path.exists(os.path.join(SAMPLES, name)):
+            shutil.copy(os.path.join(SAMPLES, name), files)
+    names = sorted(f for f in os.listdir(files) if f.rsplit(".", 1)[-1] in FAMILY and f != "thumb.jpg")
+    return [os.path.join(files, f) for f in names]
+
+
+# --- Images and their ground truth --------------------------------------------
+
+class Truth:
+    def __init__(self, path, offset, data, deleted=False):
+        self.name = os.path.basename(path)
+        self.ext = self.name.rsplit(".", 1)[-1]
+        self.family = FAMILY[self.ext]
+        self.offset = offset
+        self.size = len(data)
+        self.sha = sha256(data)
+        self.deleted = deleted
+        # The camera samples are stripped of their image data: shorter than
+        # their own directories say, so no end can be found for them. They
+        # are laid out and recovered but not scored.
+        self.stripped = os.path.exists(os.path.join(SAMPLES, self.name))
+
+
+def old_data(rng, length):
+    return rng.randbytes(length)
+
+
+def raw_image(paths, image, rng):
+    """(a) The files back to back on 4 KiB clusters, old data in the slack and between some."""
+    truth = []
+    with open(image, "wb") as out:
+        out.write(old_data(rng, 3 * CLUSTER))
+        for path in rng.sample(paths, len(paths)):
+            data = open(path, "rb").read()
+            truth.append(Truth(path, out.tell(), data))
+            out.write(data)
+            slack = -len(data) % CLUSTER
+            out.write(old_data(rng, slack + CLUSTER * rng.choice([0, 0, 1, 3])))
+        out.write(old_data(rng, 8 * CLUSTER))
+    return truth
+
+
+def find_files(image, placed):
+    """The offset of each (path, deleted) in the image, found by its bytes on a 512-byte boundary."""
+    disk = open(image, "rb").read()
+    truth = []
+    for path, deleted in placed:
+        data = open(path, "rb").read()
+        at = disk.find(data)
+        while at >= 0 and at % 512 != 0:
+            at = disk.find(data, at + 1)
+        if at >= 0:
+            truth.append(Truth(path, at, data, deleted))
+    return truth
+
+
+def fat_volume(paths, image, size_mib, fat_bits, rng, delete_every=3):
+    """A FAT volume filled with old data, then formatted; the files copied in,
+    every third one deleted (its clusters stay between live files)."""
+    with open(image, "wb") as out:
+        for _ in range(size_mib):
+            out.write(old_data(rng, 1 << 20))
+    # FAT32 wants at least 65525 clusters: 1 KiB ones on the small card.
+    run(["mkfs.vfat", "-F", str(fat_bits), "-s", "2" if fat_bits == 32 else "4", image])
+    placed = []
+    for i, path in enumerate(paths):
+        run(["mcopy", "-i", image, path, "::/" + f"F{i:03d}." + path.rsplit(".", 1)[-1]])
+        placed.append((path, i % delete_every == delete_every - 1))
+    for i, (path, deleted) in enumerate(placed):
+        if deleted:
+            run(["mdel", "-i", image, "::/" + f"F{i:03d}." + path.rsplit(".", 1)[-1]])
+    return placed
+
+
+def fat32_card(paths, image, rng):
+    """(b) A FAT32 card whose deleted files' clusters lie between live ones."""
+    placed = fat_volume(rng.sample(paths, len(paths)), image, 160, 32, rng)
+    return find_files(image, placed)
+
+
+def mbr_disk(paths, image, rng):
+    """(c) An MBR disk with a FAT16 and an NTFS partition, files in both."""
+    order = rng.sample(paths, len(paths))
+    half = len(order) // 2
+    work = os.path.dirname(image)
+    fat = os.path.join(work, "part1.img")
+    ntfs = os.path.join(work, "part2.img")
+    placed = fat_volume(order[:half], fat, 100, 16, rng)
+    with open(ntfs, "wb") as out:
+        for _ in range(100):
+            out.write(old_data(rng, 1 << 20))
+    run(["mkntfs", "-F", "-Q", "-q", "-c", "4096", ntfs])
+    for i, path in enumerate(order[half:]):
+        run(["ntfscp", "-f", ntfs, path, f"N{i:03d}." + path.rsplit(".", 1)[-1]])
+        placed.append((path, False))
+    with open(image, "wb") as out:
+        out.write(old_data(rng, 1 << 20))
+        out.write(open(fat, "rb").read())
+        out.write(open(ntfs, "rb").read())
+        out.write(old_data(rng, 1 << 20))
+    mib = 1 << 20
+    layout = f"label: dos\nstart=2048, size={100 * mib // 512}, type=6\nstart={2048 + 100 * mib // 512}, size={100 * mib // 512}, type=7\n"
+    subprocess.run(["sfdisk", "-q", image], input=layout.encode(), check=True, stdout=subprocess.DEVNULL)
+    os.remove(fat)
+    os.remove(ntfs)
+    return find_files(image, placed)
+
+
+IMAGE_KINDS = [
+    ("raw: files back to back", raw_image),
+    ("FAT32 card: deleted files between live ones", fat32_card),
+    ("MBR disk: FAT16 and NTFS partitions", mbr_disk),
+]
+
+
+# --- Recovery and scoring ------------------------------------------------------
+
+def recover(salvora, image, out, types):
+    """Recovers `image` into `out`; returns the report rows and the bytes written to disk."""
+    shutil.rmtree(out, ignore_errors=True)
+    os.makedirs(out)
+    report = out + ".csv"
+    trace = out + ".trace"
+    cmd = [salvora, "recover", "--image", image, "--out", out, "--report", report, "--quiet",
+           "--types", types or "all"]
+    subprocess.run(["strace", "-f", "-qq", "-e", "trace=write,pwrite64,pwritev", "-o", trace] + cmd,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    written = 0
+    for line in open(trace, errors="replace"):
+        m = re.search(r"(?:write|pwrite64|pwritev)\((\d+),.*= (\d+)$", line)
+        if m and int(m.group(1)) > 2:
+            written += int(m.group(2))
+    rows = []
+    lines = open(report).read().splitlines()[1:]
+    for line in lines:
+        fields = line.split(",")
+        if fields[0].startswith('"(unreadable'):
+            continue
+        name = fields[0].strip('"')
+        rows.append({"name": name, "ext": fields[2].strip('"'), "offset": int(fields[3]),
+                     "size": int(fields[4]), "path": os.path.join(out, name)})
+    written -= os.path.getsize(report)
+    os.remove(trace)
+    return rows, max(written, 0)
+
+
+def score(truth, rows):
+    """Classifies every output; returns per-kind counts, the exact files and
+    the outputs scored (those of stripped samples are left out)."""
+    counts = {kind: 0 for kind in SCORES}
+    starts = {t.offset: t for t in truth}
+    hashes = {t.sha for t in truth}
+    exact_files = set()
+    scored = []
+    for row in rows:
+        home = [t for t in truth if t.offset <= row["offset"] < t.offset + t.size]
+        if home and home[0].stripped:
+            continue
+        scored.append(row)
+        data = open(row["path"], "rb").read()
+        t = starts.get(row["offset"])
+        if t is not None:
+            if len(data) == t.size and sha256(data) == t.sha:
+                counts["exact"] += 1
+                exact_files.add(t.offset)
+            elif len(data) > t.size and sha256(data[:t.size]) == t.sha:
+                counts["overlong"] += 1
+            elif len(data) < t.size and data == open_truth(t)[: len(data)]:
+                counts["truncated"] += 1
+            else:
+                counts["split"] += 1
+            continue
+        inside = [t for t in truth if t.offset < row["offset"] < t.offset + t.size]
+        if inside:
+            counts["embedded" if sha256(data) not in hashes and whole_inside(inside[0], row, data) else "split"] += 1
+        else:
+            counts["false+"] += 1
+    return counts, exact_files, scored
+
+
+_truth_cache = {}
+
+
+def open_truth(t):
+    return _truth_cache[t.offset]
+
+
+def whole_inside(container, row, data):
+    """True when the output is byte for byte the bytes of its container at its place."""
+    inner = open_truth(container)
+    at = row["offset"] - container.offset
+    return inner[at: at + len(data)] == data
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", default=os.path.join(ROOT, "build/release"))
+    parser.add_argument("--work")
+    args = parser.parse_args()
+    salvora = os.path.join(args.build, "recovery_app/salvora")
+    work = args.work or os.path.join(args.build, "bench-quality")
+    files = os.path.join(args.build, "bench-quality-files")
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(work)
+    paths = make_files(files)
+    failures = []
+    for number, (title, build_image) in enumerate(IMAGE_KINDS):
+        rng = random.Random(1000 + number)
+        image = os.path.join(work, f"image{number}.img")
+        truth = build_image(paths, image, rng)
+        disk = open(image, "rb").read()
+        _truth_cache.clear()
+        for t in truth:
+            _truth_cache[t.offset] = disk[t.offset: t.offset + t.size]
+        families = sorted({t.family for t in truth if not t.stripped})
+        stripped = [t.name for t in truth if t.stripped]
+        print(f"\n{title}: {len(truth) - len(stripped)} files ({sum(t.deleted for t in truth)} deleted), "
+              f"{os.path.getsize(image) >> 20} MiB; not scored: the stripped camera samples {', '.join(stripped)}")
+        header = f"{'types':<8}{'files':>6}{'outputs':>8}" + "".join(f"{k:>10}" for k in SCORES) + \
+            f"{'recall':>8}{'precision':>10}{'written/kept':>14}"
+        print(header)
+        for types in [""] + families:
+            out = os.path.join(work, f"out{number}_{types or 'all'}")
+            rows, written = recover(salvora, image, out, types)
+            mine = [t for t in truth if (not types or t.family == types) and not t.stripped]
+            kept = sum(r["size"] for r in rows)  # of every output, scored or not
+            counts, exact, rows = score(truth, rows)
+            exact_mine = [t for t in mine if t.offset in exact]
+            recall = len(exact_mine) / len(mine) if mine else 1.0
+            precision = counts["exact"] / len(rows) if rows else 1.0
+            ratio = written / kept if kept else 1.0
+            print(f"{types or 'all':<8}{len(mine):>6}{len(rows):>8}" +
+                  "".join(f"{counts[k]:>10}" for k in SCORES) +
+                  f"{recall:>8.2f}{precision:>10.2f}{ratio:>14.3f}")
+            if not types:
+                missed = [t for t in truth if t.offset not in exact and t.family in END_DEFINED and not t.stripped]
+                for t in missed:
+                    print(f"    not exact: {t.name} at {t.offset} ({t.size} bytes)")
+                if missed:
+                    failures.append(f"{title}: {len(missed)} files of end-defined types not exact")
+                if recall < 0.97:
+                    failures.append(f"{title}: recall {recall:.2f} < 0.97")
+                if precision < 0.95:
+                    failures.append(f"{title}: precision {precision:.2f} < 0.95")
+            elif types in END_DEFINED and counts["overlong"]:
+                failures.append(f"{title}: --types {types}: {counts['overlong']} overlong")
+            if ratio > 1.05:
+                failures.append(f"{title}: --types {types or 'all'}: written/kept {ratio:.3f} > 1.05")
+            shutil.rmtree(out, ignore_errors=True)
+        os.remove(image)
+    print()
+    for failure in failures:
+        print("MISSED TARGET: " + failure)
+    print("quality targets: " + ("all met" if not failures else f"{len(failures)} missed"))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
