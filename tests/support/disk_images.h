@@ -28,6 +28,10 @@ std::vector<std::string> missingTools(const std::vector<std::string>& tools);
 // exits with 0. Its output is appended to `log` when given.
 bool runTool(const std::string& command, std::string* log = nullptr);
 
+// Runs a shell command like runTool and puts what it printed on its standard
+// output into `output`; true when it exits with 0.
+bool toolOutput(const std::string& command, std::string& output);
+
 // A text quoted for the shell.
 std::string shellQuoted(const std::string& text);
 
