@@ -15,13 +15,13 @@ namespace salvora::test {
 std::vector<std::string> missingTools(const std::vector<std::string>& tools);
 
 // Skips the running test when a tool is missing, naming it and the package list.
-#define SKIP_WITHOUT_TOOLS(...)                                                           \
-    do {                                                                                  \
-        const auto missing_ = ::salvora::test::missingTools({__VA_ARGS__});               \
-        if (!missing_.empty()) {                                                          \
-            GTEST_SKIP() << "missing tool " << missing_.front()                           \
-                         << " (install the packages of scripts/packages/partitions.txt)"; \
-        }                                                                                 \
+#define SKIP_WITHOUT_TOOLS(...)                                                    \
+    do {                                                                           \
+        const auto missing_ = ::salvora::test::missingTools({__VA_ARGS__});        \
+        if (!missing_.empty()) {                                                   \
+            GTEST_SKIP() << "missing tool " << missing_.front()                    \
+                         << " (install the packages listed in scripts/packages/)"; \
+        }                                                                          \
     } while (0)
 
 // Runs a shell command with /usr/sbin and /sbin on the PATH; true when it
