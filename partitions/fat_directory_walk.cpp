@@ -58,7 +58,7 @@ bool holdsEndMark(Bytes cluster) {
 class DirectoryWalk {
   public:
     DirectoryWalk(const FatVolume& volume, ClusterClaims& claims)
-        : volume_(volume), fat_(*volume.fat), claims_(claims) {}
+        : volume_(volume), fat_(*volume.fat), claims_(claims), tried_(volume.fat->clusterEnd()) {}
 
     FatListing run() {
         listing_.folders.push_back(std::string());
@@ -130,7 +130,10 @@ class DirectoryWalk {
     // directory entries and no end mark came.
     std::vector<uint8_t> readDeleted(uint32_t cluster) {
         std::vector<uint8_t> bytes;
-        if (!fat_.isFree(cluster) || claims_.taken(cluster) || !readCluster(cluster, bytes))
+        if (!fat_.isFree(cluster) || claims_.taken(cluster) || tried_[cluster])
+            return {};
+        tried_[cluster] = true;  // many deleted entries may name the same cluster: read it once
+        if (!readCluster(cluster, bytes))
             return {};
         const Bytes first(bytes.data(), bytes.size());
         const uint16_t high = volume_.fsKind == kFsFat32 ? first.le16(kClusterHigh) : 0;
@@ -201,6 +204,7 @@ class DirectoryWalk {
     const FatVolume& volume_;
     const FatTable& fat_;
     ClusterClaims& claims_;
+    std::vector<bool> tried_;  // first clusters of deleted folders already read
     std::deque<Folder> folders_;
     FatListing listing_;
 };
