@@ -181,9 +181,10 @@ void JpegEntropyValidator::segment(uint8_t code, Bytes content, uint64_t at) {
         if (!parseHuffmanTables(content, tables_))
             conclude(JpegDataVerdict::kBadData, at);
     } else if (code == kRestartInterval) {
-        if (content.size() != 2)
+        if (content.size() == 2)
+            restartInterval_ = content.be16(0);
+        else
             conclude(JpegDataVerdict::kBadData, at);
-        restartInterval_ = content.be16(0);
     } else {
         scanSegment(content, at);
     }

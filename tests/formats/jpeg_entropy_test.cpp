@@ -8,8 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <filesystem>
 #include <random>
+#include <string>
 
 #include "formats/jpeg_huffman.h"
 #include "support/test_files.h"
@@ -159,6 +162,38 @@ TEST(JpegEntropy, CopiesTakenWhereTheDataEndsGoOnIndependently) {
             EXPECT_EQ(verdictName(rest.verdict), "valid") << name << " cut at " << cut;
         }
     }
+}
+
+// The join of a two-fragment photo: the first fragment ends at a cluster
+// boundary inside the scan; of the clusters that may follow it, only the
+// photo's own continuation decodes to the end of image. A wrong cluster
+// (another photo's scan data from the same encoder, or a free zeroed one)
+// followed by the right data fails, because the MCUs no longer end where
+// the data does.
+TEST(JpegEntropy, OnlyTheRightClusterContinuesAFragmentToItsEnd) {
+    const auto photo = test::readFile(test::dataPath("jpeg/camera_640x480.jpg"));
+    const auto other = test::readFile(test::dataPath("jpeg/camera_320x240.jpg"));
+    constexpr size_t kCluster = 4096;
+    const size_t fragmentEnd = (scanDataStart(photo) / kCluster + 2) * kCluster;
+    JpegEntropyValidator first;
+    ASSERT_EQ(first.feed(photo.data(), fragmentEnd).verdict, JpegDataVerdict::kNeedMore);
+    const std::vector<uint8_t> rest(photo.begin() + static_cast<std::ptrdiff_t>(fragmentEnd), photo.end());
+    std::vector<std::vector<uint8_t>> wrong;
+    for (size_t at = scanDataStart(other); at + kCluster <= other.size(); at += kCluster)
+        wrong.emplace_back(other.begin() + static_cast<std::ptrdiff_t>(at),
+                           other.begin() + static_cast<std::ptrdiff_t>(at + kCluster));
+    wrong.emplace_back(kCluster, uint8_t{0});
+    ASSERT_GE(wrong.size(), 3u);
+    for (size_t i = 0; i < wrong.size(); ++i) {
+        JpegEntropyValidator candidate = first;
+        candidate.feed(wrong[i].data(), wrong[i].size());
+        candidate.feed(rest.data(), rest.size());
+        EXPECT_EQ(verdictName(candidate.finish().verdict), "bad data") << "wrong cluster " << i;
+    }
+    JpegEntropyValidator right = first;
+    const JpegDataCheck joined = right.feed(rest.data(), rest.size());
+    EXPECT_EQ(verdictName(joined.verdict), "valid");
+    EXPECT_EQ(joined.offset, photo.size());
 }
 
 // Bytes overwritten by random data inside the scans: the verdict is bad data
