@@ -1,8 +1,10 @@
-// Builds a benchmark disk image: the first half pseudo-random bytes, the second
-// half real JPEG files laid back to back at varied sector offsets.
+// Builds a benchmark disk image laid out like a used memory card: the given
+// files, in a shuffled order and over and over, each starting on a 4 KiB
+// cluster, with old data (pseudo-random bytes) in the clusters between them
+// and after the last.
 //
 // Usage: make_image OUTPUT SIZE_MIB FILE...
-// Prints the number of files placed.
+// Prints the number of files placed and the bytes they hold.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +13,9 @@
 #include <vector>
 
 namespace {
+
+constexpr uint64_t kCluster = 4096;
+constexpr uint64_t kLongestGap = 8;  // clusters of old data between two files, at most
 
 uint64_t gState = 0x9E3779B97F4A7C15ull;
 uint64_t next() {
@@ -23,6 +28,23 @@ uint64_t next() {
 std::vector<char> readAll(const char* path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Old data: bytes that no signature matches at a cluster start.
+void writeOldData(std::FILE* out, uint64_t length) {
+    std::vector<char> chunk(1 << 16);
+    while (length > 0) {
+        for (size_t i = 0; i < chunk.size(); i += 8) {
+            const uint64_t value = next();
+            for (int b = 0; b < 8; ++b)
+                chunk[i + b] = static_cast<char>(value >> (8 * b));
+        }
+        for (size_t at = 0; at < chunk.size(); at += kCluster)
+            chunk[at] = 0x55;
+        const size_t piece = static_cast<size_t>(std::min<uint64_t>(length, chunk.size()));
+        std::fwrite(chunk.data(), 1, piece, out);
+        length -= piece;
+    }
 }
 
 }  // namespace
@@ -39,32 +61,25 @@ int main(int argc, char** argv) {
     std::FILE* out = std::fopen(argv[1], "wb");
     if (!out)
         return 1;
-    std::vector<char> chunk(1 << 20);
-    for (uint64_t written = 0; written < size / 2; written += chunk.size()) {
-        for (size_t i = 0; i < chunk.size(); i += 8) {
-            const uint64_t value = next();
-            for (int b = 0; b < 8; ++b)
-                chunk[i + b] = static_cast<char>(value >> (8 * b));
-        }
-        std::fwrite(chunk.data(), 1, chunk.size(), out);
-    }
-    uint64_t position = size / 2;
+    uint64_t position = 0;
     uint64_t placed = 0;
-    const std::vector<char> zeros(512 * 16, 0);
+    uint64_t bytes = 0;
     while (true) {
         const std::vector<char>& file = files[next() % files.size()];
-        const uint64_t gap = 512 * (next() % 16);
-        const uint64_t padded = (file.size() + 511) / 512 * 512;
-        if (position + gap + padded > size)
+        const uint64_t gap = kCluster * (next() % (kLongestGap + 1));
+        const uint64_t clusters = (file.size() + kCluster - 1) / kCluster * kCluster;
+        if (position + gap + clusters > size)
             break;
-        std::fwrite(zeros.data(), 1, gap, out);
+        writeOldData(out, gap);
         std::fwrite(file.data(), 1, file.size(), out);
-        std::fwrite(zeros.data(), 1, padded - file.size(), out);
-        position += gap + padded;
+        writeOldData(out, clusters - file.size());
+        position += gap + clusters;
         ++placed;
+        bytes += file.size();
     }
-    std::fwrite(zeros.data(), 1, size - position, out);
+    writeOldData(out, size - position);
     std::fclose(out);
-    std::printf("%llu\n", static_cast<unsigned long long>(placed));
+    std::printf("%llu %llu\n", static_cast<unsigned long long>(placed),
+                static_cast<unsigned long long>(bytes));
     return 0;
 }

@@ -25,6 +25,16 @@ bool readAtaStatus(ReaderTransport& transport, SlotHandle handle, uint8_t& statu
     return result.answered();
 }
 
+std::string ataString(const DataBlock& identify, size_t firstWord, size_t words) {
+    const Bytes bytes(identify.data(), identify.size());
+    std::string text;
+    for (size_t i = 0; i < 2 * words; ++i)
+        text += static_cast<char>(bytes.u8(2 * firstWord + (i ^ 1)));
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\0'))
+        text.pop_back();
+    return text;
+}
+
 void appendEnabledTexts(CfSecurityReport& report) {
     report.text += text::kSecurityEnabled;
     if (report.expired)
@@ -62,16 +72,30 @@ PassThroughResult SendAtaCommand(ReaderTransport& transport, SlotHandle handle, 
     return SendPassThrough(transport, handle, data, ataCommandBlock(code), ataDirection(code));
 }
 
-bool WaitAtaReady(ReaderTransport& transport, SlotHandle handle, Sleeper& sleeper) {
+uint32_t eraseWaitLimitMs(uint8_t word89Low) {
+    constexpr uint64_t kUnitMs = 2 * 60 * 1000;
+    constexpr uint64_t kMarginMs = 2 * 60 * 1000;
+    constexpr uint64_t kDayMs = 24 * 60 * 60 * 1000;
+    if (word89Low == 255)
+        return static_cast<uint32_t>(kDayMs);
+    const uint64_t units = word89Low == 0 ? 254 : word89Low;
+    return static_cast<uint32_t>(units * kUnitMs * 3 / 2 + kMarginMs);
+}
+
+AtaWait WaitAtaReady(ReaderTransport& transport, SlotHandle handle, Sleeper& sleeper, uint32_t limitMs) {
     uint8_t status = 0;
     if (!readAtaStatus(transport, handle, status))
-        return false;
+        return AtaWait::kNoAnswer;
+    uint64_t slept = 0;
     while (status & kAtaStatusBusy) {
+        if (slept + kAtaBusyPollMs > limitMs)
+            return AtaWait::kTimedOut;
         sleeper.sleepMs(kAtaBusyPollMs);
+        slept += kAtaBusyPollMs;
         if (!readAtaStatus(transport, handle, status))
-            return false;
+            return AtaWait::kNoAnswer;
     }
-    return (status & (kAtaStatusError | kAtaStatusDeviceFault)) == 0;
+    return (status & (kAtaStatusError | kAtaStatusDeviceFault)) == 0 ? AtaWait::kReady : AtaWait::kError;
 }
 
 CfSecurityReport decodeSecurityWord(uint16_t word) {
@@ -101,8 +125,29 @@ CfSecurityReport decodeSecurityWord(uint16_t word) {
     return report;
 }
 
+uint16_t identifySecurityWord(const DataBlock& identify) {
+    return Bytes(identify.data(), identify.size()).le16(2 * 128);
+}
+
+uint8_t identifyEraseTimeByte(const DataBlock& identify) {
+    return Bytes(identify.data(), identify.size()).u8(2 * 89);
+}
+
+CfSecurityReport decodeIdentify(const DataBlock& identify) {
+    CfSecurityReport report = decodeSecurityWord(identifySecurityWord(identify));
+    report.eraseTimeByte = identifyEraseTimeByte(identify);
+    return report;
+}
+
+CfCardIdentity cfCardIdentity(const DataBlock& identify) {
+    CfCardIdentity identity;
+    identity.serial = ataString(identify, 10, 10);
+    identity.model = ataString(identify, 27, 20);
+    return identity;
+}
+
 CfSecurityReport ReadCfSecurityStatus(ReaderTransport& transport, SlotHandle handle, DataBlock& identifyData,
-                                      CfState& state, Sleeper& sleeper) {
+                                      CfState& state, Sleeper& sleeper, uint32_t limitMs) {
     CfSecurityReport report;
     if (handle == kInvalidSlot) {
         report.text = text::kNoCfSlot;
@@ -110,11 +155,17 @@ CfSecurityReport ReadCfSecurityStatus(ReaderTransport& transport, SlotHandle han
     }
     identifyData.fill(0);
     const PassThroughResult sent = SendAtaCommand(transport, handle, kAtaIdentifyDevice, identifyData.data());
-    if (!WaitAtaReady(transport, handle, sleeper) || !sent.answered())
+    const AtaWait wait = WaitAtaReady(transport, handle, sleeper, limitMs);
+    report.mediumChanged = sent.mediumChanged;
+    if (wait == AtaWait::kTimedOut) {
+        report.timedOut = true;
+        report.text = text::kCardDidNotAnswer;
+    }
+    if (wait != AtaWait::kReady || !sent.answered())
         return report;
-    const Bytes bytes(identifyData.data(), identifyData.size());
-    report = decodeSecurityWord(bytes.le16(256));
-    report.eraseTimeByte = bytes.u8(178);
+    const bool changed = report.mediumChanged;
+    report = decodeIdentify(identifyData);
+    report.mediumChanged = changed;
     if (report.supported)
         state.m_bCfSecurityEnabled = report.enabled;
     return report;

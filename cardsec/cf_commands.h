@@ -24,6 +24,18 @@ constexpr uint8_t kAtaStatusDeviceFault = 0x20;
 constexpr uint8_t kAtaStatusError = 0x01;
 constexpr uint32_t kAtaBusyPollMs = 2000;
 
+// How long a ready wait may last: on the window thread (discovery, the poll,
+// selecting a card), for every step of an operation but the erase, and for
+// the erase (erasePreparedWaitMs).
+constexpr uint32_t kInteractiveWaitMs = 2000;
+constexpr uint32_t kCommandWaitMs = 6000;
+
+// The longest wait for SECURITY ERASE UNIT: the time IDENTIFY word 89
+// announces (2 minutes per unit) and half of it again, plus 2 minutes. A card
+// that announces nothing (0) is given the longest time the word can state
+// (508 minutes), one that announces more than that (255) 24 hours.
+uint32_t eraseWaitLimitMs(uint8_t word89Low);
+
 // The CF state the main window keeps.
 struct CfState {
     bool m_bCfSecurityEnabled = false;  // bit 1 of the last decoded word 128
@@ -45,16 +57,24 @@ DataBlock ataPasswordBlock(const std::string& password);
 // read status, and null for ERASE PREPARE.
 PassThroughResult SendAtaCommand(ReaderTransport& transport, SlotHandle handle, uint8_t code, uint8_t* data);
 
-// Reads the status register until BSY clears, sleeping 2 s between reads, with
-// no limit while the card answers busy (an erase may take hours). True when the
-// last read was answered and shows neither ERR nor DF. A read that is not
-// answered (card removed, reader unplugged) ends the wait with false.
-bool WaitAtaReady(ReaderTransport& transport, SlotHandle handle, Sleeper& sleeper);
+enum class AtaWait {
+    kReady,     // BSY clear, neither ERR nor DF
+    kError,     // BSY clear, ERR or DF set
+    kNoAnswer,  // a status read was not answered (card removed, reader unplugged)
+    kTimedOut,  // still busy when the limit was reached
+};
+
+// Reads the status register until BSY clears, sleeping 2 s between reads,
+// for at most `limitMs` of sleeping: a read that would come after the limit
+// is not made and the wait ends with kTimedOut.
+AtaWait WaitAtaReady(ReaderTransport& transport, SlotHandle handle, Sleeper& sleeper, uint32_t limitMs);
 
 // IDENTIFY word 128 decoded.
 struct CfSecurityReport {
-    bool identified = false;  // IDENTIFY was answered and the wait succeeded
-    std::string text;         // status texts joined; empty when not identified
+    bool identified = false;     // IDENTIFY was answered and the wait succeeded
+    bool timedOut = false;       // the card stayed busy: text is "The card did not answer."
+    bool mediumChanged = false;  // the slot reported a card inserted or changed since its last command
+    std::string text;            // status texts joined; empty when not identified otherwise
     uint16_t word128 = 0;
     uint8_t eraseTimeByte = 0;  // low byte of word 89
     bool supported = false, enabled = false, locked = false, frozen = false, expired = false;
@@ -67,13 +87,32 @@ struct CfSecurityReport {
 // Decodes the security word: the texts in their fixed order and the flags.
 CfSecurityReport decodeSecurityWord(uint16_t word128);
 
-// Zero-fills `identifyData`, sends IDENTIFY DEVICE into it, waits and decodes
-// word 128. An invalid handle gives "Unable to open CF slot!!" without sending;
-// a failed IDENTIFY or wait gives an empty text and identified = false. When
-// identified and the card supports security, state.m_bCfSecurityEnabled follows
-// bit 1.
+// IDENTIFY DEVICE data read as little-endian words: word 128 (security
+// status) and the low byte of word 89 (erase time).
+uint16_t identifySecurityWord(const DataBlock& identify);
+uint8_t identifyEraseTimeByte(const DataBlock& identify);
+// decodeSecurityWord of word 128 with the erase-time byte filled in.
+CfSecurityReport decodeIdentify(const DataBlock& identify);
+
+// Which card answered: the serial number (words 10..19) and the model
+// (words 27..46) of IDENTIFY DEVICE, ATA strings with two characters per
+// word (the first in the high byte), trailing spaces removed.
+struct CfCardIdentity {
+    std::string serial;
+    std::string model;
+
+    bool operator==(const CfCardIdentity&) const = default;
+};
+CfCardIdentity cfCardIdentity(const DataBlock& identify);
+
+// Zero-fills `identifyData`, sends IDENTIFY DEVICE into it, waits (at most
+// `limitMs`) and decodes word 128. An invalid handle gives "Unable to open CF
+// slot!!" without sending; a failed IDENTIFY or wait gives an empty text and
+// identified = false, except a card that stayed busy, which gives "The card
+// did not answer." (timedOut). When identified and the card supports security,
+// state.m_bCfSecurityEnabled follows bit 1.
 CfSecurityReport ReadCfSecurityStatus(ReaderTransport& transport, SlotHandle handle, DataBlock& identifyData,
-                                      CfState& state, Sleeper& sleeper);
+                                      CfState& state, Sleeper& sleeper, uint32_t limitMs);
 
 // "Erase Time:~ %d Minutes" with twice `word89Low`, "Erase Time:Over 508
 // Minutes" for 255, empty for 0.

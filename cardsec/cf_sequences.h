@@ -1,6 +1,9 @@
 // The command sequences of the four CF security operations. Each command is
-// followed by the ready wait; a step succeeds only when its command reached
-// the card and the wait reports neither error nor device fault.
+// followed by the ready wait; a step succeeds only when the reader answered
+// its command GOOD and the wait reports neither error nor device fault within
+// its limit. runCfOperation wraps a sequence in the checks that make its
+// result true of the card that was asked: the card is identified before and
+// after, and success is read back from its security state.
 #pragma once
 
 #include <functional>
@@ -17,7 +20,8 @@ using CfStageObserver = std::function<void(CfStage)>;
 
 struct CfOperationResult {
     bool succeeded = false;
-    ResultMessage message;  // "Success!" or "Failed!" with the operation's text
+    bool cardChanged = false;  // another card (or none) was found before anything was sent
+    ResultMessage message;     // "Success!" or "Failed!" with the operation's text
 };
 
 // SET PASSWORD; wait.
@@ -35,9 +39,33 @@ CfOperationResult runCfRemovePassword(ReaderTransport& transport, SlotHandle han
                                       const CfStageObserver& stage);
 
 // ERASE PREPARE; wait; ERASE UNIT (normal erase); 100 ms when security is
-// enabled; wait for as long as the card is busy; 100 ms more on success when
-// security is enabled.
+// enabled; wait for as long as the card is busy, at most
+// eraseWaitLimitMs(eraseTimeByte); 100 ms more on success when security is
+// enabled.
 CfOperationResult runCfErase(ReaderTransport& transport, SlotHandle handle, const std::string& password,
-                             bool securityEnabled, Sleeper& sleeper, const CfStageObserver& stage);
+                             bool securityEnabled, uint8_t eraseTimeByte, Sleeper& sleeper,
+                             const CfStageObserver& stage);
+
+enum class CfOperation { kSetPassword, kUnlock, kRemovePassword, kErase };
+
+// One operation as the user chose it.
+struct CfRequest {
+    CfOperation operation = CfOperation::kUnlock;
+    std::string password;
+    bool securityEnabled = false;  // m_bCfSecurityEnabled when it was chosen
+    CfCardIdentity card;           // the card it was chosen for, from that card's IDENTIFY data
+    uint8_t eraseTimeByte = 0;     // that card's IDENTIFY word 89, low byte
+};
+
+// Identifies the card in the slot: when it is not request.card (taken out,
+// replaced, put back since the slot was last asked, or not answering),
+// nothing is sent and the result says so. Then
+// runs the operation's sequence, and identifies the card again: success
+// only when the same card now shows the state the operation gives (set
+// password: security enabled; unlock: not locked; remove password and erase:
+// security disabled); otherwise the operation's failure text. A wait that
+// reached its limit fails with "The card did not answer.".
+CfOperationResult runCfOperation(ReaderTransport& transport, SlotHandle handle, const CfRequest& request,
+                                 Sleeper& sleeper, const CfStageObserver& stage);
 
 }  // namespace salvora::cardsec

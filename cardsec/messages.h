@@ -51,6 +51,17 @@ inline constexpr const char* kCfErased =
 inline constexpr const char* kCfPrepareFailed = "Preparing erasing CF card failed!";
 inline constexpr const char* kCfEraseFailed = "Unable to erase CF card!";
 
+// A card that stayed busy past the wait's limit.
+inline constexpr const char* kCardDidNotAnswer = "The card did not answer.";
+// A card taken out, put back or replaced after the look that the operation
+// was chosen on: the operation is not sent.
+inline constexpr const char* kSdCardChanged =
+    "The SD card was taken out or replaced after it was read. Nothing was sent to the card; please check "
+    "the card and try again.";
+inline constexpr const char* kCfCardChanged =
+    "The CF card was taken out or replaced after it was read. Nothing was sent to the card; please check "
+    "the card and try again.";
+
 // Display texts of the status line.
 inline constexpr const char* kStatusLocked = "LOCKED";
 inline constexpr const char* kStatusUnlocked = "UNLOCKED";

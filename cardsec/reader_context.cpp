@@ -21,7 +21,7 @@ void letterPass(ReaderContext& context, ReaderTransport& transport, LabelTable& 
 
 bool cfTest(ReaderContext& context, ReaderTransport& transport, SlotHandle handle, CfState& cfState,
             Sleeper& sleeper) {
-    ReadCfSecurityStatus(transport, handle, context.m_IdentifyData, cfState, sleeper);
+    ReadCfSecurityStatus(transport, handle, context.m_IdentifyData, cfState, sleeper, kInteractiveWaitMs);
     return !identifyDataIsBlank(context.m_IdentifyData);
 }
 

@@ -46,9 +46,9 @@ bool isReaderSlot(const DeviceIdentity& identity);
 
 // One discovery pass: the letter pass (C..Z), the drive pass (0..15, skipping
 // assigned and ruled-out drives: reader test, CF test by IDENTIFY data, SD test
-// by SEND_STATUS state, only on drives that have a drive label) and the
-// outcome. A pass that finds no reader drive releases both slots; otherwise the
-// handles of the assigned slots are opened unless already open. A drive never
+// by SEND_STATUS state, only on drives that have a drive label; a CF card's
+// ready wait lasts at most kInteractiveWaitMs) and the outcome. A pass that finds no reader drive releases
+// both slots; otherwise the handles of the assigned slots are opened unless already open. A drive never
 // becomes both slots. Updates the SD and CF state as the status reads do.
 DiscoveryOutcome ScanForReader(ReaderContext& context, ReaderTransport& transport, SdState& sdState,
                                CfState& cfState, Sleeper& sleeper);

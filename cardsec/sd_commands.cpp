@@ -38,10 +38,12 @@ void failIfPending(bool& request, const char* failureText, SdStatusReport& repor
     request = false;
 }
 
-void decideLocked(SdState& state, bool canConfirm, SdStatusReport& report) {
+// A lock is confirmed by CARD_IS_LOCKED only when the card did not flag the
+// command as failed: a card that was locked already refuses a new password.
+void decideLocked(SdState& state, const SdCardStatus& status, bool canConfirm, SdStatusReport& report) {
     state.m_bSdLocked = true;
     report.text = text::kSecurityEnabled;
-    if (state.m_bSdLockRequested && canConfirm) {
+    if (state.m_bSdLockRequested && canConfirm && !status.lockUnlockFailed) {
         report.messages.push_back(successMessage(text::kSdLocked));
         state.m_bSdLockRequested = false;
     }
@@ -117,7 +119,7 @@ SdStatusReport decideSdStatus(SdState& state, const SdCardStatus& given, bool an
     SdStatusReport report;
     report.answered = canConfirm;
     if (status.cardIsLocked) {
-        decideLocked(state, canConfirm, report);
+        decideLocked(state, status, canConfirm, report);
     } else {
         decideUnlocked(state, status, canConfirm, report);
     }
@@ -137,6 +139,15 @@ SdStatusReport decideSdStatus(SdState& state, const SdCardStatus& given, bool an
     return report;
 }
 
+std::vector<ResultMessage> failPendingRequests(SdState& state) {
+    SdStatusReport report;
+    failIfPending(state.m_bSdLockRequested, text::kSdLockFailed, report);
+    failIfPending(state.m_bSdUnlockRequested, text::kSdUnlockFailed, report);
+    failIfPending(state.m_bSdRemoveRequested, text::kSdRemoveFailed, report);
+    failIfPending(state.m_bSdEraseRequested, text::kSdEraseFailed, report);
+    return report.messages;
+}
+
 SdStatusReport ReadSdStatus(ReaderTransport& transport, SlotHandle handle, SdState& state) {
     if (handle == kInvalidSlot) {
         SdStatusReport report;
@@ -148,7 +159,15 @@ SdStatusReport ReadSdStatus(ReaderTransport& transport, SlotHandle handle, SdSta
     DataBlock answer{};
     const PassThroughResult result =
         SendPassThrough(transport, handle, answer.data(), sdCommandBlock(kSdSendStatus), Direction::kDataIn);
-    return decideSdStatus(state, decodeSdStatus(answer), result.answered());
+    std::vector<ResultMessage> failed;
+    if (result.mediumChanged) {
+        failed = failPendingRequests(state);
+        state.clearFiveFlags();
+    }
+    SdStatusReport report = decideSdStatus(state, decodeSdStatus(answer), result.answered());
+    report.messages.insert(report.messages.begin(), failed.begin(), failed.end());
+    report.mediumChanged = result.mediumChanged;
+    return report;
 }
 
 PassThroughResult SendSdLockUnlock(ReaderTransport& transport, SlotHandle handle, SdState& state,

@@ -55,6 +55,7 @@ struct SdStatusReport {
     bool answered = false;                // a live card answered the read
     bool locked = false;                  // state after the read, for the window
     bool tempUnlocked = false;
+    bool mediumChanged = false;  // the slot reported a card inserted or changed since its last command
 };
 
 // Applies the decision rules to an answer (or to no answer when `answered` is
@@ -63,12 +64,21 @@ struct SdStatusReport {
 // answer from a live card, so a failed read reports it as failed.
 SdStatusReport decideSdStatus(SdState& state, const SdCardStatus& status, bool answered);
 
+// Reports every pending request as failed, in the order lock, unlock,
+// remove, erase, and clears them.
+std::vector<ResultMessage> failPendingRequests(SdState& state);
+
 // Sends SEND_STATUS through `handle` and decides. An invalid handle gives the
-// text "Unable to open SD slot!!" and changes nothing.
+// text "Unable to open SD slot!!" and changes nothing. When the slot reports
+// that its card was inserted or changed since the last command, a pending
+// request belongs to another insertion: it fails, and the card is decided as
+// a newly inserted one.
 SdStatusReport ReadSdStatus(ReaderTransport& transport, SlotHandle handle, SdState& state);
 
 // Marks the operation's request (clearing the other three) and sends CMD42
 // with its data block, data-out. The caller waits 1000 ms and reads the status.
+// When the reader does not answer GOOD the card did not take the command: the
+// caller reports the request as failed (failPendingRequests) instead.
 PassThroughResult SendSdLockUnlock(ReaderTransport& transport, SlotHandle handle, SdState& state,
                                    SdOperation operation, const std::string& password);
 

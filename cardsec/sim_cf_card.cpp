@@ -2,15 +2,14 @@
 
 #include <algorithm>
 
-#include "cardsec/cf_commands.h"
-
 namespace salvora::cardsec {
 
 namespace {
 
 constexpr TransportResult kGood{true, kScsiGood};
-constexpr TransportResult kRefused{true, kScsiCheckCondition};
-constexpr uint8_t kReady = 0x50;    // DRDY | DSC
+constexpr uint8_t kReady = 0x50;    // status register DRDY | DSC
+constexpr uint8_t kBusy = 0x80;     // status register BSY
+constexpr uint8_t kError = 0x01;    // status register ERR
 constexpr uint8_t kAborted = 0x04;  // error register ABRT
 
 void putWord(uint8_t* answer, int word, uint16_t value) {
@@ -80,7 +79,7 @@ uint16_t SimCfCard::securityWord() const {
 void SimCfCard::identify(uint8_t* answer) const {
     std::fill(answer, answer + kDataBlockSize, 0);
     putWord(answer, 0, 0x848A);  // CompactFlash signature
-    putString(answer, 10, 10, "SIMCF0001");
+    putString(answer, 10, 10, serial);
     putString(answer, 23, 4, "KV05");
     putString(answer, 27, 20, "Simulated CF card");
     putWord(answer, 60, 0x0000);
@@ -90,53 +89,54 @@ void SimCfCard::identify(uint8_t* answer) const {
     putWord(answer, 128, securityWord());
 }
 
-TransportResult SimCfCard::execute(const Cdb& cdb, Direction direction, uint8_t* data, int64_t nowMs) {
+TransportResult SimCfCard::execute(SimCommand command, uint8_t* data, int64_t nowMs) {
     settle(nowMs);
-    if (cdb[0] == 0x00)
-        return busy(nowMs) ? kRefused : kGood;  // TEST UNIT READY
-    if (cdb[0] != 0xF9 || direction != ataDirection(cdb[8]))
-        return kRefused;
-    if (direction != Direction::kNoData && !data)
-        return kRefused;
-    const uint8_t code = cdb[8];
-    if (code == kAtaReadStatus) {
-        std::fill(data, data + kDataBlockSize, 0);
-        data[1] = busy(nowMs) ? 0 : error;
-        data[7] = busy(nowMs) ? kAtaStatusBusy : status;
-        return kGood;
+    switch (command) {
+        case SimCommand::kTestUnitReady:
+            return kGood;
+        case SimCommand::kAtaReadStatus:
+            std::fill(data, data + kDataBlockSize, 0);
+            data[1] = busy(nowMs) ? 0 : error;
+            data[7] = busy(nowMs) ? kBusy : status;
+            return kGood;
+        case SimCommand::kAtaIdentifyDevice:
+            identify(data);
+            if (!busy(nowMs)) {
+                prepared = false;  // ERASE UNIT must follow ERASE PREPARE at once
+                finish(true);
+            }
+            return kGood;
+        default:
+            break;
     }
     if (busy(nowMs))
-        return kRefused;
-    if (code == kAtaIdentifyDevice)
-        identify(data);
-    finish(runCommand(code, data, nowMs));
-    if (busy(nowMs))
-        status = kAtaStatusBusy;
+        return kGood;
+    finish(runCommand(command, data, nowMs));
     return kGood;
 }
 
-bool SimCfCard::runCommand(uint8_t code, const uint8_t* data, int64_t nowMs) {
+bool SimCfCard::runCommand(SimCommand command, const uint8_t* data, int64_t nowMs) {
     const bool wasPrepared = prepared;
     prepared = false;
-    switch (code) {
-        case kAtaIdentifyDevice:
-            return true;
-        case kAtaSecuritySetPassword:
+    ++securityCommands;
+    switch (command) {
+        case SimCommand::kAtaSetPassword:
             if (frozen || locked)
                 return false;
             setUserPassword(passwordField(data));
             levelMax = (data[1] & 0x01) != 0;
             return true;
-        case kAtaSecurityUnlock:
+        case SimCommand::kAtaUnlock:
             return unlock(passwordField(data));
-        case kAtaSecurityErasePrepare:
+        case SimCommand::kAtaErasePrepare:
             prepared = !frozen;
             return prepared;
-        case kAtaSecurityEraseUnit:
+        case SimCommand::kAtaEraseUnit:
             return wasPrepared && eraseUnit(passwordField(data), nowMs);
-        case kAtaSecurityDisablePassword:
+        case SimCommand::kAtaDisablePassword:
             return disablePassword(passwordField(data));
         default:
+            --securityCommands;
             return false;
     }
 }
@@ -168,7 +168,7 @@ bool SimCfCard::eraseUnit(const std::string& field, int64_t nowMs) {
 }
 
 void SimCfCard::finish(bool ok) {
-    status = ok ? kReady : static_cast<uint8_t>(kReady | kAtaStatusError);
+    status = ok ? kReady : static_cast<uint8_t>(kReady | kError);
     error = ok ? 0 : kAborted;
 }
 

@@ -28,11 +28,11 @@ bool load(const std::string& path, SimulatedReader& reader, std::string& error) 
 }
 
 // Writes beside the file and renames over it, so a reader never sees half a state.
-bool save(const std::string& path, const SimulatedReader& reader, std::string& error) {
+bool save(const std::string& path, const std::string& text, std::string& error) {
     const std::string temporary = path + ".new";
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << reader.serialize();
+        out << text;
         if (!out.flush()) {
             error = "cannot write " + temporary;
             return false;
@@ -47,6 +47,22 @@ bool save(const std::string& path, const SimulatedReader& reader, std::string& e
 
 }  // namespace
 
+FileStore::FileStore(std::string path) : path_(std::move(path)) {}
+
+FileStore::~FileStore() = default;
+
+HoldResult FileStore::hold(uint32_t waitMs) {
+    auto lock = std::make_unique<StateFileLock>(path_ + ".reader", waitMs);
+    if (!lock->held())
+        return HoldResult::kBusy;
+    hold_ = std::move(lock);
+    return HoldResult::kHeld;
+}
+
+void FileStore::release() {
+    hold_.reset();
+}
+
 bool FileStore::use(const std::function<void(SimulatedReader&)>& action) {
     StateFileLock lock(path_);
     if (!lock.held()) {
@@ -56,8 +72,10 @@ bool FileStore::use(const std::function<void(SimulatedReader&)>& action) {
     SimulatedReader reader;
     if (!load(path_, reader, error_))
         return false;
+    const std::string before = reader.serialize();
     action(reader);
-    return save(path_, reader, error_);
+    const std::string after = reader.serialize();
+    return after == before ? true : save(path_, after, error_);
 }
 
 }  // namespace salvora::cardsec

@@ -2,15 +2,13 @@
 
 #include <algorithm>
 
-#include "cardsec/sd_commands.h"
-
 namespace salvora::cardsec {
 
 namespace {
 
+// LOCK_UNLOCK flags of the SD standard.
 constexpr uint8_t kSetPwd = 0x01, kClrPwd = 0x02, kLockUnlock = 0x04, kErase = 0x08;
 constexpr TransportResult kGood{true, kScsiGood};
-constexpr TransportResult kRefused{true, kScsiCheckCondition};
 
 }  // namespace
 
@@ -19,30 +17,25 @@ void SimSdCard::powerUp() {
     lockUnlockFailed = false;
 }
 
-TransportResult SimSdCard::execute(const Cdb& cdb, Direction direction, uint8_t* data) {
-    if (cdb[0] == 0x00)
-        return kGood;  // TEST UNIT READY
-    if (cdb[0] != 0xF5 || !data)
-        return kRefused;
-    if (cdb[1] == kSdSendStatus && direction == Direction::kDataIn) {
+TransportResult SimSdCard::execute(SimCommand command, uint8_t* data) {
+    if (command == SimCommand::kSdSendStatus)
         fillStatus(data);
-        return kGood;
-    }
-    if (cdb[1] == kSdLockUnlock && direction == Direction::kDataOut) {
+    if (command == SimCommand::kSdLockUnlock)
         lockUnlock(data);
-        return kGood;
-    }
-    return kRefused;
+    return kGood;
 }
 
+// The R1 card status, most significant byte first in bytes 1..4: bit 25
+// CARD_IS_LOCKED, bit 24 LOCK_UNLOCK_FAILED, bits 12..9 CURRENT_STATE,
+// bit 8 READY_FOR_DATA.
 void SimSdCard::fillStatus(uint8_t* answer) {
     std::fill(answer, answer + kDataBlockSize, 0);
-    uint32_t status = static_cast<uint32_t>(kTransferState) << 9 | 1u << 8;  // tran, READY_FOR_DATA
+    uint32_t status = static_cast<uint32_t>(kTransferState) << 9 | 1u << 8;
     if (locked)
         status |= 1u << 25;
     if (lockUnlockFailed)
         status |= 1u << 24;
-    answer[0] = kSdSendStatus;
+    answer[0] = 0x13;  // the command the answer belongs to, as the reader codes it
     for (int i = 0; i < 4; ++i)
         answer[1 + i] = static_cast<uint8_t>(status >> (24 - 8 * i));
     answer[5] = 0x01;          // end bit
@@ -61,6 +54,7 @@ bool SimSdCard::setPassword(const std::string& given) {
 }
 
 void SimSdCard::lockUnlock(const uint8_t* block) {
+    ++lockUnlockCommands;
     const uint8_t flags = block[0];
     const size_t length = std::min<size_t>(block[1], kDataBlockSize - 2);
     const std::string given(reinterpret_cast<const char*>(block + 2), length);

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "cardsec/sim_command_judge.h"
 #include "cardsec/types.h"
 
 namespace salvora::cardsec {
@@ -18,13 +19,14 @@ class SimSdCard {
     bool locked = false;            // CARD_IS_LOCKED
     bool lockUnlockFailed = false;  // LOCK_UNLOCK_FAILED, cleared when reported
     std::string contents = "data";  // what the card holds: "data", or "erased" after a forced erase
+    int lockUnlockCommands = 0;     // CMD42 blocks this card has received
 
     // Power-up: a card with a password starts locked; error bits clear.
     void powerUp();
 
-    // Answers one vendor SD block (0xF5). Anything else is refused with
-    // CHECK CONDITION.
-    TransportResult execute(const Cdb& cdb, Direction direction, uint8_t* data);
+    // Answers one command the judge accepted for the SD slot: TEST UNIT
+    // READY, SEND_STATUS (fills `data`) or LOCK_UNLOCK (reads `data`).
+    TransportResult execute(SimCommand command, uint8_t* data);
 
   private:
     void fillStatus(uint8_t* answer);

@@ -46,6 +46,7 @@ void writeSd(std::ostringstream& out, const SimSdCard& card) {
     line(out, "sd.locked", card.locked);
     line(out, "sd.lock-unlock-failed", card.lockUnlockFailed);
     line(out, "sd.contents", card.contents);
+    line(out, "sd.lock-unlock-commands", card.lockUnlockCommands);
 }
 
 void writeCf(std::ostringstream& out, const SimCfCard& card) {
@@ -64,6 +65,14 @@ void writeCf(std::ostringstream& out, const SimCfCard& card) {
     line(out, "cf.erase-ms", card.eraseMs);
     line(out, "cf.busy-until-ms", card.busyUntilMs);
     line(out, "cf.contents", card.contents);
+    line(out, "cf.serial", card.serial);
+    line(out, "cf.stuck-busy", card.stuckBusy);
+    line(out, "cf.security-commands", card.securityCommands);
+}
+
+void writeSlot(std::ostringstream& out, const std::string& name, const SimSlotState& slot) {
+    line(out, (name + "-slot.medium-changed").c_str(), slot.mediumChanged);
+    line(out, (name + "-slot.refuse-next").c_str(), slot.refuseNext);
 }
 
 using Fields = std::map<std::string, std::string>;
@@ -102,7 +111,8 @@ bool readSd(const Fields& fields, SimSdCard& card) {
     return readHex(fields, "sd.password-hex", card.password) &&
            readNumber(fields, "sd.locked", 0, 1, card.locked) &&
            readNumber(fields, "sd.lock-unlock-failed", 0, 1, card.lockUnlockFailed) &&
-           readText(fields, "sd.contents", card.contents);
+           readText(fields, "sd.contents", card.contents) &&
+           readNumber(fields, "sd.lock-unlock-commands", 0, 1LL << 30, card.lockUnlockCommands);
 }
 
 bool readCf(const Fields& fields, SimCfCard& card) {
@@ -120,7 +130,14 @@ bool readCf(const Fields& fields, SimCfCard& card) {
            readNumber(fields, "cf.erase-units", 0, 255, card.eraseUnits) &&
            readNumber(fields, "cf.erase-ms", 0, 1LL << 40, card.eraseMs) &&
            readNumber(fields, "cf.busy-until-ms", 0, 1LL << 60, card.busyUntilMs) &&
-           readText(fields, "cf.contents", card.contents);
+           readText(fields, "cf.contents", card.contents) && readText(fields, "cf.serial", card.serial) &&
+           readNumber(fields, "cf.stuck-busy", 0, 1, card.stuckBusy) &&
+           readNumber(fields, "cf.security-commands", 0, 1LL << 30, card.securityCommands);
+}
+
+bool readSlot(const Fields& fields, const std::string& name, SimSlotState& slot) {
+    return readNumber(fields, name + "-slot.medium-changed", 0, 1, slot.mediumChanged) &&
+           readNumber(fields, name + "-slot.refuse-next", 0, 1, slot.refuseNext);
 }
 
 bool readFields(const std::string& text, Fields& fields, std::string& error) {
@@ -148,6 +165,12 @@ std::string SimulatedReader::serialize() const {
     out << "# Simulated Korvell QX7R card reader, kept by lockwright --simulate\n";
     line(out, "reader", plugged ? "plugged" : "unplugged");
     line(out, "generation", generation);
+    line(out, "next-serial", nextSerial);
+    line(out, "refused", refused);
+    if (!lastRefused.empty())
+        line(out, "refused-last", lastRefused);
+    writeSlot(out, "sd", sdSlot);
+    writeSlot(out, "cf", cfSlot);
     line(out, "sd", sd ? "card" : "empty");
     if (sd)
         writeSd(out, *sd);
@@ -163,7 +186,11 @@ bool SimulatedReader::parse(const std::string& text, SimulatedReader& reader, st
         return false;
     reader = SimulatedReader{};
     reader.plugged = fields.count("reader") == 0 || fields["reader"] == "plugged";
-    bool ok = readNumber(fields, "generation", 1, 1 << 24, reader.generation);
+    bool ok = readNumber(fields, "generation", 1, 1 << 24, reader.generation) &&
+              readNumber(fields, "next-serial", 1, 99999, reader.nextSerial) &&
+              readNumber(fields, "refused", 0, 1LL << 60, reader.refused) &&
+              readText(fields, "refused-last", reader.lastRefused) && readSlot(fields, "sd", reader.sdSlot) &&
+              readSlot(fields, "cf", reader.cfSlot);
     if (fields["sd"] == "card") {
         SimSdCard card;
         ok = ok && readSd(fields, card);

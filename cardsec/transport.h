@@ -13,6 +13,11 @@
 
 namespace salvora::cardsec {
 
+enum class HoldResult {
+    kHeld,  // this process has the reader until it lets go
+    kBusy,  // another process kept it for longer than the wait allowed
+};
+
 class ReaderTransport {
   public:
     virtual ~ReaderTransport() = default;
@@ -41,6 +46,38 @@ class ReaderTransport {
     // pass-through time-out. Never throws.
     virtual TransportResult execute(SlotHandle handle, const Cdb& cdb, Direction direction,
                                     uint8_t* data) = 0;
+
+    // Takes the reader for this process alone: until releaseReader() no other
+    // process reaches it (discovery, status reads and operations of other
+    // programs wait or are told it is busy). Waits at most `waitMs` while
+    // another process holds it. Holds nest within a process: every kHeld
+    // needs one releaseReader(). A transport with nothing to hold grants it.
+    virtual HoldResult holdReader(uint32_t waitMs) {
+        (void)waitMs;
+        return HoldResult::kHeld;
+    }
+    // Lets go of one hold taken with holdReader().
+    virtual void releaseReader() {}
+};
+
+// Holds the reader for the life of the object when it can.
+class ReaderHold {
+  public:
+    ReaderHold(ReaderTransport& transport, uint32_t waitMs)
+        : transport_(transport), held_(transport.holdReader(waitMs) == HoldResult::kHeld) {}
+    ~ReaderHold() {
+        if (held_)
+            transport_.releaseReader();
+    }
+    ReaderHold(const ReaderHold&) = delete;
+    ReaderHold& operator=(const ReaderHold&) = delete;
+
+    // False when another process kept the reader past the wait.
+    bool held() const { return held_; }
+
+  private:
+    ReaderTransport& transport_;
+    bool held_;
 };
 
 }  // namespace salvora::cardsec

@@ -31,10 +31,20 @@ constexpr SlotHandle kInvalidSlot = -1;
 constexpr uint8_t kScsiGood = 0x00;
 constexpr uint8_t kScsiCheckCondition = 0x02;
 
+// Sense keys and additional sense codes the system tells apart (SCSI
+// primary commands): a slot without a card, and a card that was inserted or
+// changed since the last command (a unit attention, reported once).
+constexpr uint8_t kSenseNotReady = 0x02;
+constexpr uint8_t kSenseUnitAttention = 0x06;
+constexpr uint8_t kAscMediumMayHaveChanged = 0x28;
+constexpr uint8_t kAscMediumNotPresent = 0x3A;
+
 // What one pass-through call came back with.
 struct TransportResult {
     bool delivered = false;  // the platform call completed; false when the device could not be reached
     uint8_t scsiStatus = 0;  // status byte returned by the device (0 when not delivered)
+    uint8_t senseKey = 0;    // with CHECK CONDITION: the sense key, 0 when no sense data came
+    uint8_t asc = 0;         // and the additional sense code
 };
 
 // Physical drive numbers the discovery looks at.

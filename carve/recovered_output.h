@@ -1,27 +1,26 @@
-// Recovered files: their names, their creation, and closing a file when it
-// ends (end check, minimum size, extension correction, cutting, keeping or
-// deleting, and taking its blocks out of the search space).
+// Recovered files: closing a file when it ends (end check, minimum size,
+// keeping it under its final name and length, or dropping it) and taking its
+// blocks out of the search space.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "carve/family.h"
 #include "carve/search_space.h"
+#include "carve/status.h"
 
 namespace salvora {
 
 class MediaReader;
 
-// Longest output path, in bytes (the path buffer holds 2048 with its terminator).
-constexpr size_t kMaxOutputPath = 2047;
-
-// The output name: folder + "KV" + number with at least five digits + "." +
-// extension (no dot when the extension is empty). The folder must end with a
-// path separator. Returns false, leaving `path` empty, when the name would be
-// longer than kMaxOutputPath.
-bool outputPath(const std::string& folder, uint32_t number, const char* extension, std::string& path);
+// A stretch of the medium that holds consecutive bytes of a saved file.
+struct ByteRun {
+    uint64_t offset = 0;  // medium offset of the first byte
+    uint64_t length = 0;
+};
 
 // What the output stage tells about a file it kept.
 struct SavedFile {
@@ -30,23 +29,29 @@ struct SavedFile {
     std::string extension;     // final extension, as in the name
     uint64_t startOffset = 0;  // medium offset of the file's first byte
     uint64_t size = 0;
+    // Where the file's bytes lie on the medium, in the order of the file; one
+    // run {startOffset, size} for a file carved in one piece.
+    std::vector<ByteRun> runs;
+    // True for a file kept although it is cut short (what could be recovered of it).
+    bool partial = false;
 };
 
-// Ends the file in progress. Runs its end check, clamps the size to the medium
-// and to what was written, drops files below minSize, closes the output,
-// renames it when the family changed its extension, cuts it to its size, and
-// keeps it (afterSave, savedCounter + 1, `saved` filled) or deletes it.
-// Returns the range at which the scan may go on (possibly space.head()) when
-// the file was kept, nothing otherwise. The caller resets the record.
-// When the data still buffered for the file cannot be written, `writeError`
-// receives the error number: on EFBIG the file is judged on what reached the
-// disk; on any other error it is deleted and nothing is returned.
+// Ends the file in progress. Runs its end check, clamps the size to the
+// medium, drops files below minSize, clamps the size to what was written,
+// and keeps the file under its final extension and length (afterSave,
+// savedCounter + 1, `saved` filled) or drops it. When the destination takes
+// only part of the file (EFBIG), the file is judged again on what reached the
+// disk. Returns the range at which the scan may go on (possibly
+// space.head()) when the file was kept, nothing otherwise. A file that cannot
+// be written (other than EFBIG) is dropped and `status` receives the write
+// failure. The caller resets the record.
 std::optional<RangeRef> closeCandidate(CarveCandidate& file, uint32_t& savedCounter, uint32_t blockSize,
                                        SearchSpace& space, const MediaReader& medium,
-                                       SavedFile* saved = nullptr, int* writeError = nullptr);
+                                       SavedFile* saved = nullptr, Status* status = nullptr);
 
-// Closes and deletes the output of a file that was never finished (the scan
-// stopped inside it). Nothing happens when it has no output.
+// Drops the output of a file that was never finished (the scan stopped
+// inside it): it is deleted when it reached the disk. Nothing happens when it
+// has no output.
 void abandonCandidate(CarveCandidate& file);
 
 }  // namespace salvora

@@ -6,9 +6,10 @@
 #include <cstring>
 #include <vector>
 
-#include "carve/output_file.h"
+#include "carve/output_folder.h"
 #include "carve/signature_registry.h"
 #include "media/error_text.h"
+#include "media/limited_reader.h"
 #include "media/media_reader.h"
 
 namespace salvora {
@@ -17,7 +18,6 @@ namespace {
 
 constexpr uint32_t kMinimumWindow = 65536;
 constexpr int kDiscoveryStarts = 10;
-constexpr size_t kOutputBuffer = 1 << 20;
 
 // One previous block followed by a refill area. The block under examination
 // sits at current() with at least windowLength bytes of look-ahead.
@@ -43,8 +43,9 @@ class ScanBuffer {
         std::memset(data_.data(), 0, blockSize_);
         rewind();
     }
-    int32_t refill(MediaReader& medium, uint64_t offset) {
-        return medium.readAt(current(), kRefillSize, offset);
+    // Reads the refill area at `offset`. False when the read returned no data.
+    bool refill(MediaReader& medium, uint64_t offset) {
+        return medium.readAt(current(), kRefillSize, offset) > 0;
     }
 
   private:
@@ -63,42 +64,62 @@ uint32_t windowLengthFor(uint32_t blockSize) {
     return std::max(blockSize, kMinimumWindow);
 }
 
-void noteReadFailure(uint64_t offset) {
-    if (!lastErrorText().empty())
-        return;
-    char text[160];
-    std::snprintf(text, sizeof text, "Error in ReadFile.\nError Code:%d\nDescription:%s (offset %llu)", EIO,
-                  std::strerror(EIO), static_cast<unsigned long long>(offset));
-    setLastErrorText(text);
+// A read at `offset` returned no data: the read layer's own words when it
+// left them, else the read-failure text with the offset.
+Status readFailure(uint64_t offset) {
+    std::string text = lastErrorText();
+    if (text.empty()) {
+        char generic[160];
+        std::snprintf(generic, sizeof generic,
+                      "Error in ReadFile.\nError Code:%d\nDescription:%s (offset %llu)", EIO,
+                      std::strerror(EIO), static_cast<unsigned long long>(offset));
+        text = generic;
+    }
+    return Status(kScanReadFailed, text);
 }
+
+// What the discovery pass found and how far it read.
+struct Discovery {
+    Status status;
+    uint64_t readUpTo = 0;  // when it ended early: the first medium offset it did not examine
+    int starts = 0;         // file starts marked in the search space
+};
 
 // Finds up to ten file starts with strict recognition and marks them, so the
 // block size and grid can be derived from their alignment.
-int32_t discoveryPass(MediaReader& medium, SearchSpace& space, const SignatureRegistry& registry,
-                      uint32_t blockSize, ScanObserver& observer) {
+Discovery discoveryPass(MediaReader& medium, SearchSpace& space, const SignatureRegistry& registry,
+                        ScanObserver& observer) {
+    const uint32_t blockSize = space.sectorSize();
     const uint32_t windowLength = windowLengthFor(blockSize);
+    Discovery found;
+    RangeRef range = space.begin();
+    if (range == space.head())
+        return found;
+    observer.discoveryStarted(space.front().start, space.back().end);
     ScanBuffer buffer(blockSize);
     CarveCandidate none;
     CarveCandidate fresh;
-    RangeRef range = space.ranges.begin();
-    if (range == space.head())
-        return kScanFinished;
     uint64_t offset = range->start;
-    buffer.refill(medium, offset);
-    int startsFound = 0;
+    const auto stopAt = [&](Status status) {
+        found.status = std::move(status);
+        found.readUpTo = offset;
+        return found;
+    };
+    if (!buffer.refill(medium, offset))
+        return stopAt(readFailure(offset));
     while (range != space.head()) {
         if (observer.stopRequested())
-            return kScanStopped;
+            return stopAt(Status(kScanStopped, ""));
         const uint64_t offsetAtStart = offset;
         FamilyTally* tally = registry.findHeader(buffer.current(), windowLength, 1, none, fresh);
         if (tally && tally->family) {
-            range = markFileStart(space, range, offset, tally);
-            ++startsFound;
+            range = space.markFileStart(range, offset, tally);
+            ++found.starts;
         }
-        if (startsFound >= kDiscoveryStarts) {
+        if (found.starts >= kDiscoveryStarts) {
             range = space.head();
         } else {
-            advance(space, range, offset, blockSize);
+            space.advance(range, offset, blockSize);
         }
         buffer.step();
         if (range == space.head())
@@ -106,17 +127,16 @@ int32_t discoveryPass(MediaReader& medium, SearchSpace& space, const SignatureRe
         if (offset == offsetAtStart + blockSize && buffer.windowFits(windowLength))
             continue;
         buffer.carryPrevious();
-        if (buffer.refill(medium, offset) <= 0) {
-            noteReadFailure(offset);
-            return kScanReadFailed;
-        }
+        observer.discoveryProgress(offset);
+        if (!buffer.refill(medium, offset))
+            return stopAt(readFailure(offset));
     }
-    return kScanFinished;
+    return found;
 }
 
 class CarvingPass {
   public:
-    CarvingPass(MediaReader& medium, const std::string& folder, SearchSpace& space,
+    CarvingPass(MediaReader& medium, OutputFolder& folder, SearchSpace& space,
                 const SignatureRegistry& registry, uint32_t blockSize, ScanObserver& observer,
                 uint32_t& savedCounter)
         : medium_(medium),
@@ -129,19 +149,22 @@ class CarvingPass {
           savedCounter_(savedCounter),
           buffer_(blockSize) {}
 
-    int32_t run();
+    Status run();
 
   private:
     bool fileInProgress() const { return current_.tally != nullptr; }
+    bool failed() const { return !status_.ok(); }
     void lookForHeader();
     void startOutput();
     void handleBlock();
     void moveOn();
     void closeCurrent();
+    bool nextWindow(uint64_t offsetAtStart);
+    Status abandon(Status status);
     int percentDone() const;
 
     MediaReader& medium_;
-    const std::string& folder_;
+    OutputFolder& folder_;
     SearchSpace& space_;
     const SignatureRegistry& registry_;
     const uint32_t blockSize_;
@@ -156,58 +179,61 @@ class CarvingPass {
     uint64_t offset_ = 0;
     bool moved_ = true;
     uint32_t keptCount_ = 0;
-    int32_t result_ = kScanFinished;
+    Status status_;
     uint64_t extentStart_ = 0;
     uint64_t extentEnd_ = 0;
 };
 
-int32_t CarvingPass::run() {
-    range_ = space_.ranges.begin();
+Status CarvingPass::run() {
+    range_ = space_.begin();
     if (range_ == space_.head())
-        return kScanFinished;
-    extentStart_ = space_.ranges.front().start;
-    extentEnd_ = space_.ranges.back().end;
+        return status_;
+    extentStart_ = space_.front().start;
+    extentEnd_ = space_.back().end;
     offset_ = range_->start;
-    buffer_.refill(medium_, offset_);
+    if (!buffer_.refill(medium_, offset_))
+        return readFailure(offset_);
     observer_.progressStarted(extentStart_, extentEnd_);
     while (range_ != space_.head()) {
-        if (observer_.stopRequested()) {
-            abandonCandidate(current_);
-            return kScanStopped;
-        }
+        if (observer_.stopRequested())
+            return abandon(Status(kScanStopped, ""));
         moved_ = true;
         const uint64_t offsetAtStart = offset_;
         lookForHeader();
-        if (fileInProgress() && current_.path.empty())
-            startOutput();
         if (fileInProgress())
             handleBlock();
         moveOn();
         if (range_ == space_.head()) {
-            if (result_ > 0) {
-                // The file in progress was not written whole: it is not kept.
-                abandonCandidate(current_);
-                return result_;
-            }
+            // A file not written whole is not kept.
+            if (failed())
+                return abandon(status_);
             closeCurrent();
             if (range_ == space_.head())
                 break;
         }
-        buffer_.step();
-        if (moved_ && offset_ == offsetAtStart + blockSize_ && buffer_.windowFits(windowLength_))
-            continue;
-        if (moved_) {
-            buffer_.carryPrevious();
-        } else {
-            buffer_.dropPrevious();
-        }
-        if (buffer_.refill(medium_, offset_) <= 0) {
-            noteReadFailure(offset_);
-            abandonCandidate(current_);
-            return kScanReadFailed;
-        }
+        if (!nextWindow(offsetAtStart))
+            return abandon(readFailure(offset_));
     }
-    return result_;
+    return status_;
+}
+
+// Moves the buffer to the block at offset_, refilling it when the block or
+// its look-ahead is not in memory. False when the refill returned no data.
+bool CarvingPass::nextWindow(uint64_t offsetAtStart) {
+    buffer_.step();
+    if (moved_ && offset_ == offsetAtStart + blockSize_ && buffer_.windowFits(windowLength_))
+        return true;
+    if (moved_) {
+        buffer_.carryPrevious();
+    } else {
+        buffer_.dropPrevious();
+    }
+    return buffer_.refill(medium_, offset_);
+}
+
+Status CarvingPass::abandon(Status status) {
+    abandonCandidate(current_);
+    return status;
 }
 
 void CarvingPass::lookForHeader() {
@@ -219,86 +245,63 @@ void CarvingPass::lookForHeader() {
     FamilyTally* tally = registry_.findHeader(buffer_.current(), windowLength_, 0, current_, fresh_);
     if (!tally || !tally->family)
         return;
-    range_ = markFileStart(space_, range_, offset_, tally);
+    range_ = space_.markFileStart(range_, offset_, tally);
     fresh_.startRange = range_;
     fresh_.startOffset = offset_;
     closeCurrent();
-    if (result_ != kScanFinished)
+    if (failed())
         return;
     // When a file was just saved the scan goes back and meets this header again.
-    if (moved_)
-        current_ = fresh_;
+    if (moved_) {
+        current_ = std::move(fresh_);
+        startOutput();
+    }
 }
 
 void CarvingPass::startOutput() {
-    if (!outputPath(folder_, keptCount_, current_.extension, current_.path)) {
-        current_.path = "-";  // no output for this file
-        setLastErrorText(std::strerror(ENAMETOOLONG));
-        result_ = kScanCreateFailed;
-        return;
-    }
-    if (current_.tally->family->saveOutput != 1)
-        return;
-    current_.output = openOutputFile(current_.path);
-    if (!current_.output) {
-        setLastErrorText(std::strerror(errno));
-        result_ = kScanCreateFailed;
-        return;
-    }
-    std::setvbuf(current_.output, nullptr, _IOFBF, kOutputBuffer);
+    if (current_.tally->family->saveOutput == OutputMode::kWrite)
+        current_.output = OutputFile(folder_, current_.extension);
 }
 
 void CarvingPass::handleBlock() {
-    uint32_t status = 1;
-    if (current_.output) {
-        errno = 0;
-        if (std::fwrite(buffer_.current(), blockSize_, 1, current_.output) < 1) {
-            const int error = errno;
-            setLastErrorText(std::strerror(error));
-            if (error == EFBIG) {
-                status = 2;
-            } else {
-                result_ = kScanWriteFailed;
-            }
+    BlockVerdict verdict = BlockVerdict::kContinue;
+    bool cutShort = false;
+    if (current_.output.isOpen()) {
+        const int error = current_.output.append(buffer_.current(), blockSize_);
+        if (error == EFBIG) {
+            cutShort = true;  // the destination takes no more of this file
+        } else if (error != 0) {
+            const ScanResult code = current_.output.creationFailed() ? kScanCreateFailed : kScanWriteFailed;
+            status_ = Status::fromError(code, error);
+            return;
         }
     }
-    if (result_ != kScanFinished)
-        return;
-    range_ = markBlock(space_, range_, offset_, 1);
-    if (current_.blockCheck) {
-        const uint32_t checked = current_.blockCheck(buffer_.previous(), 2 * blockSize_, current_);
-        if (status != 2)
-            status = checked;
-    }
+    range_ = space_.markBlock(range_, offset_, 1);
+    if (current_.blockCheck)
+        verdict = current_.blockCheck(buffer_.previous(), 2 * blockSize_, current_);
     current_.size += blockSize_;
     const uint64_t limit = current_.tally->family->sizeLimit;
-    if (status != 2 && limit > 0 && current_.size >= limit)
-        status = 2;
-    if (status == 2)
+    if (cutShort || (limit > 0 && current_.size >= limit))
+        verdict = BlockVerdict::kFileEnds;
+    if (verdict == BlockVerdict::kFileEnds)
         closeCurrent();
 }
 
 void CarvingPass::moveOn() {
-    if (result_ > 0) {
+    if (failed()) {
         range_ = space_.head();
     } else if (moved_) {
         observer_.progress(percentDone(), offset_);
-        advance(space_, range_, offset_, blockSize_);
+        space_.advance(range_, offset_, blockSize_);
     } else {
-        backToPreviousStart(space_, range_, offset_);
+        space_.backToPreviousStart(range_, offset_);
     }
 }
 
 void CarvingPass::closeCurrent() {
     SavedFile saved;
-    int writeError = 0;
     const std::optional<RangeRef> next =
-        closeCandidate(current_, savedCounter_, blockSize_, space_, medium_, &saved, &writeError);
-    if (writeError != 0) {
-        setLastErrorText(std::strerror(writeError));
-        if (writeError != EFBIG)
-            result_ = kScanWriteFailed;
-    }
+        closeCandidate(current_, savedCounter_, blockSize_, space_, medium_, &saved, &status_);
     if (next) {
         range_ = *next;
         if (range_ != space_.head())
@@ -318,27 +321,56 @@ int CarvingPass::percentDone() const {
     return std::clamp(static_cast<int>(percent), 0, 100);
 }
 
+// The block size for the carving pass and the grid it lies on.
+uint32_t alignSpace(SearchSpace& space, const Discovery& discovery) {
+    uint64_t phase = 0;
+    uint32_t blockSize = space.deriveBlockSize(phase);
+    if (!discovery.status.ok() && discovery.starts == 0) {
+        // Nothing was found before the pass ended: the sector grid of the space.
+        blockSize = space.sectorSize();
+        phase = space.empty() ? 0 : space.front().start % blockSize;
+    }
+    space.alignToGrid(blockSize, phase);
+    return blockSize;
+}
+
+Status scanInto(OutputFolder& folder, MediaReader& medium, const EnabledFamilies& families,
+                SearchSpace& space, ScanObserver& observer, uint32_t& savedCounter) {
+    space.setSectorSize(medium.sectorSize);
+    SignatureRegistry registry;
+    registry.build(families);
+    const Discovery discovery = discoveryPass(medium, space, registry, observer);
+    if (discovery.status.ok()) {
+        const uint32_t blockSize = alignSpace(space, discovery);
+        return CarvingPass(medium, folder, space, registry, blockSize, observer, savedCounter).run();
+    }
+    // The part the discovery pass read is carved all the same, as a medium that ends there.
+    space.removeBytes(discovery.readUpTo, UINT64_MAX);
+    const uint32_t blockSize = alignSpace(space, discovery);
+    if (space.empty())
+        return discovery.status;
+    LimitedReader readPart(medium, discovery.readUpTo);
+    Status carved = CarvingPass(readPart, folder, space, registry, blockSize, observer, savedCounter).run();
+    return carved.ok() ? discovery.status : carved;
+}
+
 }  // namespace
 
 int32_t runScan(MediaReader& medium, const std::string& destinationFolder, const EnabledFamilies& families,
                 SearchSpace& searchSpace, uint32_t blockSize, ScanObserver& observer,
                 uint32_t& savedCounter) {
     (void)blockSize;  // the block size is always found by the discovery pass
-    const uint32_t sectorSize = medium.sectorSize ? medium.sectorSize : 512;
-    SignatureRegistry registry;
-    registry.build(families);
-    int32_t result = discoveryPass(medium, searchSpace, registry, sectorSize, observer);
-    if (result == kScanFinished) {
-        uint64_t phase = 0;
-        const uint32_t carveBlockSize = deriveBlockSize(searchSpace, sectorSize, phase);
-        alignToGrid(carveBlockSize, searchSpace, phase);
-        CarvingPass pass(medium, destinationFolder, searchSpace, registry, carveBlockSize, observer,
-                         savedCounter);
-        result = pass.run();
+    Status status;
+    OutputFolder folder;
+    if (const int error = folder.open(destinationFolder); error != 0) {
+        status = Status::fromError(kScanCreateFailed, error);
+    } else {
+        status = scanInto(folder, medium, families, searchSpace, observer, savedCounter);
     }
     searchSpace.clear();
-    registry.release();
-    return result;
+    if (!status.text.empty())
+        setLastErrorText(status.text);
+    return status.code;
 }
 
 }  // namespace salvora

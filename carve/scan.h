@@ -8,33 +8,34 @@
 #include "carve/family.h"
 #include "carve/recovered_output.h"
 #include "carve/search_space.h"
+#include "carve/status.h"
 
 namespace salvora {
 
 class MediaReader;
-
-// Results of runScan.
-enum ScanResult : int32_t {
-    kScanFinished = 0,      // the search space was walked to its end
-    kScanReadFailed = 1,    // a refill returned no data (lastErrorText tells why)
-    kScanCreateFailed = 2,  // an output file could not be created
-    kScanWriteFailed = 3,   // writing an output file failed
-    kScanStopped = 4,       // the observer asked the scan to stop
-};
 
 // How the scan reports while it runs. Every call blocks the scan until it
 // returns. All calls come from the scanning thread.
 class ScanObserver {
   public:
     virtual ~ScanObserver() = default;
+    // Once, when the discovery pass (which finds the block size from the
+    // first file starts) begins to read the bytes from `firstOffset` to
+    // `lastOffset`. It ends early once it found enough starts.
+    virtual void discoveryStarted(uint64_t firstOffset, uint64_t lastOffset) {
+        (void)firstOffset;
+        (void)lastOffset;
+    }
+    // During the discovery pass, after each read: the medium offset reached.
+    virtual void discoveryProgress(uint64_t offset) { (void)offset; }
     // Once, when the carving pass starts: positions will run from 0 to 100 as
     // the scan moves from the first byte to the last byte it will examine.
     virtual void progressStarted(uint64_t firstOffset, uint64_t lastOffset) {
         (void)firstOffset;
         (void)lastOffset;
     }
-    // After every block step: percent of the scanned extent, and the medium
-    // offset of the block just examined.
+    // After every block step of the carving pass: percent of the scanned
+    // extent, and the medium offset of the block just examined.
     virtual void progress(int percent, uint64_t offset) {
         (void)percent;
         (void)offset;
@@ -44,8 +45,10 @@ class ScanObserver {
         (void)keptCount;
         (void)file;
     }
-    // Polled once per block; true ends the scan with kScanStopped. The file
-    // in progress is then deleted, files saved before stay.
+    // Polled once per block; true ends the pass with kScanStopped. A stopped
+    // carving pass deletes the file in progress; files saved before stay. A
+    // stopped discovery pass is followed by the carving pass over what it
+    // read, which polls again from its start.
     virtual bool stopRequested() { return false; }
 };
 
@@ -55,9 +58,16 @@ constexpr uint32_t kRefillSize = 524288;
 // Recovers files from the search space of `medium` into `destinationFolder`
 // (which must exist and end with a path separator). Builds the signature
 // index from `families`, finds the block size from the first recognised file
-// starts, aligns the search space to that grid and carves it. `savedCounter`
-// is incremented once per saved file. The search space is empty afterwards.
-// Returns a ScanResult; on 1, 2 and 3 lastErrorText holds the reason.
+// starts, aligns the search space to that grid and carves it. Files are
+// numbered from one past the highest "KVnnnnn" name already in the folder.
+// `savedCounter` is incremented once per saved file. The search space is
+// empty afterwards.
+//
+// When the discovery pass cannot read on (or is stopped), the part it read
+// is still carved, with the block size found so far (the sector size when
+// it found no file start); the result then still reports the read failure
+// (or the stop). Returns a ScanResult; on 1, 2 and 3 lastErrorText holds the
+// reason, and nothing else of the scan changes it.
 int32_t runScan(MediaReader& medium, const std::string& destinationFolder, const EnabledFamilies& families,
                 SearchSpace& searchSpace, uint32_t blockSize, ScanObserver& observer, uint32_t& savedCounter);
 

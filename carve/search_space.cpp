@@ -1,56 +1,81 @@
 #include "carve/search_space.h"
 
+#include <algorithm>
+
 #include "media/media_reader.h"
 
 namespace salvora {
 
-void initFromPartition(SearchSpace& space, const MediaReader& medium, uint64_t offset, uint64_t length) {
-    if (medium.size == 0)
-        return;
-    SearchRange range;
-    if (length != 0) {
-        range.start = offset;
-        range.end = offset + length - 1;
-    } else {
-        range.start = 0;
-        range.end = medium.size - 1;
-    }
-    if (range.end > medium.size - 1)
-        range.end = medium.size - 1;
+namespace {
+constexpr uint32_t kLargestBlock = 65536;
+constexpr int kLookBack = 10;
+}  // namespace
+
+bool SearchSpace::add(const SearchRange& range) {
     if (range.start > range.end)
-        return;
-    space.ranges.push_back(range);
+        return false;
+    const auto after = std::find_if(ranges_.begin(), ranges_.end(),
+                                    [&](const SearchRange& other) { return other.start > range.end; });
+    if (after != ranges_.begin() && std::prev(after)->end >= range.start)
+        return false;
+    ranges_.insert(after, range);
+    return true;
 }
 
-void alignToGrid(uint32_t blockSize, SearchSpace& space, uint64_t phase) {
+void SearchSpace::removeBytes(uint64_t first, uint64_t last) {
+    if (first > last)
+        return;
+    for (auto range = ranges_.begin(); range != ranges_.end() && range->start <= last;) {
+        if (range->end < first) {
+            ++range;
+        } else if (range->start >= first && range->end <= last) {
+            range = ranges_.erase(range);
+        } else if (range->start >= first) {
+            range->start = last + 1;
+            range->fileStart = nullptr;
+            ++range;
+        } else if (range->end <= last) {
+            range->end = first - 1;
+            ++range;
+        } else {
+            const SearchRange tail{last + 1, range->end, nullptr, range->dataFlag};
+            range->end = first - 1;
+            range = ranges_.insert(std::next(range), tail);
+        }
+    }
+}
+
+void SearchSpace::alignToGrid(uint32_t blockSize, uint64_t phase) {
     const uint64_t p = phase % blockSize;
-    for (auto range = space.ranges.begin(); range != space.ranges.end();) {
+    for (auto range = ranges_.begin(); range != ranges_.end();) {
         range->start = (range->start - p + blockSize - 1) / blockSize * blockSize + p;
         if (range->start > range->end) {
-            range = space.ranges.erase(range);
+            range = ranges_.erase(range);
         } else {
             ++range;
         }
     }
 }
 
-RangeRef markFileStart(SearchSpace& space, RangeRef range, uint64_t offset, FamilyTally* tally) {
-    if (range == space.head())
-        return range;
+RangeRef SearchSpace::markFileStart(RangeRef position, uint64_t offset, FamilyTally* tally) {
+    if (position == head())
+        return position;
+    const auto range = changeable(position);
     if (offset == range->start) {
         range->fileStart = tally;
         return range;
     }
     if (offset < range->start || offset > range->end)
         return range;
-    SearchRange tail{offset, range->end, tally, range->dataFlag};
+    const SearchRange tail{offset, range->end, tally, range->dataFlag};
     range->end = offset - 1;
-    return space.ranges.insert(std::next(range), tail);
+    return ranges_.insert(std::next(range), tail);
 }
 
-RangeRef markBlock(SearchSpace& space, RangeRef range, uint64_t offset, uint32_t dataFlag) {
-    if (range == space.head())
-        return range;
+RangeRef SearchSpace::markBlock(RangeRef position, uint64_t offset, uint32_t dataFlag) {
+    if (position == head())
+        return position;
+    const auto range = changeable(position);
     if (offset < range->start || offset > range->end)
         return range;
     if (offset == range->start) {
@@ -59,28 +84,28 @@ RangeRef markBlock(SearchSpace& space, RangeRef range, uint64_t offset, uint32_t
     }
     if (range->dataFlag == dataFlag)
         return range;
-    SearchRange tail{offset, range->end, nullptr, dataFlag};
+    const SearchRange tail{offset, range->end, nullptr, dataFlag};
     range->end = offset - 1;
-    return space.ranges.insert(std::next(range), tail);
+    return ranges_.insert(std::next(range), tail);
 }
 
-RangeRef consumeFile(SearchSpace& space, const CarveCandidate& candidate, uint32_t blockSize) {
+RangeRef SearchSpace::consumeFile(const CarveCandidate& candidate, uint32_t blockSize) {
     const uint64_t need = (candidate.size + blockSize - 1) / blockSize * blockSize;
     uint64_t taken = 0;
-    RangeRef range = candidate.startRange;
+    auto range = changeable(candidate.startRange);
     while (true) {
-        if (range == space.head())
+        if (range == ranges_.end())
             return range;
         if (taken >= need)
             return range;
         if (!range->dataFlag) {
-            range = space.ranges.erase(range);
+            range = ranges_.erase(range);
             continue;
         }
         const uint64_t length = range->end - range->start + 1;
         if (taken + length <= need) {
             taken += length;
-            range = space.ranges.erase(range);
+            range = ranges_.erase(range);
             continue;
         }
         range->start += need - taken;
@@ -90,22 +115,22 @@ RangeRef consumeFile(SearchSpace& space, const CarveCandidate& candidate, uint32
     }
 }
 
-void advance(SearchSpace& space, RangeRef& range, uint64_t& offset, uint32_t blockSize) {
-    if (range == space.head())
+void SearchSpace::advance(RangeRef& range, uint64_t& offset, uint32_t blockSize) const {
+    if (range == head())
         return;
     if (offset + blockSize <= range->end) {
         offset += blockSize;
         return;
     }
     ++range;
-    if (range != space.head())
+    if (range != head())
         offset = range->start;
 }
 
-void backToPreviousStart(SearchSpace& space, RangeRef& range, uint64_t& offset) {
+void SearchSpace::backToPreviousStart(RangeRef& range, uint64_t& offset) const {
     RangeRef at = range;
-    for (int step = 0; step < 10; ++step) {
-        if (at == space.ranges.begin())
+    for (int step = 0; step < kLookBack; ++step) {
+        if (at == ranges_.begin())
             return;  // the previous one is the list head
         --at;
         if (at->fileStart) {
@@ -116,19 +141,19 @@ void backToPreviousStart(SearchSpace& space, RangeRef& range, uint64_t& offset) 
     }
 }
 
-uint32_t deriveBlockSize(const SearchSpace& space, uint32_t sectorSize, uint64_t& phase) {
+uint32_t SearchSpace::deriveBlockSize(uint64_t& phase) const {
     phase = 0;
-    if (space.ranges.empty())
-        return sectorSize;
-    uint32_t size = 65536;
-    phase = space.ranges.front().start % size;
+    if (ranges_.empty())
+        return sectorSize_;
+    uint32_t size = kLargestBlock;
+    phase = ranges_.front().start % size;
     bool changed = true;
     while (changed) {
         changed = false;
-        for (const SearchRange& range : space.ranges) {
+        for (const SearchRange& range : ranges_) {
             if (!range.fileStart || range.start % size == phase)
                 continue;
-            if (size > sectorSize) {
+            if (size > sectorSize_) {
                 size /= 2;
                 phase = range.start % size;
                 changed = true;
@@ -136,6 +161,22 @@ uint32_t deriveBlockSize(const SearchSpace& space, uint32_t sectorSize, uint64_t
         }
     }
     return size;
+}
+
+void initFromPartition(SearchSpace& space, const MediaReader& medium, uint64_t offset, uint64_t length) {
+    if (medium.size == 0)
+        return;
+    space.setSectorSize(medium.sectorSize);
+    SearchRange range;
+    if (length != 0) {
+        range.start = offset;
+        range.end = offset + length - 1;
+    } else {
+        range.start = 0;
+        range.end = medium.size - 1;
+    }
+    range.end = std::min(range.end, medium.size - 1);
+    space.add(range);
 }
 
 }  // namespace salvora

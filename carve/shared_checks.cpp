@@ -3,19 +3,17 @@
 #include <cstring>
 #include <memory>
 
-#include "carve/output_file.h"
-
 namespace salvora {
 
 namespace {
 constexpr uint32_t kChunk = 4096;
 }
 
-uint32_t blockCheckUntilExpected(const uint8_t*, uint32_t, CarveCandidate& candidate) {
+BlockVerdict blockCheckUntilExpected(const uint8_t*, uint32_t, CarveCandidate& candidate) {
     if (candidate.size < candidate.expectedSize)
-        return 1;
+        return BlockVerdict::kContinue;
     candidate.size = candidate.expectedSize;
-    return 2;
+    return BlockVerdict::kFileEnds;
 }
 
 void endCheckTruncateToExpected(CarveCandidate& candidate) {
@@ -23,7 +21,7 @@ void endCheckTruncateToExpected(CarveCandidate& candidate) {
 }
 
 void endCheckFindLastFooter(CarveCandidate& candidate, const uint8_t* footer, uint32_t footerLength) {
-    if (footerLength == 0 || !candidate.output)
+    if (footerLength == 0 || !candidate.output.isOpen())
         return;
     // The head holds one chunk; the tail keeps the first footerLength - 1
     // bytes of the chunk after it, so a footer across two chunks is found.
@@ -33,9 +31,7 @@ void endCheckFindLastFooter(CarveCandidate& candidate, const uint8_t* footer, ui
     uint64_t position = candidate.size;
     do {
         position = position % kChunk != 0 ? position - position % kChunk : position - kChunk;
-        if (!seekOutput(candidate.output, position))
-            return;
-        const size_t got = std::fread(buffer, 1, kChunk, candidate.output);
+        const size_t got = candidate.output.readAt(position, buffer, kChunk);
         if (got < kChunk)
             std::memset(buffer + got, 0, kChunk - got);
         for (size_t i = got; i-- > 0;) {
@@ -54,10 +50,10 @@ void endCheckFindLastFooter(CarveCandidate& candidate, const uint8_t* footer, ui
 }
 
 void endCheckAbsorbLineEnd(CarveCandidate& candidate, uint32_t flags) {
-    if (!candidate.output || !seekOutput(candidate.output, candidate.size))
+    if (!candidate.output.isOpen())
         return;
-    uint8_t bytes[kChunk];
-    const size_t got = std::fread(bytes, 1, sizeof bytes, candidate.output);
+    uint8_t bytes[2];
+    const size_t got = candidate.output.readAt(candidate.size, bytes, sizeof bytes);
     if (got >= 1 && bytes[0] == '\n' && (flags & 1)) {
         candidate.size += 1;
     } else if (got >= 2 && bytes[0] == '\r' && bytes[1] == '\n' && (flags & 2)) {

@@ -7,8 +7,7 @@ namespace salvora {
 
 void resetCandidate(CarveCandidate& candidate) {
     candidate.tally = nullptr;
-    candidate.output = nullptr;
-    candidate.path.clear();
+    candidate.output = OutputFile();
     candidate.size = 0;
     candidate.extension = nullptr;
     candidate.minSize = 0;

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <memory>
 
-#include "carve/output_file.h"
 #include "carve/shared_checks.h"
 #include "carve/signature_registry.h"
 #include "formats/register.h"
 #include "formats/search.h"
+#include "formats/window_walk.h"
 #include "media/bytes.h"
 
 namespace salvora {
@@ -104,23 +104,22 @@ uint32_t recogniseJpeg(const uint8_t* window, uint32_t windowLength, uint32_t, c
     return 1;
 }
 
-uint32_t blockCheckJpeg(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
-    const Bytes bytes(window, windowLength);
-    const uint64_t half = windowLength / 2;
-    while (candidate.expectedSize + half >= candidate.size &&
-           candidate.expectedSize + 4 < candidate.size + half) {
-        const uint64_t j = candidate.expectedSize - candidate.size + half;
+BlockVerdict blockCheckJpeg(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
+    const WindowWalk walk(window, windowLength, candidate);
+    const Bytes& bytes = walk.bytes();
+    while (walk.holds(candidate, 4)) {
+        const uint64_t j = walk.index(candidate);
         if (bytes.u8(j) != 0xFF)
-            return 2;
+            return BlockVerdict::kFileEnds;
         candidate.expectedSize += bytes.be16(j + 2) + 2;
         if (bytes.u8(j + 1) == kStartOfScan) {
             // The entropy-coded data follows; the file runs on unchecked.
             candidate.expectedSize = 0;
             candidate.blockCheck = nullptr;
-            return 1;
+            return BlockVerdict::kContinue;
         }
     }
-    return 1;
+    return BlockVerdict::kContinue;
 }
 
 namespace {
@@ -135,10 +134,10 @@ struct FileHead {
 
 FileHead readHead(CarveCandidate& candidate) {
     FileHead head;
-    if (!candidate.output || !seekOutput(candidate.output, 0))
+    if (!candidate.output.isOpen())
         return head;
     head.data = std::make_unique_for_overwrite<uint8_t[]>(kStructureLimit);
-    head.size = std::fread(head.data.get(), 1, kStructureLimit, candidate.output);
+    head.size = candidate.output.readAt(0, head.data.get(), kStructureLimit);
     return head;
 }
 
@@ -169,16 +168,16 @@ uint64_t mainScanStart(const Bytes& file) {
 
 void endCheckJpeg(CarveCandidate& candidate) {
     candidate.size = 0;
-    if (!candidate.output)
+    if (!candidate.output.isOpen())
         return;
-    const int64_t written = tellOutput(candidate.output);
+    const uint64_t written = candidate.output.size();
     const FileHead head = readHead(candidate);
     const Bytes file = head.bytes();
     if (structureError(file) != 0)
         return;
-    if (written <= 0)
+    if (written == 0)
         return;
-    candidate.size = static_cast<uint64_t>(written);
+    candidate.size = written;
     endCheckFindLastFooter(candidate, kEndOfImage, 2);
     // An end marker before the main image's scan data is the Exif
     // thumbnail's: the photo itself was cut short.

@@ -11,7 +11,7 @@ namespace salvora {
 
 uint32_t recogniseJpeg(const uint8_t* window, uint32_t windowLength, uint32_t strictOnly,
                        const CarveCandidate& current, CarveCandidate& fresh);
-uint32_t blockCheckJpeg(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
+BlockVerdict blockCheckJpeg(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
 void endCheckJpeg(CarveCandidate& candidate);
 // File offset of the first bad marker of the written file (main image header
 // or Exif thumbnail header), 0 when there is none or nothing can be read.

@@ -75,26 +75,24 @@ uint32_t recogniseM2tTshv(const uint8_t* window, uint32_t windowLength, uint32_t
     return 1;
 }
 
-uint32_t blockCheckM2ts192(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
-    const Bytes bytes(window, windowLength);
-    const WindowWalk walk(windowLength);
+BlockVerdict blockCheckM2ts192(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
+    const WindowWalk walk(window, windowLength, candidate);
     while (walk.holds(candidate, kTimeCodeSize + 1)) {
-        if (bytes.u8(walk.index(candidate) + kTimeCodeSize) != kSync)
-            return 2;
+        if (walk.bytes().u8(walk.index(candidate) + kTimeCodeSize) != kSync)
+            return BlockVerdict::kFileEnds;
         candidate.expectedSize += kUnitSize;
     }
-    return 1;
+    return BlockVerdict::kContinue;
 }
 
-uint32_t blockCheckTs188(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
-    const Bytes bytes(window, windowLength);
-    const WindowWalk walk(windowLength);
+BlockVerdict blockCheckTs188(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
+    const WindowWalk walk(window, windowLength, candidate);
     while (walk.holds(candidate, 1)) {
-        if (bytes.u8(walk.index(candidate)) != kSync)
-            return 2;
+        if (walk.bytes().u8(walk.index(candidate)) != kSync)
+            return BlockVerdict::kFileEnds;
         candidate.expectedSize += kPacketSize;
     }
-    return 1;
+    return BlockVerdict::kContinue;
 }
 
 }  // namespace salvora

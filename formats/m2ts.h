@@ -23,10 +23,10 @@ uint32_t recogniseM2tTshv(const uint8_t* window, uint32_t windowLength, uint32_t
 
 // Walks 192-byte units; returns 2 (expectedSize at that unit) at the first
 // unit whose sync byte is not 47.
-uint32_t blockCheckM2ts192(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
+BlockVerdict blockCheckM2ts192(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
 
 // Walks 188-byte packets; returns 2 (expectedSize at that packet) at the
 // first packet that does not start with 47.
-uint32_t blockCheckTs188(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
+BlockVerdict blockCheckTs188(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
 
 }  // namespace salvora

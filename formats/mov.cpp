@@ -7,6 +7,7 @@
 #include "carve/signature_registry.h"
 #include "formats/register.h"
 #include "formats/search.h"
+#include "formats/window_walk.h"
 #include "media/bytes.h"
 
 namespace salvora {
@@ -135,20 +136,19 @@ uint32_t recogniseMov(const uint8_t* window, uint32_t windowLength, uint32_t, co
     }
 }
 
-uint32_t blockCheckMov(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
-    const Bytes bytes(window, windowLength);
-    const uint64_t half = windowLength / 2;
-    while (candidate.expectedSize + half >= candidate.size &&
-           candidate.expectedSize + kAtomHeader < candidate.size + half) {
-        const uint64_t j = candidate.expectedSize - candidate.size + half;
+BlockVerdict blockCheckMov(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
+    const WindowWalk walk(window, windowLength, candidate);
+    const Bytes& bytes = walk.bytes();
+    while (walk.holds(candidate, kAtomHeader)) {
+        const uint64_t j = walk.index(candidate);
         const uint64_t size = bytes.be32(j);
         if (size < kAtomHeader || size >= kCarveSizeLimit)
-            return 2;
+            return BlockVerdict::kFileEnds;
         if (!isCarriedType(bytes, j + 4))
-            return 2;
+            return BlockVerdict::kFileEnds;
         candidate.expectedSize += size;
     }
-    return 1;
+    return BlockVerdict::kContinue;
 }
 
 }  // namespace salvora

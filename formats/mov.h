@@ -22,6 +22,6 @@ uint32_t recogniseMov(const uint8_t* window, uint32_t windowLength, uint32_t str
 // Follows the top-level atoms through the window: expectedSize is the offset
 // of the next one. Returns 2 (the file ends, at expectedSize) at an atom of
 // another type or of a size below 8 bytes or of 2^30 bytes or more, 1 otherwise.
-uint32_t blockCheckMov(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
+BlockVerdict blockCheckMov(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
 
 }  // namespace salvora

@@ -166,38 +166,37 @@ uint32_t recogniseMpegAudio(const uint8_t* window, uint32_t windowLength, uint32
     return 1;
 }
 
-uint32_t blockCheckId3Padding(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
-    const Bytes bytes(window, windowLength);
-    const WindowWalk walk(windowLength);
+BlockVerdict blockCheckId3Padding(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
+    const WindowWalk walk(window, windowLength, candidate);
     while (walk.holds(candidate, 1)) {
-        if (bytes.u8(walk.index(candidate)) != 0) {
+        if (walk.bytes().u8(walk.index(candidate)) != 0) {
             candidate.blockCheck = blockCheckMpegAudio;
             candidate.endCheck = endCheckTruncateToExpected;
             return blockCheckMpegAudio(window, windowLength, candidate);
         }
         candidate.expectedSize += 1;
     }
-    return 1;
+    return BlockVerdict::kContinue;
 }
 
-uint32_t blockCheckMpegAudio(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
-    const Bytes bytes(window, windowLength);
-    const WindowWalk walk(windowLength);
+BlockVerdict blockCheckMpegAudio(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
+    const WindowWalk walk(window, windowLength, candidate);
+    const Bytes& bytes = walk.bytes();
     while (walk.holds(candidate, kFrameHeaderReach)) {
         const uint64_t j = walk.index(candidate);
         if (isFrameHeader(bytes, j)) {
             const uint32_t length = mpegFrameLength(bytes.u8(j + 1), bytes.u8(j + 2));
             if (length < 3)
-                return 2;
+                return BlockVerdict::kFileEnds;
             candidate.expectedSize += length;
         } else if (bytes.equalsText(j, "LYRICSBEGIN")) {
             uint64_t length = 0;
             const LyricsStep step =
                 stepOverLyrics(window, windowLength, j, WindowWalk::inCurrentBlock(candidate), length);
             if (step == LyricsStep::kWait)
-                return 1;
+                return BlockVerdict::kContinue;
             if (step == LyricsStep::kEnd)
-                return 2;
+                return BlockVerdict::kFileEnds;
             candidate.expectedSize += length;
         } else if (bytes.equalsText(j, "APETAGEX")) {
             candidate.expectedSize += uint64_t{bytes.le32(j + 12)} + 32;
@@ -206,14 +205,14 @@ uint32_t blockCheckMpegAudio(const uint8_t* window, uint32_t windowLength, Carve
         } else {
             // Judged at the next call, with a whole block behind the position.
             if (candidate.expectedSize > candidate.size)
-                return 1;
+                return BlockVerdict::kContinue;
             const uint32_t length = jukeboxTagLength(window, j, windowLength);
             if (length == 0)
-                return 2;
+                return BlockVerdict::kFileEnds;
             candidate.expectedSize += length;
         }
     }
-    return 1;
+    return BlockVerdict::kContinue;
 }
 
 uint32_t jukeboxTagLength(const uint8_t* window, uint64_t position, uint64_t windowLength) {

@@ -29,12 +29,12 @@ uint32_t mpegFrameLength(uint8_t byte1, uint8_t byte2);
 
 // Steps over zero bytes that pad an ID3v2 tag, then hands the stream to
 // blockCheckMpegAudio. Returns 2 when the file ends with this block.
-uint32_t blockCheckId3Padding(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
+BlockVerdict blockCheckId3Padding(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
 
 // Follows the stream through frames, Lyrics3, APE, ID3v1 and jukebox tags.
 // Returns 2 at the first position that is none of them (expectedSize then
 // points there), 1 to go on.
-uint32_t blockCheckMpegAudio(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
+BlockVerdict blockCheckMpegAudio(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
 
 // Length of the jukebox tag (a tag that ends in "Brava Software Inc." or
 // "TAG") that starts at window[position], or 0 when there is none. Only bytes

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <vector>
 
-#include "carve/output_file.h"
 #include "carve/signature_registry.h"
 #include "formats/register.h"
 #include "formats/search.h"
@@ -117,18 +116,12 @@ uint64_t sectorOffset(uint32_t sector) {
     return (uint64_t{sector} << kSectorShift) + kHeaderSize;
 }
 
-size_t readAt(std::FILE* file, uint64_t offset, void* buffer, size_t length) {
-    if (!seekOutput(file, offset))
-        return 0;
-    return std::fread(buffer, 1, length, file);
+bool readSector(OutputFile& file, uint32_t sector, uint8_t (&buffer)[kSectorSize]) {
+    return file.readAt(sectorOffset(sector), buffer, kSectorSize) == kSectorSize;
 }
 
-bool readSector(std::FILE* file, uint32_t sector, uint8_t (&buffer)[kSectorSize]) {
-    return readAt(file, sectorOffset(sector), buffer, kSectorSize) == kSectorSize;
-}
-
-bool readHeaderOf(std::FILE* file, uint8_t (&buffer)[kHeaderSize]) {
-    return file && readAt(file, 0, buffer, kHeaderSize) == kHeaderSize;
+bool readHeaderOf(OutputFile& file, uint8_t (&buffer)[kHeaderSize]) {
+    return file.readAt(0, buffer, kHeaderSize) == kHeaderSize;
 }
 
 const char* keywordExtension(const uint8_t* window, uint32_t windowLength) {
@@ -143,7 +136,7 @@ const char* keywordExtension(const uint8_t* window, uint32_t windowLength) {
 
 // The FAT sector numbers of the header, then of the DIFAT chain (at most
 // the header's DIFAT count of sectors, up to a free or end-of-chain mark).
-bool fatSectorList(std::FILE* file, const Header& header, std::vector<uint32_t>& list) {
+bool fatSectorList(OutputFile& file, const Header& header, std::vector<uint32_t>& list) {
     list.assign(header.headerFat, header.headerFat + kHeaderFatNumbers);
     uint32_t difat = header.firstDifat;
     uint8_t sector[kSectorSize];
@@ -160,7 +153,7 @@ bool fatSectorList(std::FILE* file, const Header& header, std::vector<uint32_t>&
 
 // Appends the 128 entries of each of the first `count` sectors of `list`,
 // each of which must end within `limit` bytes.
-bool appendFatSectors(std::FILE* file, const std::vector<uint32_t>& list, uint32_t count, uint64_t limit,
+bool appendFatSectors(OutputFile& file, const std::vector<uint32_t>& list, uint32_t count, uint64_t limit,
                       std::vector<uint32_t>& table) {
     uint8_t sector[kSectorSize];
     for (uint32_t k = 0; k < count; ++k) {
@@ -176,7 +169,7 @@ bool appendFatSectors(std::FILE* file, const std::vector<uint32_t>& list, uint32
 // The FAT of a document `fileSize` bytes long for the directory lookup: the
 // sectors named in the header, then those named by the DIFAT chain, which is
 // followed only as far as FAT sectors are still needed.
-bool loadFat(std::FILE* file, const Header& header, uint64_t fileSize, std::vector<uint32_t>& table) {
+bool loadFat(OutputFile& file, const Header& header, uint64_t fileSize, std::vector<uint32_t>& table) {
     std::vector<uint32_t> list(header.headerFat,
                                header.headerFat + std::min(header.fatSectors, kHeaderFatNumbers));
     uint32_t difat = header.firstDifat;
@@ -283,7 +276,7 @@ void endCheckOle(CarveCandidate& candidate) {
     }
 }
 
-uint64_t oleFileSize(std::FILE* file) {
+uint64_t oleFileSize(OutputFile& file) {
     uint8_t head[kHeaderSize];
     if (!readHeaderOf(file, head))
         return 0;
@@ -304,7 +297,7 @@ uint64_t oleFileSize(std::FILE* file) {
     return (uint64_t{header.fatSectors} * kEntriesPerSector - freeAtEnd) * kSectorSize + kHeaderSize;
 }
 
-const char* oleDirectoryExtension(std::FILE* file, uint64_t fileSize) {
+const char* oleDirectoryExtension(OutputFile& file, uint64_t fileSize) {
     uint8_t head[kHeaderSize];
     if (!readHeaderOf(file, head) || !Bytes(head, sizeof head).equals(0, kSignature, sizeof kSignature)) {
         return nullptr;

@@ -6,7 +6,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 
 #include "carve/family.h"
 
@@ -25,19 +24,19 @@ uint32_t recogniseOle(const uint8_t* window, uint32_t windowLength, uint32_t str
 // extension the directory decides on, if any.
 void endCheckOle(CarveCandidate& candidate);
 
-// Size of the document in `file`: 512 header bytes plus 512 bytes per FAT
+// Size of the document written to `file`: 512 header bytes plus 512 bytes per FAT
 // entry, less the free entries at the end of the last FAT sector (its first
 // entry never counts as free). Returns 0 when the header is implausible, the
 // DIFAT chain names fewer FAT sectors than the header counts, or any sector
 // needed cannot be read.
-uint64_t oleFileSize(std::FILE* file);
+uint64_t oleFileSize(OutputFile& file);
 
-// Extension decided by the directory of the document in `file`, which is
+// Extension decided by the directory of the document written to `file`, which is
 // `fileSize` bytes long: the first stream or storage whose name starts with a
 // known application's stream name, or "db" for a thumbnail catalogue (a
 // directory sector whose second and third entries are named "1" and "2").
 // Returns null when there is no such entry, when a sector needed lies beyond
 // `fileSize`, or when an entry is damaged (bad name size, type or colour).
-const char* oleDirectoryExtension(std::FILE* file, uint64_t fileSize);
+const char* oleDirectoryExtension(OutputFile& file, uint64_t fileSize);
 
 }  // namespace salvora

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <optional>
 
-#include "carve/output_file.h"
 #include "carve/shared_checks.h"
 #include "carve/signature_registry.h"
 #include "formats/register.h"
@@ -102,11 +101,7 @@ void endCheckLinearizedPdf(CarveCandidate& candidate) {
     // A declared length below 20 bytes is looked at whole (it holds no PDF, so it is dropped).
     const uint64_t lookBack = std::min(kTrailerLookBack, candidate.size);
     uint8_t tail[kTrailerLookBack];
-    if (!candidate.output || !seekOutput(candidate.output, candidate.size - lookBack)) {
-        candidate.size = 0;
-        return;
-    }
-    const size_t got = std::fread(tail, 1, lookBack, candidate.output);
+    const size_t got = candidate.output.readAt(candidate.size - lookBack, tail, lookBack);
     if (!findBytes(tail, got, kEof, sizeof kEof))
         candidate.size = 0;
 }

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <vector>
 
-#include "carve/output_file.h"
 #include "carve/signature_registry.h"
 #include "formats/register.h"
 #include "formats/search.h"
@@ -75,12 +74,6 @@ uint64_t typeSize(uint16_t type) {
     }
 }
 
-size_t readAt(std::FILE* file, uint64_t offset, void* buffer, size_t length) {
-    if (!seekOutput(file, offset))
-        return 0;
-    return std::fread(buffer, 1, length, file);
-}
-
 // One 12-byte directory entry.
 struct Field {
     uint16_t tag = 0;
@@ -134,7 +127,7 @@ const char* chooseExtension(const uint8_t* window, uint32_t windowLength) {
 // One walk over the directories of a file, with the budget that bounds it.
 class TiffWalk {
   public:
-    TiffWalk(std::FILE* file, bool bigEndian) : file_(file), bigEndian_(bigEndian) {}
+    TiffWalk(OutputFile& file, bool bigEndian) : file_(file), bigEndian_(bigEndian) {}
 
     // The end of the data of the directory at `offset` and of the chain after it; 0 = failure.
     uint64_t chainEnd(uint64_t offset, uint32_t depth, uint32_t chain);
@@ -158,7 +151,7 @@ class TiffWalk {
     bool readValues(const Field& field, uint32_t first, uint32_t count, std::vector<uint64_t>& values);
     uint64_t firstValue(const Field& field) const;
 
-    std::FILE* file_;
+    OutputFile& file_;
     bool bigEndian_;
     uint32_t directoryReads_ = 0;
     uint64_t arrayValues_ = 0;
@@ -184,7 +177,7 @@ bool TiffWalk::readDirectory(uint64_t offset, uint32_t depth, uint32_t chain, Di
         return false;
     }
     std::vector<uint8_t> buffer(kDirectoryBytes);
-    const size_t got = readAt(file_, offset, buffer.data(), buffer.size());
+    const size_t got = file_.readAt(offset, buffer.data(), buffer.size());
     if (got < 2)
         return false;
     const Bytes bytes(buffer.data(), got);
@@ -256,7 +249,7 @@ bool TiffWalk::subDirectoriesEnd(const Field& field, uint32_t depth, uint64_t& e
         return true;  // not a directory list
     uint8_t raw[4 * kMaxSubDirectoryOffsets];
     const size_t length = size_t{field.count} * 4;
-    if (readAt(file_, field.value, raw, length) != length)
+    if (file_.readAt(field.value, raw, length) != length)
         return false;
     const Bytes offsets(raw, length);
     for (uint32_t i = 0; i < field.count; ++i) {
@@ -309,7 +302,7 @@ bool TiffWalk::readValues(const Field& field, uint32_t first, uint32_t count, st
         return true;
     }
     std::vector<uint8_t> bytes(size_t{count} * width);
-    if (readAt(file_, field.value + uint64_t{first} * width, bytes.data(), bytes.size()) != bytes.size()) {
+    if (file_.readAt(field.value + uint64_t{first} * width, bytes.data(), bytes.size()) != bytes.size()) {
         return false;
     }
     const Bytes array(bytes.data(), bytes.size());
@@ -347,7 +340,7 @@ uint32_t recogniseTiff(const uint8_t* window, uint32_t windowLength, uint32_t, c
 
 void endCheckTiff(CarveCandidate& candidate) {
     uint8_t head[8];
-    if (!candidate.output || readAt(candidate.output, 0, head, sizeof head) != sizeof head)
+    if (candidate.output.readAt(0, head, sizeof head) != sizeof head)
         return;
     const Bytes header(head, sizeof head);
     uint64_t end = 0;
@@ -366,9 +359,7 @@ void endCheckTiff(CarveCandidate& candidate) {
     candidate.size = end;
 }
 
-uint64_t tiffDataEnd(std::FILE* file, uint64_t offset, bool bigEndian, uint32_t depth, uint32_t chain) {
-    if (!file)
-        return 0;
+uint64_t tiffDataEnd(OutputFile& file, uint64_t offset, bool bigEndian, uint32_t depth, uint32_t chain) {
     TiffWalk walk(file, bigEndian);
     const uint64_t end = walk.chainEnd(offset, depth, chain);
     return walk.exhausted() ? 0 : end;

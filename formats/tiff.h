@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 
 #include "carve/family.h"
 
@@ -23,7 +22,8 @@ uint32_t recogniseTiff(const uint8_t* window, uint32_t windowLength, uint32_t st
 // written. Leaves size unchanged when the first 8 bytes cannot be read.
 void endCheckTiff(CarveCandidate& candidate);
 
-// End of the data referred to by the directory at `offset` of `file` and by
+// End of the data referred to by the directory at `offset` of the written
+// `file` and by
 // everything it leads to: its sub-directories (tags 330, 33424, 34665), the
 // strips, tiles and thumbnail it names, and the directories chained after it.
 // `depth` counts sub-directory levels (0-4 are walked), `chain` the place in
@@ -31,6 +31,6 @@ void endCheckTiff(CarveCandidate& candidate);
 // directory cannot be walked (offset 0 or odd, unreadable, empty, too deep,
 // a sub-directory that fails, or a walk that needs more work than any sound
 // file does). A failing directory further down a chain only ends the chain.
-uint64_t tiffDataEnd(std::FILE* file, uint64_t offset, bool bigEndian, uint32_t depth, uint32_t chain);
+uint64_t tiffDataEnd(OutputFile& file, uint64_t offset, bool bigEndian, uint32_t depth, uint32_t chain);
 
 }  // namespace salvora

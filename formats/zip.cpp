@@ -6,6 +6,7 @@
 #include "carve/signature_registry.h"
 #include "formats/register.h"
 #include "formats/search.h"
+#include "formats/window_walk.h"
 #include "formats/zip_records.h"
 #include "media/bytes.h"
 
@@ -83,41 +84,29 @@ const char* extensionFromFirstMember(const Bytes& window) {
 constexpr uint64_t kLocalHeaderLength = 30;
 const uint8_t kDescriptorSignature[] = {'P', 'K', 7, 8};
 
-uint32_t blockCheckZipDescriptor(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
+BlockVerdict blockCheckZipDescriptor(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
 
 void stopFollowing(CarveCandidate& candidate) {
     candidate.blockCheck = nullptr;
     candidate.expectedSize = 0;
 }
 
-// The window of one block check: file offsets [size - half, size + half).
-struct FileWindow {
-    Bytes bytes;
-    uint64_t size;
-    uint64_t half;
-
-    uint64_t end() const { return size + half; }
-    bool holds(uint64_t offset, uint64_t length) const {
-        return offset + half >= size && offset + length <= end();
-    }
-    uint64_t index(uint64_t offset) const { return offset - size + half; }
-};
-
 // One step at the local header due at expectedSize. False when it is not in
 // the window yet or the members can no longer be followed.
-bool followHeader(const FileWindow& w, CarveCandidate& candidate) {
+bool followHeader(const WindowWalk& w, CarveCandidate& candidate) {
     const uint64_t at = candidate.expectedSize;
-    if (!w.holds(at, kLocalHeaderLength + 1))
+    if (!w.holds(at, kLocalHeaderLength))
         return false;
     const uint64_t j = w.index(at);
-    if (w.bytes.le32(j) != kLocalFileHeader) {
+    const Bytes& bytes = w.bytes();
+    if (bytes.le32(j) != kLocalFileHeader) {
         stopFollowing(candidate);
         return false;
     }
-    const uint16_t flags = w.bytes.le16(j + 6);
-    const uint16_t method = w.bytes.le16(j + 8);
-    const uint32_t compressed = w.bytes.le32(j + 18);
-    const uint64_t data = at + kLocalHeaderLength + w.bytes.le16(j + 26) + w.bytes.le16(j + 28);
+    const uint16_t flags = bytes.le16(j + 6);
+    const uint16_t method = bytes.le16(j + 8);
+    const uint32_t compressed = bytes.le32(j + 18);
+    const uint64_t data = at + kLocalHeaderLength + bytes.le16(j + 26) + bytes.le16(j + 28);
     if (hasSearchedDescriptor(flags, method)) {
         candidate.expectedSize = data;
         candidate.blockCheck = blockCheckZipDescriptor;
@@ -133,18 +122,19 @@ bool followHeader(const FileWindow& w, CarveCandidate& candidate) {
 
 // One step of the search for the data descriptor that ends the member whose
 // data starts at (or was searched up to) expectedSize.
-bool followDescriptor(const FileWindow& w, CarveCandidate& candidate) {
+bool followDescriptor(const WindowWalk& w, CarveCandidate& candidate) {
     uint64_t from = candidate.expectedSize;
     if (from >= w.end())
         return false;
-    if (from + w.half < w.size) {
+    if (w.before(from)) {
         stopFollowing(candidate);
         return false;
     }
+    const Bytes& bytes = w.bytes();
     while (true) {
         const uint64_t j = w.index(from);
         const std::optional<size_t> hit =
-            findBytes(w.bytes.data() + j, w.bytes.size() - j, kDescriptorSignature, 4);
+            findBytes(bytes.data() + j, bytes.size() - j, kDescriptorSignature, 4);
         if (!hit) {
             // A signature across the window's end is found by the next check.
             candidate.expectedSize = std::max(from, w.end() - 3);
@@ -164,7 +154,7 @@ bool followDescriptor(const FileWindow& w, CarveCandidate& candidate) {
                 candidate.expectedSize = found;
                 return false;
             }
-            const uint32_t signature = w.bytes.le32(w.index(next));
+            const uint32_t signature = bytes.le32(w.index(next));
             if (signature == kLocalFileHeader) {
                 candidate.expectedSize = next;
                 candidate.blockCheck = blockCheckZip;
@@ -180,7 +170,7 @@ bool followDescriptor(const FileWindow& w, CarveCandidate& candidate) {
 }
 
 void followMembers(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
-    const FileWindow w{Bytes(window, windowLength), candidate.size, windowLength / 2u};
+    const WindowWalk w(window, windowLength, candidate);
     bool moved = true;
     while (moved && candidate.blockCheck) {
         moved = candidate.blockCheck == blockCheckZip ? followHeader(w, candidate)
@@ -188,9 +178,10 @@ void followMembers(const uint8_t* window, uint32_t windowLength, CarveCandidate&
     }
 }
 
-uint32_t blockCheckZipDescriptor(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
+BlockVerdict blockCheckZipDescriptor(const uint8_t* window, uint32_t windowLength,
+                                     CarveCandidate& candidate) {
     followMembers(window, windowLength, candidate);
-    return 1;
+    return BlockVerdict::kContinue;
 }
 
 // The local header lies exactly where the next member of the archive in
@@ -230,9 +221,9 @@ uint32_t recogniseZip(const uint8_t* window, uint32_t windowLength, uint32_t, co
     return 1;
 }
 
-uint32_t blockCheckZip(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
+BlockVerdict blockCheckZip(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
     followMembers(window, windowLength, candidate);
-    return 1;
+    return BlockVerdict::kContinue;
 }
 
 }  // namespace salvora

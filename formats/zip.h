@@ -6,7 +6,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 
 #include "carve/family.h"
 
@@ -24,7 +23,7 @@ uint32_t recogniseZip(const uint8_t* window, uint32_t windowLength, uint32_t str
 // window, so that recogniseZip can tell its next member from a new archive.
 // Never ends the file (always 1); clears itself where the members can no
 // longer be followed (the central directory, an unreadable header).
-uint32_t blockCheckZip(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
+BlockVerdict blockCheckZip(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
 
 // Walks the records of the written output from its first byte and sets size
 // just past the end-of-central-directory record and its comment (the comment
@@ -33,10 +32,9 @@ uint32_t blockCheckZip(const uint8_t* window, uint32_t windowLength, CarveCandid
 // Corrects the extension of an Office Open XML package from its member names.
 void endCheckZip(CarveCandidate& candidate);
 
-// Distance from the current position of `file` to the first occurrence of
-// `pattern` at or after it, leaving the file positioned at that occurrence;
-// -1 when there is none before the end of the file or a seek fails (the
-// position is then undefined). A zero-length pattern is found at distance 0.
-int64_t findForward(std::FILE* file, const uint8_t* pattern, uint32_t length);
+// Distance from file offset `from` of the written `output` to the first
+// occurrence of `pattern` at or after it; -1 when there is none before the
+// end of the written data. A zero-length pattern is found at distance 0.
+int64_t findForward(OutputFile& output, uint64_t from, const uint8_t* pattern, uint32_t length);
 
 }  // namespace salvora

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "carve/output_file.h"
 #include "formats/search.h"
 #include "formats/zip.h"
 #include "media/bytes.h"
@@ -28,14 +27,13 @@ const uint8_t kDescriptorSignature[] = {'P', 'K', 7, 8};
 // from the archive can move it elsewhere.
 class OutputCursor {
   public:
-    OutputCursor(std::FILE* file, uint64_t length) : file_(file), length_(length) {}
+    explicit OutputCursor(OutputFile& output) : output_(output), length_(output.size()) {}
 
-    bool start() { return seekOutput(file_, 0); }
     uint64_t offset() const { return offset_; }
     uint64_t remaining() const { return length_ - offset_; }
 
     bool read(void* into, size_t count) {
-        if (count > remaining() || std::fread(into, 1, count, file_) != count)
+        if (!peek(into, count))
             return false;
         offset_ += count;
         return true;
@@ -46,22 +44,17 @@ class OutputCursor {
     }
     // Reads without moving.
     bool peek(void* into, size_t count) {
-        if (!read(into, count))
-            return false;
-        offset_ -= count;
-        return seekOutputBy(file_, -static_cast<int64_t>(count));
+        return count <= remaining() && output_.readAt(offset_, into, count) == count;
     }
     bool skip(uint64_t count) {
         if (count > remaining())
-            return false;
-        if (count > 0 && !seekOutputBy(file_, static_cast<int64_t>(count)))
             return false;
         offset_ += count;
         return true;
     }
     // Distance to the next occurrence of `pattern`, moving there; -1 when none.
     int64_t find(const uint8_t* pattern, uint32_t length) {
-        const int64_t distance = findForward(file_, pattern, length);
+        const int64_t distance = findForward(output_, offset_, pattern, length);
         if (distance < 0 || static_cast<uint64_t>(distance) > remaining())
             return -1;
         offset_ += static_cast<uint64_t>(distance);
@@ -69,7 +62,7 @@ class OutputCursor {
     }
 
   private:
-    std::FILE* file_;
+    OutputFile& output_;
     uint64_t length_;
     uint64_t offset_ = 0;
 };
@@ -278,14 +271,10 @@ class RecordWalk {
 }  // namespace
 
 void endCheckZip(CarveCandidate& candidate) {
-    // The engine only appends, so the written data ends at the current position.
-    const int64_t written = candidate.output ? tellOutput(candidate.output) : -1;
     candidate.size = 0;
-    if (written <= 0)
+    if (!candidate.output.isOpen() || candidate.output.size() == 0)
         return;
-    OutputCursor cursor(candidate.output, static_cast<uint64_t>(written));
-    if (!cursor.start())
-        return;
+    OutputCursor cursor(candidate.output);
     RecordWalk walk(cursor);
     if (!walk.run())
         return;
@@ -294,10 +283,7 @@ void endCheckZip(CarveCandidate& candidate) {
         candidate.extension = extension;
 }
 
-int64_t findForward(std::FILE* file, const uint8_t* pattern, uint32_t length) {
-    const int64_t start = tellOutput(file);
-    if (start < 0)
-        return -1;
+int64_t findForward(OutputFile& output, uint64_t from, const uint8_t* pattern, uint32_t length) {
     if (length == 0)
         return 0;
     // Each chunk after the first starts length - 1 bytes before the end of the
@@ -305,16 +291,11 @@ int64_t findForward(std::FILE* file, const uint8_t* pattern, uint32_t length) {
     // shorter than the pattern, so every step moves forward.
     const size_t chunk = std::max<size_t>(kChunk, length);
     std::vector<uint8_t> buffer(chunk);
-    uint64_t position = static_cast<uint64_t>(start);
+    uint64_t position = from;
     while (true) {
-        if (!seekOutput(file, position))
-            return -1;
-        const size_t got = std::fread(buffer.data(), 1, chunk, file);
-        if (const std::optional<size_t> at = findBytes(buffer.data(), got, pattern, length)) {
-            if (!seekOutput(file, position + *at))
-                return -1;
-            return static_cast<int64_t>(position + *at - static_cast<uint64_t>(start));
-        }
+        const size_t got = output.readAt(position, buffer.data(), chunk);
+        if (const std::optional<size_t> at = findBytes(buffer.data(), got, pattern, length))
+            return static_cast<int64_t>(position + *at - from);
         if (got < chunk)
             return -1;
         position += chunk - (length - 1);

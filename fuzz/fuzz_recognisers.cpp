@@ -5,11 +5,8 @@
 // recogniser accepts, the input is carved as the file: written block by block
 // with the block checks of the candidate, then judged by its end check on the
 // written file.
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -36,17 +33,8 @@ const SignatureRegistry& registry() {
     return instance;
 }
 
-std::FILE* scratch() {
-    static std::FILE* file = std::tmpfile();
-    return file;
-}
-
 void carve(CarveCandidate& file, const std::vector<uint8_t>& data) {
-    std::FILE* out = scratch();
-    std::rewind(out);
-    if (ftruncate(fileno(out), 0) != 0)
-        return;
-    file.output = out;
+    file.output = OutputFile::inMemory();
     file.size = 0;
     std::vector<uint8_t> window(2 * kBlock, 0);
     const size_t blocks = (data.size() + kBlock - 1) / kBlock;
@@ -55,17 +43,17 @@ void carve(CarveCandidate& file, const std::vector<uint8_t>& data) {
         std::fill(window.begin() + kBlock, window.end(), 0);
         std::memcpy(window.data() + kBlock, data.data() + i * kBlock,
                     std::min<size_t>(kBlock, data.size() - i * kBlock));
-        std::fwrite(window.data() + kBlock, 1, kBlock, out);
-        uint32_t status = 1;
+        file.output.append(window.data() + kBlock, kBlock);
+        BlockVerdict verdict = BlockVerdict::kContinue;
         if (file.blockCheck)
-            status = file.blockCheck(window.data(), 2 * kBlock, file);
+            verdict = file.blockCheck(window.data(), 2 * kBlock, file);
         file.size += kBlock;
-        if (status == 2)
+        if (verdict == BlockVerdict::kFileEnds)
             break;
     }
     if (file.endCheck)
         file.endCheck(file);
-    file.output = nullptr;
+    file.output = OutputFile();
 }
 
 }  // namespace

@@ -83,22 +83,44 @@ std::string openFailureText(const std::string& devicePath, int error, OpenFailur
     return "Cannot open " + devicePath + ": " + std::strerror(error) + ".";
 }
 
+ImageKind kindOfOpenFile(int fd) {
+    struct stat info {};
+    return ::fstat(fd, &info) == 0 ? imageKindOf(info.st_mode) : ImageKind::kOther;
+}
+
 }  // namespace
 
 std::unique_ptr<MediaReader> openDevice(const std::string& devicePath, const PartitionScheme* partitionScheme,
                                         uint32_t flags, std::string* whyNot, OpenFailure* failure) {
     if (failure)
         *failure = OpenFailure::kNone;
-    const int fd = ::open(devicePath.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without waiting: a pipe named as a device would block an ordinary open.
+    const int fd = ::open(devicePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         const int error = errno;
         const OpenFailure kind = openFailureOf(error);
+        if (kind == OpenFailure::kNoMedium) {
+            // A card slot without a card: identified all the same (from sysfs),
+            // so that the card reader is noticed with its slots empty.
+            PosixReader unopened(-1);
+            unopened.devicePath = devicePath;
+            identifyDevice(unopened);
+        }
         if (whyNot)
             *whyNot = openFailureText(devicePath, error, kind);
         if (failure)
             *failure = kind;
         return nullptr;
     }
+    if (const ImageKind kind = kindOfOpenFile(fd); !isReadableImageKind(kind)) {
+        ::close(fd);
+        if (whyNot)
+            *whyNot = devicePath + " is " + imageKindName(kind) + ", not a disk.";
+        if (failure)
+            *failure = OpenFailure::kOther;
+        return nullptr;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     auto reader = std::make_unique<PosixReader>(fd);
     reader->devicePath = devicePath;
     reader->partitionScheme = partitionScheme;

@@ -6,6 +6,7 @@
 #include "media/device_identity.h"
 #include "media/device_probe.h"
 #include "media/device_reader.h"
+#include "media/disk_list.h"
 #include "media/handle_reader_win.h"
 #include "media/storage_descriptor.h"
 #include "media/text_win.h"
@@ -152,6 +153,7 @@ void identifyDevice(MediaReader& reader) {
         return;
     }
     applyIdentity(reader, parseStorageDescriptor(answer.data(), returned));
+    noteIdentifiedRevision(reader.revision);  // before a drive of size 0 is dropped
 }
 
 }  // namespace salvora

@@ -57,4 +57,9 @@ bool makerReaderPresent() {
     return gMakerReaderPresent.load();
 }
 
+void noteIdentifiedRevision(const std::string& revision) {
+    if (isMakerReaderRevision(revision))
+        gMakerReaderPresent.store(true);
+}
+
 }  // namespace salvora

@@ -71,4 +71,9 @@ DiskList listDisks(const PartitionScheme* partitionScheme, uint32_t flags,
 // maker's card reader's (isMakerReaderRevision).
 bool makerReaderPresent();
 
+// Called by the identification of every device opened, also one that is then
+// refused for a size of 0 (a card reader with empty slots): sets the
+// makerReaderPresent flag when `revision` is the maker's card reader's.
+void noteIdentifiedRevision(const std::string& revision);
+
 }  // namespace salvora

@@ -6,6 +6,7 @@
 
 #include "media/device_identity.h"
 #include "media/device_reader.h"
+#include "media/disk_list.h"
 #include "media/posix_reader.h"
 #include "media/sysfs_block.h"
 
@@ -74,6 +75,7 @@ void identifyDevice(MediaReader& reader) {
             inquire(posix->fd(), identity);
     }
     applyIdentity(reader, identity);
+    noteIdentifiedRevision(reader.revision);  // before a drive without medium is dropped
 }
 
 }  // namespace salvora

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "media/handle_reader_win.h"
+#include "media/image_kind.h"
 #include "media/image_reader.h"
 #include "media/text_win.h"
 
@@ -14,7 +15,7 @@ std::string cannotOpen(const std::string& path, DWORD error) {
 
 }  // namespace
 
-std::unique_ptr<MediaReader> openImage(const std::string& path, std::string& whyNot) {
+std::unique_ptr<MediaReader> openRawImage(const std::string& path, std::string& whyNot) {
     const std::wstring widePath = widen(path);
     const DWORD attributes = GetFileAttributesW(widePath.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
@@ -31,6 +32,14 @@ std::unique_ptr<MediaReader> openImage(const std::string& path, std::string& why
                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         whyNot = cannotOpen(path, GetLastError());
+        return nullptr;
+    }
+    // Named pipes and consoles open like files but hold no disk.
+    const DWORD type = GetFileType(handle);
+    if (type == FILE_TYPE_PIPE || type == FILE_TYPE_CHAR) {
+        CloseHandle(handle);
+        whyNot =
+            notAnImageText(path, type == FILE_TYPE_PIPE ? ImageKind::kPipe : ImageKind::kCharacterDevice);
         return nullptr;
     }
     auto reader = std::make_unique<HandleReader>(handle);

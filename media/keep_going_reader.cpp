@@ -7,22 +7,7 @@ namespace salvora {
 
 KeepGoingReader::KeepGoingReader(MediaReader& inner, UnreadableHandler onUnreadable)
     : inner_(inner), onUnreadable_(std::move(onUnreadable)) {
-    size = inner.size;
-    cylinders = inner.cylinders;
-    headsPerCylinder = inner.headsPerCylinder;
-    sectorsPerTrack = inner.sectorsPerTrack;
-    openFlags = inner.openFlags;
-    sectorSize = inner.sectorSize ? inner.sectorSize : 512;
-    devicePath = inner.devicePath;
-    model = inner.model;
-    vendor = inner.vendor;
-    product = inner.product;
-    serial = inner.serial;
-    revision = inner.revision;
-    partitionScheme = inner.partitionScheme;
-    driveIndex = inner.driveIndex;
-    fixedMedia = inner.fixedMedia;
-    busType = inner.busType;
+    takeDescriptionOf(inner);
     sector_.resize(sectorSize);
 }
 

@@ -17,7 +17,7 @@ bool isAligned(const void* buffer, uint32_t alignment) {
 }  // namespace
 
 int32_t MediaReader::readAt(void* buffer, uint32_t count, uint64_t offset) {
-    const uint32_t sector = sectorSize ? sectorSize : 512;
+    const uint32_t sector = sectorSize;
     const uint64_t head = offset % sector;
     const uint64_t covering = (head + count + sector - 1) / sector * sector;
     const bool mustAlign = (openFlags & kOpenAlignedBuffers) != 0 && !isAligned(buffer, sector);
@@ -49,10 +49,29 @@ void MediaReader::recordReadFailure(int code, const std::string& description) {
     setLastErrorText(text);
 }
 
+void MediaReader::takeDescriptionOf(const MediaReader& other) {
+    size = other.size;
+    cylinders = other.cylinders;
+    headsPerCylinder = other.headsPerCylinder;
+    sectorsPerTrack = other.sectorsPerTrack;
+    openFlags = other.openFlags;
+    sectorSize = other.sectorSize;
+    devicePath = other.devicePath;
+    model = other.model;
+    vendor = other.vendor;
+    product = other.product;
+    serial = other.serial;
+    revision = other.revision;
+    partitionScheme = other.partitionScheme;
+    driveIndex = other.driveIndex;
+    fixedMedia = other.fixedMedia;
+    busType = other.busType;
+}
+
 void setFlatGeometry(MediaReader& reader) {
     reader.headsPerCylinder = 1;
     reader.sectorsPerTrack = 1;
-    reader.cylinders = reader.size / (reader.sectorSize ? reader.sectorSize : 512);
+    reader.cylinders = reader.size / reader.sectorSize;
     if (reader.cylinders == 0)
         reader.cylinders = 1;
 }
@@ -63,7 +82,7 @@ void reconcileGeometry(MediaReader& reader, uint64_t reportedSize) {
         reader.headsPerCylinder = 1;
         reader.sectorsPerTrack = 1;
     }
-    const uint32_t sector = reader.sectorSize ? reader.sectorSize : 512;
+    const uint32_t sector = reader.sectorSize;
     if (reportedSize != 0) {
         const uint64_t c = reportedSize / reader.headsPerCylinder / reader.sectorsPerTrack / sector;
         if (c != 0 && c != reader.cylinders)

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "media/sector_size.h"
+
 namespace salvora {
 
 struct PartitionScheme;
@@ -41,7 +43,7 @@ class MediaReader {
     uint32_t headsPerCylinder = 0;
     uint32_t sectorsPerTrack = 0;
     uint32_t openFlags = 0;
-    uint32_t sectorSize = 512;
+    SectorSize sectorSize;  // bytes per sector, never 0
     std::string devicePath;
     // Identity texts; empty when the device did not report them.
     std::string model;
@@ -65,6 +67,10 @@ class MediaReader {
 
     // Sets lastErrorText to the read-failure message with the system's code and text.
     static void recordReadFailure(int code, const std::string& description);
+
+    // Takes over the size, sector size, geometry, open flags, path and
+    // identity of `other` (for readers that read through another one).
+    void takeDescriptionOf(const MediaReader& other);
 
   private:
     std::vector<uint8_t> bounce_;

@@ -1,5 +1,6 @@
 #include "media/posix_reader.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -42,6 +43,22 @@ int32_t PosixReader::deviceRead(void* buffer, uint32_t count, uint64_t offset) {
     if (done < count)
         std::memset(bytes + done, 0, count - done);
     return static_cast<int32_t>(done);
+}
+
+ImageKind imageKindOf(mode_t mode) {
+    if (S_ISREG(mode))
+        return ImageKind::kRegularFile;
+    if (S_ISBLK(mode))
+        return ImageKind::kBlockDevice;
+    if (S_ISDIR(mode))
+        return ImageKind::kFolder;
+    if (S_ISFIFO(mode))
+        return ImageKind::kPipe;
+    if (S_ISCHR(mode))
+        return ImageKind::kCharacterDevice;
+    if (S_ISSOCK(mode))
+        return ImageKind::kSocket;
+    return ImageKind::kOther;
 }
 
 }  // namespace salvora

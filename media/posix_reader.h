@@ -2,6 +2,9 @@
 // devices). Reads are positioned reads, so the descriptor has no position.
 #pragma once
 
+#include <sys/types.h>
+
+#include "media/image_kind.h"
 #include "media/media_reader.h"
 
 namespace salvora {
@@ -21,5 +24,8 @@ class PosixReader : public MediaReader {
   private:
     int fd_;
 };
+
+// The kind of file a stat() mode describes.
+ImageKind imageKindOf(mode_t mode);
 
 }  // namespace salvora

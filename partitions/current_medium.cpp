@@ -1,17 +1,21 @@
 #include "partitions/current_medium.h"
 
 #include "media/media_reader.h"
+#include "partitions/gpt_partition_table.h"
 #include "partitions/partition_scheme.h"
 
 namespace salvora {
 
 PartitionList selectCurrentMedium(MediaReader& reader) {
     const PartitionScheme* previous = reader.partitionScheme;
-    reader.partitionScheme = &pcPartitionScheme();
-    PartitionList list = reader.partitionScheme->readPartitionTable(reader);
-    if (list.empty())
-        reader.partitionScheme = previous;
-    return list;
+    for (const PartitionScheme* scheme : {&gptPartitionScheme(), &pcPartitionScheme()}) {
+        reader.partitionScheme = scheme;
+        PartitionList list = scheme->readPartitionTable(reader);
+        if (!list.empty())
+            return list;
+    }
+    reader.partitionScheme = previous;
+    return PartitionList();
 }
 
 }  // namespace salvora

@@ -37,6 +37,8 @@ struct PartitionRecord {
     uint32_t order = kOrderNotSet;  // 1-4 primary slots, 5 and up logical, 255 not set
     std::string label;              // volume label, up to 79 characters (8-bit, Latin-1 for NTFS)
     std::string fsName;             // "FAT12", "FAT16", "FAT32" or "NTFS"
+    std::string name;               // GPT partition name (UTF-8); empty for PC table entries
+    std::string typeGuid;           // GPT partition type ("EBD0A0A2-B9E5-..."); empty for PC entries
     const PartitionScheme* scheme = nullptr;
 };
 

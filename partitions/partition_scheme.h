@@ -1,6 +1,6 @@
 // The partition-table reader a medium uses, and the PC partition table
 // (master boot record with four primary entries and a chain of extended boot
-// records), the only scheme there is.
+// records).
 #pragma once
 
 #include <cstdint>
@@ -24,7 +24,8 @@ struct PartitionScheme {
     int (*probePartitionContent)(MediaReader& reader, PartitionRecord& partition);
 };
 
-// The PC partition table reader (one static instance).
+// The PC partition table reader (one static instance). GUID partition tables
+// have a reader of their own (gpt_partition_table.h).
 const PartitionScheme& pcPartitionScheme();
 
 // Partition types.
@@ -33,7 +34,9 @@ bool isFatType(uint32_t type);       // 01 04 06 0B 0C 0E 11 14 16 1B 1C 1E
 bool isNtfsType(uint32_t type);      // 07, 17
 
 // The PC table: a single FAT or NTFS volume covering the whole medium, or the
-// primary entries and the extended chain, ordered by offset then size.
+// primary entries and the extended chain, ordered by offset then size. A
+// sector without 55 AA, or a signed table without a used entry, gives one
+// empty record (offset 0, size 0) before the entries.
 PartitionList readPcPartitionTable(MediaReader& reader);
 int checkPcTableSector(Bytes sector);
 int probePcPartitionContent(MediaReader& reader, PartitionRecord& partition);

@@ -171,6 +171,10 @@ PartitionList readPcPartitionTable(MediaReader& reader) {
     }
     readPrimaryEntries(reader, bytes, list);
     readExtendedPartitions(reader, list);
+    // A signed table whose entries are all empty (a card whose partition was
+    // deleted) is read like a blank disk: one empty record.
+    if (list.empty())
+        insertPartition(list, newPartitionRecord(&pcPartitionScheme()));
     return list;
 }
 

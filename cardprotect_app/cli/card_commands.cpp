@@ -5,12 +5,16 @@
 #include "cardprotect_app/cli/exit_codes.h"
 #include "cardprotect_app/core/app_texts.h"
 #include "cardprotect_app/core/card_session.h"
+#include "cardsec/messages.h"
 
 namespace salvora::lockwright {
 
 using namespace cardprotect;
 
 namespace {
+
+// How long a command waits for another program to let go of the reader.
+constexpr uint32_t kCommandHoldWaitMs = 15000;
 
 CardType cardTypeOf(const std::string& slot) {
     return slot == "cf" ? CardType::kCf : CardType::kSd;
@@ -63,13 +67,26 @@ void printCard(const CardwardenModel& model, cardsec::ReaderTransport& transport
     std::printf("  Actions: %s\n", availableActions(view).c_str());
 }
 
+int reportBusy() {
+    std::fprintf(stderr, "%s\n", text::kReaderBusy);
+    return kExitBusy;
+}
+
 // Reports a slot that cannot be used; returns the exit code.
 int reportUnusable(SlotState state, CardType type) {
-    if (state == SlotState::kNoReader) {
-        std::fprintf(stderr, "%s\n", text::kConnectReader);
-    } else {
-        std::fprintf(stderr, "%s\n", type == CardType::kSd ? text::kSdNotInserted : text::kCfNotInserted);
+    switch (state) {
+        case SlotState::kBusy:
+            return reportBusy();
+        case SlotState::kNoAnswer:
+            std::fprintf(stderr, "%s card: %s\n", cardName(type), cardsec::text::kCardDidNotAnswer);
+            return kExitBusy;
+        case SlotState::kNoReader:
+            std::fprintf(stderr, "%s\n", text::kConnectReader);
+            return kExitNoCard;
+        default:
+            break;
     }
+    std::fprintf(stderr, "%s\n", type == CardType::kSd ? text::kSdNotInserted : text::kCfNotInserted);
     return kExitNoCard;
 }
 
@@ -79,7 +96,7 @@ int statusOfSlot(CardwardenModel& model, cardsec::ReaderTransport& transport, Ca
         printCard(model, transport, type);
         return kExitSuccess;
     }
-    if (alone || state == SlotState::kNoReader)
+    if (alone || state != SlotState::kNoCard)
         return reportUnusable(state, type);
     std::printf("%s card: %s\n", cardName(type), "not inserted");
     return kExitSuccess;
@@ -118,10 +135,24 @@ int exitCodeOf(const ActionReport& report) {
             return kExitCancelled;
         case Outcome::kSlotUnavailable:
             return kExitNoCard;
+        case Outcome::kReaderBusy:
+            return kExitBusy;
+        case Outcome::kCardChanged:
         case Outcome::kFailed:
             break;
     }
     return kExitFailed;
+}
+
+// Every operation ends with one result line on standard output; the card's
+// own results are printed as messages, a cancellation here.
+void reportCancellation(const ActionReport& report) {
+    if (report.status == ActionStatus::kAbandoned) {
+        std::puts("Cancelled: no acceptable password was given. Nothing was sent to the card.");
+    } else if (report.status == ActionStatus::kRan && report.result.outcome == Outcome::kCancelled) {
+        std::puts("Cancelled. Nothing was sent to the card.");
+    }
+    std::fflush(stdout);
 }
 
 ModelOptions commandLineOptions() {
@@ -134,6 +165,9 @@ ModelOptions commandLineOptions() {
 
 int statusCommand(const CommandLine& line, cardsec::ReaderTransport& transport, cardsec::Sleeper& sleeper,
                   TerminalUi& ui) {
+    const cardsec::ReaderHold hold(transport, kCommandHoldWaitMs);
+    if (!hold.held())
+        return reportBusy();
     CardwardenModel model(transport, sleeper, ui, commandLineOptions());
     if (!line.slot.empty())
         return statusOfSlot(model, transport, cardTypeOf(line.slot), true);
@@ -147,6 +181,11 @@ int actionCommand(const CommandLine& line, cardsec::ReaderTransport& transport, 
                   TerminalUi& ui) {
     const CardType type = cardTypeOf(line.slot);
     const Action action = actionOf(line.command);
+    // Held from the look at the card to the end of the operation, so no other
+    // program's commands come between them.
+    const cardsec::ReaderHold hold(transport, kCommandHoldWaitMs);
+    if (!hold.held())
+        return reportBusy();
     CardwardenModel model(transport, sleeper, ui, commandLineOptions());
     const SlotState state = openSlot(model, type);
     if (state != SlotState::kReady)
@@ -155,8 +194,7 @@ int actionCommand(const CommandLine& line, cardsec::ReaderTransport& transport, 
         return refuseAction(model, transport, action, type);
     ui.setEchoInfoLine(true);
     const ActionReport report = runAction(model, ui, action);
-    if (report.status == ActionStatus::kAbandoned)
-        std::fputs("lockwright: no password was accepted; nothing was sent to the card.\n", stderr);
+    reportCancellation(report);
     if (report.status == ActionStatus::kRan && report.result.outcome != Outcome::kCancelled)
         model.poll();
     return exitCodeOf(report);

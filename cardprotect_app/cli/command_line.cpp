@@ -9,7 +9,9 @@ namespace salvora::lockwright {
 namespace {
 
 const std::set<std::string> kCommands = {"status", "lock", "unlock", "remove-password", "erase", "sim"};
-const std::set<std::string> kSimVerbs = {"insert", "remove", "power-cycle", "unplug", "plug", "show"};
+const std::set<std::string> kSimVerbs = {"insert", "remove", "power-cycle", "unplug",
+                                         "plug",   "show",   "fault"};
+const std::set<std::string> kSimFaults = {"refuse", "stuck-busy", "clear"};
 
 bool isSlot(const std::string& word) {
     return word == "sd" || word == "cf";
@@ -42,6 +44,23 @@ bool parseNumber(const std::string& text, double low, double high, double& out) 
     return !text.empty() && end && *end == '\0' && out >= low && out <= high;
 }
 
+// --simulate and --slot say what is worked on: an empty value, or a second
+// one that differs, is a mistake and never falls back to a default (the real
+// reader, or some slot).
+bool setTarget(Parser& parser, const std::string& name, const std::string& value, std::string& target) {
+    if (value.empty()) {
+        parser.error =
+            name == "simulate" ? "--simulate needs the name of the state file." : "--slot takes sd or cf.";
+        return false;
+    }
+    if (!target.empty() && target != value) {
+        parser.error = "--" + name + " is given twice with different values (" + target + ", " + value + ").";
+        return false;
+    }
+    target = value;
+    return true;
+}
+
 bool applyOption(Parser& parser, const std::string& word, CommandLine& line) {
     std::string name = word.substr(2), inlineValue;
     const size_t equals = name.find('=');
@@ -52,6 +71,11 @@ bool applyOption(Parser& parser, const std::string& word, CommandLine& line) {
     }
     std::string text;
     double number = 0;
+    if (name == "simulate" || name == "slot") {
+        if (!parser.value(name, inlineValue, hasInline, text))
+            return false;
+        return setTarget(parser, name, text, name == "simulate" ? line.simulate : line.slot);
+    }
     if (name == "help")
         return line.help = true;
     if (name == "version")
@@ -66,10 +90,6 @@ bool applyOption(Parser& parser, const std::string& word, CommandLine& line) {
         return line.enhancedErase = true;
     if (name == "level-max")
         return line.levelMax = true;
-    if (name == "simulate")
-        return parser.value(name, inlineValue, hasInline, line.simulate);
-    if (name == "slot")
-        return parser.value(name, inlineValue, hasInline, line.slot);
     if (name == "password") {
         if (!parser.value(name, inlineValue, hasInline, text))
             return false;
@@ -133,20 +153,25 @@ bool checkCommand(const std::vector<std::string>& words, CommandLine& line, std:
     if (words.size() < 2 || !kSimVerbs.count(words[1])) {
         if (line.help)
             return true;
-        error = "sim needs one of: insert, remove, power-cycle, unplug, plug, show.";
+        error = "sim needs one of: insert, remove, power-cycle, unplug, plug, show, fault.";
         return false;
     }
     line.simVerb = words[1];
+    const bool fault = line.simVerb == "fault";
     const bool needsSlot =
-        line.simVerb == "insert" || line.simVerb == "remove" || line.simVerb == "power-cycle";
-    const size_t expected = needsSlot ? 3 : 2;
-    if (words.size() != expected || (needsSlot && !isSlot(words[2]))) {
-        error = needsSlot ? "sim " + line.simVerb + " needs the slot: sd or cf."
-                          : "Too many words after sim " + line.simVerb + ".";
+        line.simVerb == "insert" || line.simVerb == "remove" || line.simVerb == "power-cycle" || fault;
+    const size_t expected = fault ? 4 : needsSlot ? 3 : 2;
+    if (words.size() != expected || (needsSlot && !isSlot(words[2])) ||
+        (fault && !kSimFaults.count(words[3]))) {
+        error = fault       ? "sim fault needs the slot and the fault: sd|cf refuse|stuck-busy|clear."
+                : needsSlot ? "sim " + line.simVerb + " needs the slot: sd or cf."
+                            : "Too many words after sim " + line.simVerb + ".";
         return false;
     }
     if (needsSlot)
         line.simSlot = words[2];
+    if (fault)
+        line.simFault = words[3];
     return true;
 }
 

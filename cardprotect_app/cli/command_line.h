@@ -14,8 +14,9 @@ struct CommandLine {
     bool version = false;
 
     // sim VERB [sd|cf] and its options.
-    std::string simVerb;  // insert, remove, power-cycle, unplug, plug, show
+    std::string simVerb;  // insert, remove, power-cycle, unplug, plug, show, fault
     std::string simSlot;
+    std::string simFault;  // refuse, stuck-busy, clear
     std::optional<std::string> password;
     bool locked = false, unlocked = false, frozen = false;
     bool enhancedErase = false, levelMax = false;
@@ -23,8 +24,9 @@ struct CommandLine {
     double eraseSeconds = 3.0;
 };
 
-// Parses argv[1..argc). Options may come before or after the command. Returns
-// false with a message for the user in `error`.
+// Parses argv[1..argc). Options may come before or after the command. An
+// empty --simulate or --slot, or one given twice with different values, is
+// refused. Returns false with a message for the user in `error`.
 bool parseCommandLine(int argc, char** argv, CommandLine& line, std::string& error);
 
 }  // namespace salvora::lockwright

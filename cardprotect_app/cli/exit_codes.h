@@ -12,6 +12,7 @@ enum ExitCode : int {
     kExitCancelled = 5,     // answered No, or no acceptable password was given
     kExitNoRights = 6,      // not allowed to send commands to the reader (run as root)
     kExitSimulation = 7,    // the simulation state file cannot be read or written
+    kExitBusy = 8,          // another program holds the reader, or the card did not answer in time
 };
 
 }  // namespace salvora::lockwright

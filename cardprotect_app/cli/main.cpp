@@ -37,12 +37,15 @@ const char* kUsage =
     "\n"
     "Passwords are read without echo from the terminal; when standard input is not a\n"
     "terminal, passwords and y/n answers are read from it line by line. A password has\n"
-    "at most 31 characters. Erasing asks for a y/n confirmation.\n"
+    "at most 31 characters, all of them printable ASCII (letters A-Z and a-z, digits,\n"
+    "punctuation). Erasing asks for a y/n confirmation. One operation at a time uses\n"
+    "the reader: another lockwright waits for it (at most 15 seconds).\n"
     "\n"
     "Options:\n"
-    "  --slot sd|cf      the card to work on\n"
+    "  --slot sd|cf      the card to work on (given once; an empty value is an error)\n"
     "  --simulate STATE  use a simulated reader kept in the file STATE instead of the\n"
-    "                    real one (created empty when missing); may stand anywhere\n"
+    "                    real one (created empty when missing); may stand anywhere;\n"
+    "                    an empty STATE is an error, never the real reader\n"
     "  --help            show this text\n"
     "  --version         show the version\n"
     "\n"
@@ -56,7 +59,11 @@ const char* kUsage =
     "  sim remove sd|cf       take the card out\n"
     "  sim power-cycle sd|cf  take the card out and put it back\n"
     "  sim unplug | sim plug  unplug or plug in the whole reader\n"
-    "  sim show               print the simulated cards\n"
+    "  sim show               print the simulated cards and the commands the reader\n"
+    "                         received and refused (blocks not in its command table)\n"
+    "  sim fault sd|cf refuse      the reader refuses the slot's next security command\n"
+    "  sim fault cf stuck-busy     the CF card stays busy until the fault is cleared\n"
+    "  sim fault sd|cf clear       both faults off\n"
     "\n"
     "Linux drives: physical drive N is /dev/sd(a+N), shown as \"Disk (X:)\" with the\n"
     "letter C for /dev/sda, D for /dev/sdb and so on. Commands to a real reader need\n"
@@ -70,7 +77,8 @@ const char* kUsage =
     "  4  the action is not available for this card in its present state\n"
     "  5  cancelled: answered No, or no acceptable password was given\n"
     "  6  no rights to send commands to the reader (run as root)\n"
-    "  7  the simulation state file cannot be read or written\n";
+    "  7  the simulation state file cannot be read or written\n"
+    "  8  the reader is busy with another program, or the card did not answer in time\n";
 
 int runCardCommand(const CommandLine& line, cardsec::ReaderTransport& transport) {
     cardsec::ThreadSleeper sleeper;

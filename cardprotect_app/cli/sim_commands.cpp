@@ -20,28 +20,33 @@ std::string quoted(const std::string& password) {
     return "\"" + password.substr(0, password.find('\0')) + "\"";
 }
 
-void showSd(const SimSdCard& card) {
-    std::printf("sd card password=%s locked=%s contents=%s\n",
+void showSd(const SimSdCard& card, const SimSlotState& slot) {
+    std::printf("sd card password=%s locked=%s contents=%s lock-unlock-commands=%d refuse-next=%s\n",
                 card.password.empty() ? "none" : quoted(card.password).c_str(), yesNo(card.locked),
-                card.contents.c_str());
+                card.contents.c_str(), card.lockUnlockCommands, yesNo(slot.refuseNext));
 }
 
-void showCf(const SimCfCard& card) {
-    std::printf("cf card password=%s security=%s locked=%s frozen=%s attempts-left=%d busy=%s contents=%s\n",
-                card.enabled ? quoted(card.password).c_str() : "none", card.enabled ? "enabled" : "disabled",
-                yesNo(card.locked), yesNo(card.frozen), card.attemptsLeft, yesNo(card.busyUntilMs != 0),
-                card.contents.c_str());
+void showCf(const SimCfCard& card, const SimSlotState& slot) {
+    std::printf(
+        "cf card password=%s security=%s locked=%s frozen=%s attempts-left=%d busy=%s contents=%s serial=%s "
+        "security-commands=%d stuck-busy=%s refuse-next=%s\n",
+        card.enabled ? quoted(card.password).c_str() : "none", card.enabled ? "enabled" : "disabled",
+        yesNo(card.locked), yesNo(card.frozen), card.attemptsLeft, yesNo(card.busyUntilMs != 0),
+        card.contents.c_str(), card.serial.c_str(), card.securityCommands, yesNo(card.stuckBusy),
+        yesNo(slot.refuseNext));
 }
 
 void show(const SimulatedReader& reader) {
-    std::printf("reader %s\n", reader.plugged ? "plugged" : "unplugged");
+    std::printf("reader %s refused=%lld\n", reader.plugged ? "plugged" : "unplugged", reader.refused);
+    if (reader.refused)
+        std::printf("last refused %s\n", reader.lastRefused.c_str());
     if (reader.sd) {
-        showSd(*reader.sd);
+        showSd(*reader.sd, reader.sdSlot);
     } else {
         std::puts("sd empty");
     }
     if (reader.cf) {
-        showCf(*reader.cf);
+        showCf(*reader.cf, reader.cfSlot);
     } else {
         std::puts("cf empty");
     }
@@ -66,6 +71,14 @@ std::string checkInsertOptions(const CommandLine& line) {
         return "--frozen, --enhanced-erase and --level-max are for CF cards.";
     }
     return "";
+}
+
+SimFault faultOf(const std::string& name) {
+    if (name == "refuse")
+        return SimFault::kRefuse;
+    if (name == "stuck-busy")
+        return SimFault::kStuckBusy;
+    return SimFault::kClear;
 }
 
 void insert(const CommandLine& line, SimulatedReader& reader) {
@@ -101,6 +114,10 @@ int simCommand(const CommandLine& line) {
                    stderr);
         return kExitUsage;
     }
+    if (line.simVerb == "fault" && line.simFault == "stuck-busy" && line.simSlot != "cf") {
+        std::fputs("lockwright: stuck-busy is a fault of CF cards.\n", stderr);
+        return kExitUsage;
+    }
     if (line.simVerb == "insert") {
         const std::string problem = checkInsertOptions(line);
         if (!problem.empty()) {
@@ -121,6 +138,8 @@ int simCommand(const CommandLine& line) {
             emptySlot = !occupied;
             reader.powerCycle(slot);
         }
+        if (line.simVerb == "fault")
+            emptySlot = !reader.setFault(slot, faultOf(line.simFault));
         if (line.simVerb == "unplug")
             reader.unplug();
         if (line.simVerb == "plug")

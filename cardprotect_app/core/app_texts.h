@@ -12,6 +12,12 @@ inline constexpr const char* kCfNotInserted = "CF card is not inserted";
 inline constexpr const char* kReinsertSd = "Please re-insert your SD card to use the Cardwarden";
 inline constexpr const char* kScanningCf = "Scanning CF card";
 inline constexpr const char* kNeedsAdministrator = "Cardwarden requires Administrator Privileges.";
+inline constexpr const char* kReaderBusy =
+    "The card reader is busy with another program's operation. Please wait until it has finished.";
+// A command line cannot know whether an SD card that is not locked was
+// unlocked with its password since it was inserted.
+inline constexpr const char* kSdNotLockedNow =
+    "Not locked now. If this card has a password, it applies again when the card is re-inserted.";
 inline constexpr const char* kOperationInProgress =
     "Security operation in progress! Please wait for the process to complete before closing the application.";
 
@@ -68,6 +74,10 @@ inline constexpr const char* kSpaceNotAllowed = "Space key is not allowed!";
 inline constexpr const char* kPasswordEmpty = "Password field is empty. Please enter a password.";
 inline constexpr const char* kPasswordMismatch = "Password fields do not match. Please retype the password.";
 inline constexpr const char* kPasswordTooLong = "The password is too long. Please use at most 31 characters.";
+inline constexpr const char* kPasswordNotAscii =
+    "The password may only contain the letters A-Z and a-z, digits and the punctuation marks of an "
+    "English keyboard (no accented letters, tabs or other control characters), so that it can be typed "
+    "again on any computer.";
 inline constexpr const char* kConfirmCfPassword =
     "The password you set is\n%s\nPlease do not lose it.\nReminder: The CF card will remain UNLOCKED until "
     "it "

@@ -6,7 +6,10 @@ namespace salvora::cardprotect {
 
 SlotState openSlot(CardwardenModel& model, CardType cardType) {
     model.initialise();
-    model.poll();
+    if (!model.readerBusy())
+        model.poll();
+    if (model.readerBusy())
+        return SlotState::kBusy;
     if (!model.readerFound())
         return SlotState::kNoReader;
     const ViewState& view = model.view();
@@ -21,8 +24,12 @@ SlotState openSlot(CardwardenModel& model, CardType cardType) {
         }
     }
     model.poll();
+    if (model.readerBusy())
+        return SlotState::kBusy;
     if (model.cardType() != cardType)
         return SlotState::kNoCard;  // removed meanwhile
+    if (cardType == CardType::kCf && model.cfLastRead().timedOut)
+        return SlotState::kNoAnswer;
     return SlotState::kReady;
 }
 
@@ -98,7 +105,7 @@ ActionReport runAction(CardwardenModel& model, WorkflowUi& ui, Action action, in
         report.result = model.runWorker(settings.worker, panel.password);
         return report;
     }
-    model.securityDone(static_cast<int>(settings.cardType));
+    model.securityDone(settings.cardType);
     report.status = ActionStatus::kAbandoned;
     return report;
 }

@@ -13,6 +13,8 @@ enum class SlotState {
     kReady,     // the slot holds a card and it was read
     kNoReader,  // no reader found
     kNoCard,    // the reader has no card in this slot (or it cannot be told apart)
+    kNoAnswer,  // the CF card stayed busy: "The card did not answer."
+    kBusy,      // another program holds the reader
 };
 
 // Starts the window logic, runs one poll, selects `cardType` and polls once

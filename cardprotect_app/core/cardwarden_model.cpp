@@ -2,7 +2,6 @@
 
 #include "cardprotect_app/core/app_texts.h"
 #include "cardsec/messages.h"
-#include "media/bytes.h"
 
 namespace salvora::cardprotect {
 
@@ -10,13 +9,19 @@ using namespace cardsec;
 
 namespace {
 
-constexpr int kAllDisabled = -1;
-constexpr int kProbeCardPresent = 0;
-constexpr int kProbeNoCard = 2;
-constexpr int kHandleInvalid = -100;  // the poll found the slot handle closed
-
 constexpr int kFrozenOffset = 6;
 constexpr int kExpiredOffset = 12;
+
+// A slot's probe in the poll: nullopt when its handle is not open.
+using Probe = std::optional<CardPresence>;
+
+bool absentOrClosed(const Probe& probe) {
+    return !probe || *probe == CardPresence::kAbsent;
+}
+
+bool present(const Probe& probe) {
+    return probe && (*probe == CardPresence::kPresent || *probe == CardPresence::kChanged);
+}
 
 }  // namespace
 
@@ -35,17 +40,29 @@ void CardwardenModel::initialise() {
     cardType_ = CardType::kNone;
     status_.clear();
     workerRunning_ = false;
-    panelOpen_ = discoveryPending_ = false;
-    runDiscovery();
+    panelOpen_ = discoveryPending_ = readerBusy_ = false;
+    sdChanges_ = sdChangesAtChoice_ = 0;
+    cfCard_ = CfCardIdentity{};
+    const ReaderHold hold(transport_, kWindowHoldWaitMs);
+    if (hold.held())
+        runDiscovery();
     setInfoLine("");
     view_.statusDisplay.clear();
     view_.sdLabel.clear();
     view_.cfLabel.clear();
     view_.statusCaptionVisible = false;
-    applyCardMode(kAllDisabled);
+    applyCardMode(CardMode::kAllDisabled);
     sdReadable_ =
         options_.examineCardsPresentAtStart || context_.m_hSdSlot == kInvalidSlot || sd_.m_bSdLocked;
+    holdOrSayBusy(hold);
     notify();
+}
+
+bool CardwardenModel::holdOrSayBusy(const ReaderHold& hold) {
+    readerBusy_ = !hold.held();
+    if (readerBusy_)
+        setInfoLine(text::kReaderBusy);
+    return hold.held();
 }
 
 void CardwardenModel::deviceChanged() {
@@ -53,9 +70,12 @@ void CardwardenModel::deviceChanged() {
         discoveryPending_ = true;
         return;
     }
-    discoveryPending_ = false;
-    context_.clearCaches();
-    runDiscovery();
+    const ReaderHold hold(transport_, kWindowHoldWaitMs);
+    discoveryPending_ = !holdOrSayBusy(hold);
+    if (!discoveryPending_) {
+        context_.clearCaches();
+        runDiscovery();
+    }
     notify();
 }
 
@@ -71,7 +91,7 @@ void CardwardenModel::runDiscovery() {
         setInfoLine(text::kConnectReader);
         cardType_ = CardType::kNone;
         view_.sdSelector.pressed = view_.cfSelector.pressed = false;
-        applyCardMode(kAllDisabled);
+        applyCardMode(CardMode::kAllDisabled);
         return;
     }
     if (outcome.noSlotOpen)
@@ -82,8 +102,8 @@ void CardwardenModel::runDiscovery() {
         view_.cfSelector.enabled = false;
 }
 
-void CardwardenModel::applyCardMode(int mode) {
-    const bool enabled = mode != kAllDisabled;
+void CardwardenModel::applyCardMode(CardMode mode) {
+    const bool enabled = mode != CardMode::kAllDisabled;
     view_.lock.enabled = view_.remove.enabled = view_.erase.enabled = enabled;
     if (!enabled) {
         view_.statusDisplay.clear();
@@ -99,10 +119,8 @@ void CardwardenModel::refreshLockCaption() {
     } else if (cardType_ == CardType::kCf) {
         if (cf_.m_bCfSecurityEnabled) {
             view_.lockCaption = text::kCaptionUnlock;
-        } else {
-            const uint16_t word = Bytes(context_.m_IdentifyData.data(), kDataBlockSize).le16(256);
-            if ((word & 0x0001) && !(word & 0x0018))
-                view_.lockCaption = text::kCaptionLock;
+        } else if (decodeIdentify(context_.m_IdentifyData).usable()) {
+            view_.lockCaption = text::kCaptionLock;
         }
     } else {
         view_.lockCaption = text::kCaptionLock;
@@ -145,40 +163,73 @@ void CardwardenModel::closePanel() {
 void CardwardenModel::poll() {
     if (workerRunning_)
         return;
+    const bool wasBusy = readerBusy_;
+    const ReaderHold hold(transport_, kWindowHoldWaitMs);
+    if (!holdOrSayBusy(hold)) {
+        notify();
+        return;
+    }
+    if (wasBusy) {
+        // Another program had the reader: its cards may have changed meanwhile.
+        sdRescan_ = cf_.m_bCfRescan = true;
+        setInfoLine("");
+    }
+    if (discoveryPending_) {
+        discoveryPending_ = false;
+        context_.clearCaches();
+        runDiscovery();
+    }
     updateTooltips();
     if (cardType_ == CardType::kNone &&
         (context_.m_hSdSlot != kInvalidSlot || context_.m_hCfSlot != kInvalidSlot)) {
         setInfoLine(text::kSelectCard);
     }
-    const int sdProbe = pollSd();
-    const int cfProbe = pollCf();
-    const bool sdAbsent = sdProbe == kProbeNoCard || sdProbe == kHandleInvalid;
-    const bool cfAbsent = cfProbe == kProbeNoCard || cfProbe == kHandleInvalid;
-    if (sdAbsent && cfProbe == kProbeCardPresent && cardType_ != CardType::kCf)
+    const Probe sdProbe = pollSd();
+    const Probe cfProbe = pollCf();
+    if (absentOrClosed(sdProbe) && present(cfProbe) && cardType_ != CardType::kCf)
         selectCf();
-    if (cfAbsent && sdProbe == kProbeCardPresent && cardType_ != CardType::kSd)
+    if (absentOrClosed(cfProbe) && present(sdProbe) && cardType_ != CardType::kSd)
         selectSd();
     notify();
 }
 
-int CardwardenModel::pollSd() {
+void CardwardenModel::sdTakenOut() {
+    ++sdChanges_;
+    view_.sdSelector.enabled = false;
+    view_.sdLabel.clear();
+    if (cardType_ == CardType::kSd) {
+        setInfoLine(text::kSdNotInserted);
+        unpressActions();
+        closePanel();
+        applyCardMode(CardMode::kAllDisabled);
+    }
+    sdReadable_ = true;
+    sdRescan_ = true;
+}
+
+void CardwardenModel::cfTakenOut() {
+    view_.cfSelector.enabled = false;
+    view_.cfLabel.clear();
+    if (cardType_ == CardType::kCf) {
+        setInfoLine(text::kCfNotInserted);
+        unpressActions();
+        closePanel();
+        applyCardMode(CardMode::kAllDisabled);
+    }
+    cf_.m_bCfRescan = true;
+}
+
+// A probe that reports a changed card counts as a removal followed by an
+// insertion: an open panel closes and the card is read again.
+std::optional<CardPresence> CardwardenModel::pollSd() {
     if (context_.m_hSdSlot == kInvalidSlot) {
         runDiscovery();
-        return kHandleInvalid;
+        return std::nullopt;
     }
-    const int probe = ProbeCardPresence(transport_, context_.m_hSdSlot);
-    if (probe == kProbeNoCard) {
-        view_.sdSelector.enabled = false;
-        view_.sdLabel.clear();
-        if (cardType_ == CardType::kSd) {
-            setInfoLine(text::kSdNotInserted);
-            unpressActions();
-            closePanel();
-            applyCardMode(kAllDisabled);
-        }
-        sdReadable_ = true;
-        sdRescan_ = true;
-    } else if (probe == kProbeCardPresent) {
+    const CardPresence probe = ProbeCardPresence(transport_, context_.m_hSdSlot);
+    if (probe == CardPresence::kAbsent || probe == CardPresence::kChanged)
+        sdTakenOut();
+    if (probe == CardPresence::kPresent || probe == CardPresence::kChanged) {
         view_.sdSelector.enabled = true;
         view_.sdLabel = context_.m_strDiskLabel[context_.m_nSdDrive];
         if (cardType_ == CardType::kSd && sdRescan_ && sdReadable_) {
@@ -190,23 +241,15 @@ int CardwardenModel::pollSd() {
     return probe;
 }
 
-int CardwardenModel::pollCf() {
+std::optional<CardPresence> CardwardenModel::pollCf() {
     if (context_.m_hCfSlot == kInvalidSlot) {
         runDiscovery();
-        return kHandleInvalid;
+        return std::nullopt;
     }
-    const int probe = ProbeCardPresence(transport_, context_.m_hCfSlot);
-    if (probe == kProbeNoCard) {
-        view_.cfSelector.enabled = false;
-        view_.cfLabel.clear();
-        if (cardType_ == CardType::kCf) {
-            setInfoLine(text::kCfNotInserted);
-            unpressActions();
-            closePanel();
-            applyCardMode(kAllDisabled);
-        }
-        cf_.m_bCfRescan = true;
-    } else if (probe == kProbeCardPresent) {
+    const CardPresence probe = ProbeCardPresence(transport_, context_.m_hCfSlot);
+    if (probe == CardPresence::kAbsent || probe == CardPresence::kChanged)
+        cfTakenOut();
+    if (probe == CardPresence::kPresent || probe == CardPresence::kChanged) {
         view_.cfSelector.enabled = true;
         view_.cfLabel = context_.m_strDiskLabel[context_.m_nCfDrive];
         if (cardType_ == CardType::kCf && cf_.m_bCfRescan) {
@@ -220,19 +263,30 @@ int CardwardenModel::pollCf() {
 // Reads the SD card of the selected slot and shows the result.
 void CardwardenModel::readSdSelected() {
     const SdStatusReport report = ReadSdStatus(transport_, context_.m_hSdSlot, sd_);
+    if (report.mediumChanged)
+        ++sdChanges_;
     if (context_.m_hSdSlot != kInvalidSlot)
         applySdReport(report);
-    setInfoLine(report.text);
+    setInfoLine(sdInfoText(report));
     if (options_.win2000)
         ProbeCardPresence(transport_, context_.m_hSdSlot);
     showStatus();
 }
 
+// A read that fails (no answer, a card that stays busy) is tried again at the
+// next poll; meanwhile the actions stay disabled.
 void CardwardenModel::readCfSelected() {
-    const CfSecurityReport report =
-        ReadCfSecurityStatus(transport_, context_.m_hCfSlot, context_.m_IdentifyData, cf_, sleeper_);
-    if (report.identified)
+    const CfSecurityReport report = ReadCfSecurityStatus(
+        transport_, context_.m_hCfSlot, context_.m_IdentifyData, cf_, sleeper_, kInteractiveWaitMs);
+    cfLastRead_ = report;
+    if (report.identified) {
+        cfCard_ = cfCardIdentity(context_.m_IdentifyData);
         applyCfReport(report);
+    } else if (context_.m_hCfSlot != kInvalidSlot) {
+        cf_.m_bCfRescan = true;
+        status_.clear();
+        applyCardMode(CardMode::kAllDisabled);
+    }
     setInfoLine(report.text);
     showStatus();
 }
@@ -250,10 +304,19 @@ void CardwardenModel::showMessages(const std::vector<ResultMessage>& messages, O
     }
 }
 
+// A command line starts afresh: an SD card that is not locked may have a
+// password that was entered since the card was inserted, so it says what is
+// known instead of "Security: Disabled".
+std::string CardwardenModel::sdInfoText(const SdStatusReport& report) const {
+    if (options_.examineCardsPresentAtStart && report.text == cardsec::text::kSdSecurityDisabled)
+        return text::kSdNotLockedNow;
+    return report.text;
+}
+
 void CardwardenModel::applySdReport(const SdStatusReport& report) {
     const bool selected = cardType_ == CardType::kSd;
     if (selected)
-        applyCardMode(0);
+        applyCardMode(CardMode::kSd);
     showMessages(report.messages, nullptr);
     if (!selected)
         return;
@@ -265,7 +328,10 @@ void CardwardenModel::applySdReport(const SdStatusReport& report) {
         status_ = cardsec::text::kStatusUnlocked;
         view_.statusCaptionVisible = true;
     } else {
-        view_.remove.enabled = view_.erase.enabled = false;
+        // Lock for a card without password, Disable Password for one that
+        // was unlocked with it: a command line cannot tell them apart.
+        view_.remove.enabled = options_.examineCardsPresentAtStart;
+        view_.erase.enabled = false;
         status_.clear();
         view_.statusCaptionVisible = false;
     }
@@ -278,12 +344,12 @@ void CardwardenModel::applyCfReport(const CfSecurityReport& report) {
         if (selected) {
             status_.clear();
             view_.statusCaptionVisible = false;
-            applyCardMode(kAllDisabled);
+            applyCardMode(CardMode::kAllDisabled);
         }
         return;
     }
     if (selected)
-        applyCardMode(1);
+        applyCardMode(CardMode::kCf);
     if (report.enabled && selected) {
         status_ = report.locked ? cardsec::text::kStatusLocked : cardsec::text::kStatusUnlocked;
         view_.statusCaptionVisible = true;
@@ -295,7 +361,7 @@ void CardwardenModel::applyCfReport(const CfSecurityReport& report) {
         view_.statusCaptionVisible = false;
     }
     if (selected && !report.usable())
-        applyCardMode(kAllDisabled);
+        applyCardMode(CardMode::kAllDisabled);
     view_.statusOffset = (report.frozen ? kFrozenOffset : 0) + (report.expired ? kExpiredOffset : 0);
 }
 
@@ -308,9 +374,15 @@ void CardwardenModel::selectSd() {
     closePanel();
     if (!sdReadable_) {
         setInfoLine(text::kReinsertSd);
-        applyCardMode(kAllDisabled);
+        applyCardMode(CardMode::kAllDisabled);
     } else {
-        readSdSelected();
+        const ReaderHold hold(transport_, kWindowHoldWaitMs);
+        if (holdOrSayBusy(hold)) {
+            readSdSelected();
+        } else {
+            sdRescan_ = true;
+            applyCardMode(CardMode::kAllDisabled);
+        }
     }
     updateTooltips();
     notify();
@@ -322,7 +394,7 @@ void CardwardenModel::selectCf() {
     view_.sdSelector.pressed = false;
     unpressActions();
     view_.statusDisplayVisible = true;
-    applyCardMode(kAllDisabled);
+    applyCardMode(CardMode::kAllDisabled);
     setInfoLine(text::kScanningCf);
     cf_.m_bCfRescan = true;
     closePanel();
@@ -346,6 +418,7 @@ PanelSettings CardwardenModel::lockPressed() {
     settings.cardType = cardType_;
     settings.setMode = cardType_ == CardType::kCf ? !cf_.m_bCfSecurityEnabled : !sd_.m_bSdLocked;
     settings.worker = WorkerKind::kLock;
+    sdChangesAtChoice_ = sdChanges_;
     openPanel(settings, view_.lock);
     return settings;
 }
@@ -355,6 +428,7 @@ PanelSettings CardwardenModel::removePressed() {
     settings.cardType = cardType_;
     settings.remove = true;
     settings.worker = WorkerKind::kRemove;
+    sdChangesAtChoice_ = sdChanges_;
     openPanel(settings, view_.remove);
     return settings;
 }
@@ -364,6 +438,7 @@ PanelSettings CardwardenModel::erasePressed() {
     settings.cardType = cardType_;
     settings.erase = true;
     settings.worker = WorkerKind::kErase;
+    sdChangesAtChoice_ = sdChanges_;
     if (cardType_ != CardType::kCf) {
         unpressActions();
         view_.erase.pressed = true;
@@ -372,16 +447,16 @@ PanelSettings CardwardenModel::erasePressed() {
         notify();
         return settings;
     }
-    settings.eraseTimeByte = context_.m_IdentifyData[178];
+    settings.eraseTimeByte = identifyEraseTimeByte(context_.m_IdentifyData);
     openPanel(settings, view_.erase);
     return settings;
 }
 
 void CardwardenModel::panelDeclined() {
-    securityDone(static_cast<int>(cardType_));
+    securityDone(cardType_);
 }
 
-void CardwardenModel::securityDone(int rescan) {
+void CardwardenModel::securityDone(CardType rescan) {
     workerRunning_ = false;
     unpressActions();
     view_.panelFrameVisible = false;
@@ -391,9 +466,9 @@ void CardwardenModel::securityDone(int rescan) {
         view_.sdSelector.enabled = true;
     if (cardType_ == CardType::kCf)
         view_.cfSelector.enabled = true;
-    if (rescan == static_cast<int>(CardType::kSd))
+    if (rescan == CardType::kSd)
         sdRescan_ = true;
-    if (rescan == static_cast<int>(CardType::kCf)) {
+    if (rescan == CardType::kCf) {
         setInfoLine(text::kScanningCf);
         cf_.m_bCfRescan = true;
     }

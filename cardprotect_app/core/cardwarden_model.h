@@ -5,6 +5,11 @@
 // these methods from its events and shows what comes back through WorkflowUi
 // and view(). Not thread-safe: while a worker runs, the poll does nothing, and
 // the worker hands its completion to the window thread.
+//
+// Every call that sends commands holds the reader (ReaderHold) while it
+// runs, so no other program's commands come between them; a worker holds it
+// from its first step to its last. Window-thread calls wait only briefly for
+// another program to let go and otherwise say that the reader is busy.
 #pragma once
 
 #include <atomic>
@@ -31,11 +36,21 @@ struct ModelOptions {
     bool examineCardsPresentAtStart = false;
 };
 
+// How long the window thread waits for another program to let go of the
+// reader before it says the reader is busy, and how long a worker waits.
+constexpr uint32_t kWindowHoldWaitMs = 250;
+constexpr uint32_t kWorkerHoldWaitMs = 10000;
+
+// The card modes of the action buttons: all disabled, or as the SD or the CF card allows.
+enum class CardMode : int { kAllDisabled = -1, kSd = 0, kCf = 1 };
+
 enum class Outcome {
     kSucceeded,        // the card confirmed the operation
     kFailed,           // the card refused it, or did not confirm it
     kCancelled,        // the user answered No
     kSlotUnavailable,  // the slot handle is not open; nothing was sent
+    kCardChanged,      // the card was taken out or replaced after it was read; nothing was sent
+    kReaderBusy,       // another program held the reader; nothing was sent
 };
 
 struct OperationResult {
@@ -81,8 +96,8 @@ class CardwardenModel {
     OperationResult runWorker(WorkerKind kind, const PasswordBuffer& password);
 
     // Completion of an operation (WM_SECURITY_DONE): rescan the slot of
-    // `cardType` (0 SD, 1 CF) or nothing (-1).
-    void securityDone(int cardType);
+    // `cardType` or nothing (kNone).
+    void securityDone(CardType cardType);
 
     // The window wants to close: refused with a warning while an operation
     // runs; otherwise the slot handles are closed and true is returned.
@@ -99,10 +114,15 @@ class CardwardenModel {
     const std::string& status() const { return status_; }
     // The last decoded CF security report (valid after a CF status read).
     const cardsec::CfSecurityReport& cfReport() const { return cfReport_; }
+    // The last CF status read, answered or not (timedOut: the card stayed busy).
+    const cardsec::CfSecurityReport& cfLastRead() const { return cfLastRead_; }
+    // The last call could not hold the reader: another program has it.
+    bool readerBusy() const { return readerBusy_; }
 
   private:
+    bool holdOrSayBusy(const cardsec::ReaderHold& hold);
     void runDiscovery();
-    void applyCardMode(int mode);
+    void applyCardMode(CardMode mode);
     void refreshLockCaption();
     void updateTooltips();
     void setInfoLine(const std::string& text);
@@ -110,18 +130,23 @@ class CardwardenModel {
     void unpressActions();
     void closePanel();
     void openPanel(const PanelSettings& settings, ButtonView& pressed);
-    int pollSd();
-    int pollCf();
+    std::optional<cardsec::CardPresence> pollSd();
+    std::optional<cardsec::CardPresence> pollCf();
+    void sdTakenOut();
+    void cfTakenOut();
     void readSdSelected();
     void readCfSelected();
     void showStatus();
     void applySdReport(const cardsec::SdStatusReport& report);
+    std::string sdInfoText(const cardsec::SdStatusReport& report) const;
     void applyCfReport(const cardsec::CfSecurityReport& report);
     void showMessages(const std::vector<cardsec::ResultMessage>& messages, OperationResult* result);
 
     // Workers (security_workers.cpp).
-    bool commonStart(OperationResult& result, bool confirmErase);
+    bool commonStart(OperationResult& result, bool confirmErase, std::optional<cardsec::ReaderHold>& hold);
+    void abandon(OperationResult& result, const cardsec::ResultMessage& message, Outcome outcome);
     void commonEnd();
+    bool sameSdCard();
     void runSdWorker(WorkerKind kind, const std::string& password, OperationResult& result);
     void runCfWorker(WorkerKind kind, const std::string& password, OperationResult& result);
     void finishCf(const cardsec::CfOperationResult& outcome, OperationResult& result);
@@ -135,6 +160,12 @@ class CardwardenModel {
     cardsec::SdState sd_;
     cardsec::CfState cf_;
     cardsec::CfSecurityReport cfReport_;
+    cardsec::CfSecurityReport cfLastRead_;
+    cardsec::CfCardIdentity cfCard_;  // the CF card of the last answered status read
+    // Changes of the SD card seen (removals, insertions, re-insertions), and
+    // their number when the user chose the operation now prepared.
+    int sdChanges_ = 0;
+    int sdChangesAtChoice_ = 0;
     CardType cardType_ = CardType::kNone;
     bool sdRescan_ = true;
     bool sdReadable_ = true;
@@ -142,6 +173,7 @@ class CardwardenModel {
     bool discoveryPending_ = false;            // a device change came while an operation ran
     bool panelOpen_ = false;
     bool readerFound_ = false;
+    bool readerBusy_ = false;
     std::string status_;  // m_strStatus: "LOCKED", "UNLOCKED" or empty
     ViewState view_;
 };

@@ -32,14 +32,23 @@ std::string quoted(const std::string& word) {
 LaunchOptions parseLaunchOptions(const std::vector<std::string>& arguments) {
     LaunchOptions options;
     options.elevatedCopy = !arguments.empty() && arguments.front() == kElevatedMark;
+    const std::string inlineForm = std::string(kSimulateOption) + "=";
     for (size_t i = 0; i < arguments.size(); ++i) {
-        if (arguments[i] != kSimulateOption)
+        std::string file;
+        if (arguments[i].rfind(inlineForm, 0) == 0) {
+            file = arguments[i].substr(inlineForm.size());
+        } else if (arguments[i] != kSimulateOption) {
             continue;
-        if (i + 1 == arguments.size()) {
-            options.simulateMissingFile = true;
-            break;
+        } else if (i + 1 < arguments.size()) {
+            file = arguments[++i];
         }
-        options.simulate = arguments[++i];
+        if (file.empty()) {
+            options.simulateMissingFile = true;
+        } else if (!options.simulate.empty() && options.simulate != file) {
+            options.simulateConflict = true;
+        } else {
+            options.simulate = file;
+        }
     }
     return options;
 }

@@ -1,7 +1,9 @@
 // The command line of the Cardwarden window program: an optional first word
-// "runas" marks the elevated copy, "--simulate STATE" runs the window against
-// the simulated reader kept in the file STATE, and every other word (such as
-// the " -start" of the recovery program) is ignored.
+// "runas" marks the elevated copy, "--simulate STATE" (or "--simulate=STATE")
+// runs the window against the simulated reader kept in the file STATE, and
+// every other word (such as the " -start" of the recovery program) is
+// ignored. A --simulate that names no file, an empty one, or two different
+// ones is a mistake, never a reason to fall back to the real reader.
 #pragma once
 
 #include <string>
@@ -12,7 +14,8 @@ namespace salvora::cardprotect {
 struct LaunchOptions {
     bool elevatedCopy = false;         // the first argument is exactly "runas"
     std::string simulate;              // state file of the simulated reader; empty for the real reader
-    bool simulateMissingFile = false;  // "--simulate" was the last word: no file was named
+    bool simulateMissingFile = false;  // "--simulate" named no file (last word, or an empty one)
+    bool simulateConflict = false;     // "--simulate" named two different files
 };
 
 // Reads the arguments that follow the program's name.

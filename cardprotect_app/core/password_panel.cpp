@@ -63,6 +63,10 @@ bool refusesCharacter(bool setMode, char typed) {
     return setMode && typed == ' ';
 }
 
+bool printableAscii(const std::string& password) {
+    return std::all_of(password.begin(), password.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
+}
+
 std::string lockConfirmationText(CardType cardType, const std::string& password) {
     return formatWith(cardType == CardType::kCf ? text::kConfirmCfPassword : text::kConfirmSdPassword,
                       password);
@@ -71,18 +75,18 @@ std::string lockConfirmationText(CardType cardType, const std::string& password)
 PanelResult acceptPassword(const PanelSettings& settings, const PasswordEntry& entry, WorkflowUi& ui) {
     using cardsec::text::kError;
     using cardsec::text::kWarning;
-    const std::string& password = entry.password;
-    // A NUL byte would end the password early on the card: it counts as the end.
-    const std::string typed = password.substr(0, password.find('\0'));
+    const std::string& typed = entry.password;
     if (typed.empty())
         return refuse(PanelVerdict::kEmpty, text::kPasswordEmpty, kWarning, ui);
+    if (!printableAscii(typed))
+        return refuse(PanelVerdict::kNotAscii, text::kPasswordNotAscii, kWarning, ui);
     if (typed.size() > kMaxPasswordLength)
         return refuse(PanelVerdict::kTooLong, text::kPasswordTooLong, kWarning, ui);
     if (settings.setMode) {
         if (typed.find(' ') != std::string::npos) {
             return refuse(PanelVerdict::kHasSpace, text::kSpaceNotAllowed, kError, ui);
         }
-        if (entry.confirmation != password) {
+        if (entry.confirmation != typed) {
             return refuse(PanelVerdict::kMismatch, text::kPasswordMismatch, kWarning, ui);
         }
         const ResultMessage question{lockConfirmationText(settings.cardType, typed),

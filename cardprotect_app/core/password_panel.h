@@ -54,10 +54,15 @@ bool fieldsMatch(const std::string& password, const std::string& confirmation);
 // True for a character the field refuses as it is typed: a space in set mode.
 bool refusesCharacter(bool setMode, char typed);
 
+// True when every byte is printable ASCII (0x20..0x7E): such a password can
+// be typed again on any keyboard, in the window and on the command line, and
+// reaches the card as the same bytes.
+bool printableAscii(const std::string& password);
+
 // The question asked before a new password is set.
 std::string lockConfirmationText(CardType cardType, const std::string& password);
 
-enum class PanelVerdict { kAccepted, kEmpty, kTooLong, kHasSpace, kMismatch, kDeclined };
+enum class PanelVerdict { kAccepted, kEmpty, kNotAscii, kTooLong, kHasSpace, kMismatch, kDeclined };
 
 struct PanelResult {
     PanelVerdict verdict = PanelVerdict::kEmpty;
@@ -65,9 +70,12 @@ struct PanelResult {
 };
 
 // The OK button: refuses an empty password ("Password field is empty..."), a
-// password longer than 31 characters, a space in set mode and, in set mode,
-// fields that differ; each with its message through `ui`. In set mode it then
-// asks for confirmation. Accepted: the hand-over buffer holds the password.
+// password with anything but printable ASCII (an accented letter, a tab, a
+// NUL, or a character the window could not take over unchanged), a password
+// longer than 31 characters, a space in set mode and, in set mode, fields
+// that differ; each with its one message through `ui`, before anything is
+// sent. In set mode it then asks for confirmation. Accepted: the hand-over
+// buffer holds the password.
 PanelResult acceptPassword(const PanelSettings& settings, const PasswordEntry& entry, WorkflowUi& ui);
 
 }  // namespace salvora::cardprotect

@@ -24,4 +24,14 @@ std::string toAnsi(const std::wstring& text) {
     return narrow;
 }
 
+std::string toUtf8(const std::wstring& text) {
+    if (text.empty())
+        return {};
+    const int size = static_cast<int>(text.size());
+    const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), size, narrow.data(), length, nullptr, nullptr);
+    return narrow;
+}
+
 }  // namespace salvora::lockwright

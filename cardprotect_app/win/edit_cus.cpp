@@ -20,7 +20,7 @@ std::string fieldText(HWND field) {
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
     GetWindowTextW(field, text.data(), length + 1);
     text.resize(static_cast<size_t>(length));
-    return toAnsi(text);
+    return toUtf8(text);
 }
 
 }  // namespace

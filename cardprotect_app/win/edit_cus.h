@@ -31,7 +31,8 @@ class CEditCus : public widgets::ControlWindow {
     // Set mode: shows the match mark while both fields hold the same
     // non-empty text, hides it otherwise.
     void UpdateMatchMark() const;
-    // The field's text in the system code page.
+    // The field's text in UTF-8, unchanged: a character beyond ASCII
+    // arrives as bytes the panel refuses, never as a code-page substitute.
     std::string Text() const;
 
   protected:

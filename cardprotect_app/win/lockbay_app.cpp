@@ -64,6 +64,10 @@ int CLockbayApp::Run() {
         showError("--simulate needs the file that keeps the simulated reader.");
         return kExitUsage;
     }
+    if (m_options.simulateConflict) {
+        showError("--simulate names two different files; please name one.");
+        return kExitUsage;
+    }
     // The simulated reader needs no rights: it sends nothing to a device.
     if (!m_options.simulate.empty())
         return RunSimulated();

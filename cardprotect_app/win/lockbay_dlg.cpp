@@ -142,7 +142,7 @@ void CLockbayDlg::OpenPanel(const PanelSettings& settings) {
     auto panel = std::make_unique<CPwdDlg>(settings, m_view.PanelFrame(), owner);
     if (!panel->Open()) {
         m_closedPanels.push_back(std::move(panel));
-        m_model.securityDone(static_cast<int>(settings.cardType));
+        m_model.securityDone(settings.cardType);
         return;
     }
     m_pPwdDlg = std::move(panel);
@@ -190,7 +190,7 @@ void CLockbayDlg::StartWorker(WorkerKind kind, const cardprotect::PasswordBuffer
                                                                      : EraseThreadProc;
     m_hWorker = CreateThread(nullptr, 0, procedure, this, 0, nullptr);
     if (!m_hWorker)
-        m_model.securityDone(static_cast<int>(m_model.cardType()));
+        m_model.securityDone(m_model.cardType());
 }
 
 DWORD WINAPI CLockbayDlg::LockThreadProc(LPVOID window) {
@@ -217,7 +217,8 @@ INT_PTR CLockbayDlg::OnSecurityDone(WPARAM wParam, LPARAM lParam) {
     if (lParam) {
         (*reinterpret_cast<const std::function<void()>*>(lParam))();  // the worker's completion
     } else {
-        m_model.securityDone(static_cast<int>(wParam));  // the panel's confirmation was answered No
+        // The panel's confirmation was answered No.
+        m_model.securityDone(static_cast<CardType>(static_cast<int>(wParam)));
     }
     if (!m_model.operationRunning() && m_hWorker) {
         SecureZeroMemory(m_szPassword.data(), m_szPassword.size());

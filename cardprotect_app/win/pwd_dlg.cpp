@@ -10,6 +10,10 @@ namespace {
 const COLORREF kPanelColour = RGB(63, 69, 79);
 const COLORREF kFieldColour = RGB(255, 255, 255);
 
+// Far more than a password may have: nothing typed or pasted is cut, and OK
+// refuses a password that is too long instead.
+constexpr int kFieldLimit = 256;
+
 }  // namespace
 
 CPwdDlg::CPwdDlg(const cardprotect::PanelSettings& settings, HWND frame, PanelOwner& owner)
@@ -46,7 +50,7 @@ BOOL CPwdDlg::OnInitDialog() {
 void CPwdDlg::SetUpFields() {
     const bool setMode = m_settings.setMode;
     for (int id : {IDC_PASSWORD, IDC_PASSWORD_AGAIN}) {
-        SendDlgItemMessage(id, EM_LIMITTEXT, cardprotect::kMaxPasswordLength);
+        SendDlgItemMessage(id, EM_LIMITTEXT, kFieldLimit);
         SendDlgItemMessage(id, EM_SETPASSWORDCHAR, setMode ? 0 : L'*');
     }
     m_cPassword.SubclassDlgItem(IDC_PASSWORD, hwnd());

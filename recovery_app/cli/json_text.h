@@ -1,15 +1,15 @@
-// Small helpers for printing listings: JSON strings and 8-bit texts.
+// Quoting texts for the JSON listings.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 namespace salvora::cli {
 
-// `text` (UTF-8) as a quoted JSON string with the characters JSON requires escaped.
+// `text` as a quoted JSON string with the characters JSON requires escaped.
+// Texts are UTF-8 as far as they are valid; a byte that is not part of a
+// valid UTF-8 sequence (a Linux path may hold any byte) is written as the
+// escape \udcXX of its value XX, the lone low surrogate that Python's
+// "surrogateescape" maps back to the byte, so the output stays valid JSON.
 std::string jsonString(const std::string& text);
-
-// An 8-bit engine text (volume labels are Latin-1) as UTF-8.
-std::string latin1ToUtf8(const std::string& text);
 
 }  // namespace salvora::cli

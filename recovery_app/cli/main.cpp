@@ -5,6 +5,7 @@
 #include "recovery_app/cli/disks_command.h"
 #include "recovery_app/cli/exit_codes.h"
 #include "recovery_app/cli/partitions_command.h"
+#include "recovery_app/cli/process_setup.h"
 #include "recovery_app/cli/recover_command.h"
 
 namespace {
@@ -34,6 +35,7 @@ const char* kUsage =
 
 int main(int argc, char** argv) {
     using namespace salvora::cli;
+    prepareProcess();
     if (argc < 2) {
         std::fputs(kUsage, stderr);
         return kExitUsage;

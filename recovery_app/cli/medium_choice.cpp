@@ -1,6 +1,7 @@
 #include "recovery_app/cli/medium_choice.h"
 
 #include <cctype>
+#include <cstdio>
 
 #include "media/device_reader.h"
 #include "media/error_text.h"
@@ -78,9 +79,15 @@ int chooseDevice(const std::string& path, ChosenMedium& chosen, std::string& err
 }
 
 int chooseImage(const std::string& path, ChosenMedium& chosen, std::string& error) {
-    chosen.opened = openImage(path, error);
+    chosen.opened = openImage(path, error, &chosen.description);
     if (!chosen.opened)
         return kExitSourceFailed;
+    if (!chosen.description.incomplete.empty()) {
+        std::fprintf(
+            stderr,
+            "salvora: the image %s is incomplete: %s. The parts of the medium held there cannot be read.\n",
+            path.c_str(), chosen.description.incomplete.c_str());
+    }
     chosen.medium = chosen.opened.get();
     chosen.image = true;
     return kExitSuccess;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "media/disk_list.h"
+#include "media/image_reader.h"
 #include "recovery_app/core/disk_rows.h"
 #include "recovery_app/core/partition_rows.h"
 
@@ -35,14 +36,17 @@ struct ChosenMedium {
     ListedDisks disks;                    // when chosen by row number
     std::unique_ptr<MediaReader> opened;  // when opened by path
     MediaReader* medium = nullptr;
-    bool image = false;  // an image file rather than a disk
+    bool image = false;            // an image file rather than a disk
+    ImageDescription description;  // for an image: its format, files and acquisition hashes
 };
 
 // Opens row `number` (counted from 1) of the disk listing.
 int chooseListedDisk(const std::string& number, ChosenMedium& chosen, std::string& error);
 // Opens a disk (or partition) device by its path.
 int chooseDevice(const std::string& path, ChosenMedium& chosen, std::string& error);
-// Opens an image file.
+// Opens an image, telling its format by its content (raw, split raw, Expert
+// Witness). An evidence image with a missing or truncated segment opens with
+// a warning on standard error naming the problem.
 int chooseImage(const std::string& path, ChosenMedium& chosen, std::string& error);
 // A disk named by its row number or by a device path.
 int chooseDisk(const std::string& disk, ChosenMedium& chosen, std::string& error);

@@ -1,7 +1,8 @@
-// Shows a running recovery on standard error: percent, bytes scanned of the
-// total, read rate, time left once it can be estimated, files recovered and
-// elapsed time. One line redrawn in place on a terminal (at most ten times a
-// second), or one line per ten percent when standard error is not a terminal.
+// Shows a running recovery on standard error: one percentage over both
+// passes of the scan, bytes scanned of the total, read rate, time left once it
+// can be estimated, files recovered and elapsed time. One line redrawn in
+// place on a terminal (at most ten times a second), or one line per ten
+// percent when standard error is not a terminal.
 #pragma once
 
 #include <atomic>
@@ -17,13 +18,19 @@ namespace salvora::cli {
 
 class ProgressLine : public ScanObserver {
   public:
-    // `stop` is polled once per block; `quiet` prints nothing.
-    ProgressLine(std::FILE* out, bool terminal, bool quiet, const std::atomic<bool>& stop);
+    // `stops` counts the stop requests (Ctrl-C, termination); `quiet` prints
+    // nothing but notes.
+    ProgressLine(std::FILE* out, bool terminal, bool quiet, const std::atomic<int>& stops);
 
+    void discoveryStarted(uint64_t firstOffset, uint64_t lastOffset) override;
+    void discoveryProgress(uint64_t offset) override;
     void progressStarted(uint64_t firstOffset, uint64_t lastOffset) override;
     void progress(int percent, uint64_t offset) override;
     void fileSaved(uint32_t keptCount, const SavedFile& file) override;
-    bool stopRequested() override { return stop_.load(std::memory_order_relaxed); }
+    // A stop request made during the pass that runs. One made during the
+    // discovery pass ends that pass; the files in the part it read are then
+    // still recovered, until another request.
+    bool stopRequested() override;
 
     // Prints a line of its own (for example a warning) without breaking the
     // redrawn progress line, even in quiet mode.
@@ -35,13 +42,15 @@ class ProgressLine : public ScanObserver {
     uint32_t elapsedSeconds() const;
 
   private:
-    void draw(int percent);
+    void advanceTo(uint64_t offset);
+    void draw();
     double secondsRunning() const;
 
     std::FILE* out_;
     bool terminal_;
     bool quiet_;
-    const std::atomic<bool>& stop_;
+    const std::atomic<int>& stops_;
+    int stopsBeforePass_ = 0;
     std::chrono::steady_clock::time_point started_;
     std::chrono::steady_clock::time_point lastDraw_{};
     int lastPercent_ = -1;

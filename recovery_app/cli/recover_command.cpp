@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "carve/scan.h"
@@ -14,32 +15,37 @@
 #include "media/keep_going_reader.h"
 #include "recovery_app/cli/arguments.h"
 #include "recovery_app/cli/exit_codes.h"
-#include "recovery_app/cli/json_text.h"
 #include "recovery_app/cli/medium_choice.h"
 #include "recovery_app/cli/progress_line.h"
+#include "recovery_app/cli/report_source.h"
 #include "recovery_app/core/destination.h"
-#include "recovery_app/core/destination_check.h"
 #include "recovery_app/core/file_types.h"
 #include "recovery_app/core/messages.h"
+#include "recovery_app/core/output_guard.h"
+#include "recovery_app/core/partition_extent.h"
 #include "recovery_app/core/progress_estimate.h"
 #include "recovery_app/core/report.h"
+#include "recovery_app/core/unreadable_log.h"
 
 namespace salvora::cli {
 
 namespace {
 
-std::atomic<bool> gStopRequested{false};
+// Stop requests (Ctrl-C, termination) so far; the handler only counts them.
+std::atomic<int> gStopRequests{0};
 
 void requestStop(int) {
-    gStopRequested.store(true);
+    gStopRequests.fetch_add(1);
 }
 
+// Ctrl-C, a termination request and a closed terminal stop the scan cleanly.
 void installStopHandlers() {
     struct sigaction action {};
     action.sa_handler = requestStop;
+    action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &action, nullptr);
 }
 
 int fail(int code, const std::string& message) {
@@ -47,10 +53,18 @@ int fail(int code, const std::string& message) {
     return code;
 }
 
+// A report or destination on the disk being recovered cannot be used (4); one
+// that is the source itself or a block device is a wrong command line (2).
+int refusalExitCode(const OutputCheck& check) {
+    return check.refusal == OutputRefusal::kSameDisk ? kExitDestination : kExitUsage;
+}
+
 // What the scan reports goes to the progress line and, when asked for, the report.
 class RecoverObserver : public ScanObserver {
   public:
     RecoverObserver(ProgressLine& line, RecoveryReport& report) : line_(line), report_(report) {}
+    void discoveryStarted(uint64_t first, uint64_t last) override { line_.discoveryStarted(first, last); }
+    void discoveryProgress(uint64_t offset) override { line_.discoveryProgress(offset); }
     void progressStarted(uint64_t first, uint64_t last) override { line_.progressStarted(first, last); }
     void progress(int percent, uint64_t offset) override { line_.progress(percent, offset); }
     void fileSaved(uint32_t keptCount, const SavedFile& file) override {
@@ -64,19 +78,29 @@ class RecoverObserver : public ScanObserver {
     RecoveryReport& report_;
 };
 
-void printUnreadable(uint64_t bytes) {
-    if (bytes == 0) {
-        std::printf("Every byte of the medium could be read.\n");
-        return;
+// The summary of what could not be read: ranges read around (--keep-going)
+// and the part of the partition beyond the medium's end.
+void printUnreadable(bool keepGoing, uint64_t bytes, uint64_t beyondEnd) {
+    if (beyondEnd != 0) {
+        std::printf("%llu bytes (%s) of the partition lie beyond the end of the medium and were not read.\n",
+                    static_cast<unsigned long long>(beyondEnd), byteText(beyondEnd).c_str());
     }
-    std::printf("%llu bytes (%s) could not be read and were taken as zeros.\n",
-                static_cast<unsigned long long>(bytes), byteText(bytes).c_str());
+    if (!keepGoing)
+        return;
+    if (bytes == 0 && beyondEnd == 0) {
+        std::printf("Every byte of the medium could be read.\n");
+    } else if (bytes != 0) {
+        std::printf("%llu bytes (%s) could not be read and were taken as zeros.\n",
+                    static_cast<unsigned long long>(bytes), byteText(bytes).c_str());
+    }
 }
 
-int exitCodeFor(int32_t result) {
+int exitCodeFor(int32_t result, uint64_t unreadable, uint64_t beyondEnd) {
     switch (result) {
         case kScanFinished:
-            return kExitSuccess;
+            if (beyondEnd != 0)
+                return kExitReadFailed;
+            return unreadable != 0 ? kExitUnreadable : kExitSuccess;
         case kScanReadFailed:
             return kExitReadFailed;
         case kScanStopped:
@@ -99,7 +123,10 @@ const char* recoverUsage() {
            "nothing on it changes.\n"
            "\n"
            "What to recover from:\n"
-           "  --image FILE     a disk or memory-card image file; without --partition the\n"
+           "  --image FILE     a disk or memory-card image: a raw image, the first part of\n"
+           "                   a split image (disk.001 or disk.aa; the other parts are read\n"
+           "                   in order) or an Expert Witness image (case.E01; the other\n"
+           "                   segments are found beside it); without --partition the\n"
            "                   whole image is searched\n"
            "  --disk N         disk number N as salvora disks prints it\n"
            "  --device PATH    a disk by its device path, for example /dev/sdb\n"
@@ -110,29 +137,43 @@ const char* recoverUsage() {
            "Options:\n"
            "  --out DIR      destination folder, created when missing (default: \"Saved Files\"\n"
            "                 in the current folder). It must not lie on the disk being\n"
-           "                 recovered: writing there could overwrite the lost files. Files\n"
-           "                 of an earlier recovery with the same names are overwritten.\n"
+           "                 recovered: writing there could overwrite the lost files. Nothing\n"
+           "                 in it is ever replaced: the files are numbered on from the\n"
+           "                 highest KVnnnnn name already there, and a name that is taken\n"
+           "                 is skipped.\n"
            "  --types LIST   comma-separated file types to look for, for example jpg,pdf,zip;\n"
            "                 \"all\" for every type. Types: bmp,jpg,indd,riff,tif,raw,orf,crw,\n"
            "                 x3f,mrw,raf,mp3,doc,pdf,mpg,m2ts,mov,zip. Default: all but indd,\n"
-           "                 mpg, m2ts and mov.\n"
+           "                 mpg, m2ts and mov. Every extension a type gives also names it,\n"
+           "                 in any letter case: cr2, nef or dng for tif, wav for riff, docx\n"
+           "                 or odt for zip, mp4 for mov, xls for doc, ...\n"
            "  --report FILE  write one row per recovered file as the recovery goes: name,\n"
            "                 type, extension, offset of its first byte on the medium, size\n"
-           "                 and SHA-256; JSON lines when FILE ends in .jsonl, CSV otherwise\n"
+           "                 and SHA-256; DFXML when FILE ends in .xml, JSON lines when it\n"
+           "                 ends in .jsonl, CSV otherwise. It must not be the image or disk\n"
+           "                 itself, nor any disk or partition device, nor lie on the disk\n"
+           "                 being recovered\n"
            "  --keep-going   on a damaged medium, read around unreadable sectors (taking\n"
            "                 them as zeros) instead of stopping; each unreadable range is\n"
-           "                 listed, and the summary says how many bytes could not be read\n"
+           "                 listed once, and the summary says how many bytes could not be\n"
+           "                 read\n"
            "  --quiet        print only the summary\n"
            "\n"
-           "While it runs, a line on standard error shows the percent done, the number of\n"
-           "files recovered and the elapsed time. Ctrl-C stops cleanly: the files recovered\n"
-           "so far stay, the file being written is removed.\n"
+           "While it runs, a line on standard error shows the percent done over both passes\n"
+           "(a first one that finds the block size, then the recovery), the number of\n"
+           "files recovered and the elapsed time. Ctrl-C (or a closed terminal, or a\n"
+           "termination request) stops cleanly: the files recovered so far stay, the file\n"
+           "being written is removed. During the first pass, the files in the part read\n"
+           "so far are still recovered; Ctrl-C again stops at once.\n"
            "\n"
-           "Exit status: 0 done; 1 the medium could not be read to its end; 2 wrong command\n"
-           "line; 3 the image or disk cannot be opened (missing, empty, no rights); 4 the\n"
-           "destination cannot be used (or lies on the disk being recovered); 5 a recovered\n"
-           "file could not be written; 6 there is no such partition, or its length is 0;\n"
-           "130 interrupted.\n";
+           "Exit status: 0 done; 1 the medium could not be read to its end (or the\n"
+           "partition reaches beyond the end of the disk or image); 2 wrong command line,\n"
+           "or a report or destination that is the image or disk itself or a block device;\n"
+           "3 the image or disk cannot be opened (missing, empty, not a file or block\n"
+           "device, no rights); 4 the destination or report cannot be used (or lies on the\n"
+           "disk being recovered); 5 a recovered file could not be written; 6 there is no\n"
+           "such partition, or its length is 0; 7 done with --keep-going, but parts of the\n"
+           "medium could not be read and were taken as zeros; 130 interrupted.\n";
 }
 
 namespace {
@@ -142,12 +183,17 @@ struct RecoveryRange {
     uint64_t offset = 0;
     uint64_t length = 0;
     std::string description;
+    uint64_t beyondEnd = 0;  // bytes of the partition past the medium's end
 };
 
 int openSource(const Arguments& args, ChosenMedium& chosen, std::string& error) {
     const int sources = int{args.has("image")} + int{args.has("disk")} + int{args.has("device")};
-    if (sources != 1) {
+    if (sources == 0) {
         error = "Please name what to recover from with one of --image FILE, --disk N or --device PATH.";
+        return kExitUsage;
+    }
+    if (sources > 1) {
+        error = "Please name only one of --image, --disk, --device.";
         return kExitUsage;
     }
     if (args.has("image"))
@@ -182,8 +228,17 @@ int choosePartition(size_t number, MediaReader& medium, RecoveryRange& range, st
     const PartitionRow& row = partitions.rows[number - 1];
     range.offset = partition->offset;
     range.length = partition->size;
-    range.description = "partition " + std::to_string(number) + " (" + latin1ToUtf8(row.label) + ", " +
-                        row.format + ", " + row.sizeText + ") of " + medium.devicePath;
+    range.description = "partition " + std::to_string(number) + " (" + row.label + ", " + row.format + ", " +
+                        row.sizeText + ") of " + medium.devicePath;
+    range.beyondEnd = bytesBeyondEnd(*partition, medium.size);
+    if (range.beyondEnd != 0) {
+        const std::string cutShort = cutShortText(number, row, medium.devicePath, medium.size);
+        if (range.beyondEnd == partition->size) {
+            error = cutShort;
+            return kExitReadFailed;
+        }
+        std::fprintf(stderr, "salvora: %s\n", cutShort.c_str());
+    }
     return kExitSuccess;
 }
 
@@ -197,9 +252,29 @@ int chooseRange(bool partitionGiven, size_t number, ChosenMedium& chosen, Recove
     return choosePartition(number, *chosen.medium, range, error);
 }
 
-}  // namespace
+// Everything a recovery needs, settled before anything is read or written.
+struct RecoveryPlan {
+    EnabledFamilies families;
+    ChosenMedium chosen;
+    RecoveryRange range;
+    std::string destination;  // prepared: exists, ends with a separator
+    RecoveryReport report;
+    bool quiet = false;
+    bool keepGoing = false;
+};
 
-int recoverCommand(int argc, char** argv, int first) {
+// How the recovery went.
+struct RecoveryRun {
+    int32_t result = kScanFinished;
+    uint32_t saved = 0;
+    uint64_t unreadableBytes = 0;
+    std::string failure;  // lastErrorText of a scan that failed
+};
+
+// The options of the command line into `plan`: the medium opened, the range
+// chosen, the destination and the report ready. Returns nothing when the
+// recovery may start, else the exit status (the message printed).
+std::optional<int> prepareRecovery(int argc, char** argv, int first, RecoveryPlan& plan) {
     Arguments args;
     std::string error;
     const std::vector<OptionRule> rules{
@@ -215,82 +290,103 @@ int recoverCommand(int argc, char** argv, int first) {
         return fail(kExitUsage,
                     "Unexpected word \"" + args.positional().front() + "\". See salvora recover --help.");
     }
-
-    EnabledFamilies families = standardFamilies();
-    if (args.has("types") && !familiesFromList(args.value("types"), families, error)) {
+    plan.families = standardFamilies();
+    if (args.has("types") && !familiesFromList(args.value("types"), plan.families, error))
         return fail(kExitUsage, error);
-    }
-
     size_t number = 1;
     if (!partitionNumber(args, number, error))
         return fail(kExitUsage, error);
-    ChosenMedium chosen;
-    if (const int code = openSource(args, chosen, error); code != kExitSuccess)
+    if (const int code = openSource(args, plan.chosen, error); code != kExitSuccess)
         return fail(code, error);
-    MediaReader& medium = *chosen.medium;
-    RecoveryRange range;
-    const int chosenRange = chooseRange(args.has("partition"), number, chosen, range, error);
-    if (chosenRange != kExitSuccess)
-        return fail(chosenRange, error);
-
-    const std::string folder = args.value("out", messages::kDefaultSavedFolder);
-    if (destinationOnDisk(folder, medium)) {
-        const std::string refusal =
-            sameDiskMessage(folder, diskName(medium), messages::kSameDiskEndingCommandLine);
-        return fail(kExitDestination, refusal);
+    MediaReader& medium = *plan.chosen.medium;
+    if (const int code = chooseRange(args.has("partition"), number, plan.chosen, plan.range, error);
+        code != kExitSuccess) {
+        return fail(code, error);
     }
-    std::string destination;
-    if (!prepareDestination(folder, destination, error))
+
+    // Nothing is opened for writing before both outputs are known to be safe.
+    const std::string folder = args.value("out", messages::kDefaultSavedFolder);
+    const OutputCheck folderCheck = checkDestination(folder, medium, messages::kSameDiskEndingCommandLine);
+    if (folderCheck.refusal != OutputRefusal::kNone)
+        return fail(refusalExitCode(folderCheck), folderCheck.text);
+    if (args.has("report")) {
+        const OutputCheck reportCheck = checkReport(args.value("report"), medium);
+        if (reportCheck.refusal != OutputRefusal::kNone)
+            return fail(refusalExitCode(reportCheck), reportCheck.text);
+    }
+    if (!prepareDestination(folder, plan.destination, error))
         return fail(kExitDestination, error);
 
-    RecoveryReport report;
+    gStopRequests.store(0);
+    installStopHandlers();  // from here on Ctrl-C ends the recovery with a complete report
     if (args.has("report")) {
-        const std::string reportPath = args.value("report");
-        if (destinationOnDisk(reportPath, medium)) {
-            return fail(kExitDestination,
-                        "The report " + reportPath +
-                            " would be written on the disk being recovered. Please write it elsewhere.");
-        }
-        if (!report.open(reportPath, error))
+        const uint32_t partition =
+            plan.chosen.image && !args.has("partition") ? 0 : static_cast<uint32_t>(number);
+        if (!plan.report.open(args.value("report"), error, reportSource(argc, argv, plan.chosen, partition)))
             return fail(kExitDestination, error);
     }
+    plan.quiet = args.has("quiet");
+    plan.keepGoing = args.has("keep-going");
+    return std::nullopt;
+}
 
-    const bool quiet = args.has("quiet");
-    if (!quiet)
-        std::printf("Recovering %s\n", range.description.c_str());
+// Scans the planned range, showing progress and writing the report as it goes.
+RecoveryRun runRecovery(RecoveryPlan& plan) {
+    if (!plan.quiet)
+        std::printf("Recovering %s\n", plan.range.description.c_str());
     std::fflush(stdout);
-    gStopRequested.store(false);
-    installStopHandlers();
-    ProgressLine progress(stderr, isatty(STDERR_FILENO) != 0, quiet, gStopRequested);
-    KeepGoingReader keepGoing(medium, [&](const UnreadableRange& bad) {
+    MediaReader& medium = *plan.chosen.medium;
+    ProgressLine progress(stderr, isatty(STDERR_FILENO) != 0, plan.quiet, gStopRequests);
+    UnreadableLog unreadableLog([&](const UnreadableRange& bad) {
         progress.note("salvora: cannot read " + std::to_string(bad.length) + " bytes at offset " +
                       std::to_string(bad.offset) + "; they are taken as zeros");
-        report.unreadable(bad.offset, bad.length);
+        plan.report.unreadable(bad.offset, bad.length);
     });
-    MediaReader& source = args.has("keep-going") ? static_cast<MediaReader&>(keepGoing) : medium;
+    KeepGoingReader keepGoing(medium, [&](const UnreadableRange& bad) { unreadableLog.add(bad); });
+    MediaReader& source = plan.keepGoing ? static_cast<MediaReader&>(keepGoing) : medium;
     SearchSpace space;
-    initFromPartition(space, source, range.offset, range.length);
-    RecoverObserver observer(progress, report);
-    uint32_t saved = 0;
+    initFromPartition(space, source, plan.range.offset, plan.range.length);
+    RecoverObserver observer(progress, plan.report);
+    RecoveryRun run;
     clearLastErrorText();
-    const int32_t result = runScan(source, destination, families, space, 0, observer, saved);
-    progress.finish(result == kScanFinished);
-    if (result == kScanFinished || result == kScanStopped) {
-        if (result == kScanStopped)
-            std::fputs("Recovery interrupted.\n", stdout);
-        std::printf(messages::kRecoveryComplete, static_cast<int>(saved));
+    run.result = runScan(source, plan.destination, plan.families, space, 0, observer, run.saved);
+    unreadableLog.finish();
+    progress.finish(run.result == kScanFinished);
+    run.unreadableBytes = keepGoing.unreadableBytes();
+    if (run.result != kScanFinished && run.result != kScanStopped)
+        run.failure = lastErrorText();
+    return run;
+}
+
+// The summary of a recovery; returns the exit status. Only a recovery that
+// reached the end says it is complete.
+int reportRecovery(const RecoveryPlan& plan, const RecoveryRun& run) {
+    if (run.result == kScanFinished) {
+        std::printf(messages::kRecoveryComplete, static_cast<int>(run.saved));
         std::printf("\n");
-        if (args.has("keep-going"))
-            printUnreadable(keepGoing.unreadableBytes());
-        if (!quiet)
-            std::printf("The files are in %s\n", destination.c_str());
-        return exitCodeFor(result);
+        printUnreadable(plan.keepGoing, run.unreadableBytes, plan.range.beyondEnd);
+        if (!plan.quiet)
+            std::printf("The files are in %s\n", plan.destination.c_str());
+        return exitCodeFor(run.result, run.unreadableBytes, plan.range.beyondEnd);
     }
-    std::fprintf(stderr, "salvora: %s\n", lastErrorText().c_str());
-    std::printf("%u files were recovered into %s before the recovery stopped.\n", saved, destination.c_str());
-    if (args.has("keep-going"))
-        printUnreadable(keepGoing.unreadableBytes());
-    return exitCodeFor(result);
+    if (run.result == kScanStopped)
+        std::fputs("Recovery interrupted.\n", stdout);
+    else
+        std::fprintf(stderr, "salvora: %s\n", run.failure.c_str());
+    std::printf("%s%s recovered into %s before the recovery stopped.\n", fileCountText(run.saved).c_str(),
+                run.saved == 1 ? " was" : " were", plan.destination.c_str());
+    printUnreadable(plan.keepGoing, run.unreadableBytes, plan.range.beyondEnd);
+    return exitCodeFor(run.result, run.unreadableBytes, plan.range.beyondEnd);
+}
+
+}  // namespace
+
+int recoverCommand(int argc, char** argv, int first) {
+    RecoveryPlan plan;
+    if (const std::optional<int> exitCode = prepareRecovery(argc, argv, first, plan))
+        return *exitCode;
+    const RecoveryRun run = runRecovery(plan);
+    return reportRecovery(plan, run);
 }
 
 }  // namespace salvora::cli

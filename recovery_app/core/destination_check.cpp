@@ -1,5 +1,6 @@
 #include "recovery_app/core/destination_check.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "recovery_app/core/messages.h"
@@ -43,6 +44,17 @@ bool lettersHoldDestination(const std::string& letters, const std::string& desti
         }
     }
     return false;
+}
+
+bool volumeHoldsDestination(const VolumeTable& volumes, const std::string& destination, uint32_t diskNumber) {
+    const std::optional<std::string> mountPoint = volumes.mountPointOf(destination);
+    if (!mountPoint)
+        return false;
+    const std::optional<std::string> volume = volumes.volumeAt(*mountPoint);
+    if (!volume)
+        return false;
+    const std::vector<uint32_t> disks = volumes.disksOf(*volume);
+    return std::find(disks.begin(), disks.end(), diskNumber) != disks.end();
 }
 
 }  // namespace salvora

@@ -7,6 +7,7 @@
 #include "media/media_reader.h"
 #include "media/sysfs_block.h"
 #include "recovery_app/core/destination_check.h"
+#include "recovery_app/core/output_guard.h"
 
 namespace salvora {
 
@@ -31,6 +32,30 @@ std::set<std::string> disksOfBlockDevice(const std::string& devicePath) {
     if (::stat(devicePath.c_str(), &info) != 0 || !S_ISBLK(info.st_mode))
         return {};
     return sysfs::wholeDisksUnder(kSysRoot, sysfs::deviceNumberText(info.st_rdev));
+}
+
+// The whole disks of the loop devices attached to the image file at `path`.
+std::set<std::string> disksOfLoopsOver(const std::string& path) {
+    std::set<std::string> disks;
+    for (const std::string& loop : loopDevicesBackedBy(kSysRoot, path))
+        disks.merge(sysfs::wholeDisksUnder(kSysRoot, loop));
+    return disks;
+}
+
+// The disks a medium's bytes can be reached through: a device's whole disks,
+// or the loop devices attached to an image file (their partitions and the
+// mapped devices built on them lead back to them). A loop device brings the
+// other loop devices over the same file.
+std::set<std::string> disksOfMedium(const std::string& devicePath) {
+    std::set<std::string> disks = disksOfBlockDevice(devicePath);
+    if (disks.empty())
+        return disksOfLoopsOver(devicePath);
+    for (const std::string& disk : std::set<std::string>(disks)) {
+        const std::string backing = loopBackingFile(kSysRoot, disk);
+        if (!backing.empty())
+            disks.merge(disksOfLoopsOver(backing));
+    }
+    return disks;
 }
 
 // The device a mount of device number `majorMinor` was made from, as
@@ -69,7 +94,7 @@ std::set<std::string> disksHoldingFolder(const fs::path& folder) {
 }  // namespace
 
 bool destinationOnDisk(const std::string& destination, const MediaReader& disk) {
-    const std::set<std::string> recovered = disksOfBlockDevice(disk.devicePath);
+    const std::set<std::string> recovered = disksOfMedium(disk.devicePath);
     if (recovered.empty())
         return false;
     for (const std::string& number : disksHoldingFolder(existingFolder(destination))) {

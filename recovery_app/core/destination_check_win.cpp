@@ -2,8 +2,10 @@
 #include <winioctl.h>
 
 #include <cstdio>
+#include <vector>
 
 #include "media/media_reader.h"
+#include "media/text_win.h"
 #include "recovery_app/core/destination_check.h"
 #include "recovery_app/core/volumes_win.h"
 
@@ -31,7 +33,53 @@ bool volumeDisk(char letter, uint32_t& diskNumber) {
     return true;
 }
 
+// Room for the extents of a volume on many disks.
+constexpr DWORD kMostExtents = 64;
+
+class SystemVolumes : public VolumeTable {
+  public:
+    std::optional<std::string> mountPointOf(const std::string& path) const override {
+        wchar_t mountPoint[MAX_PATH + 1] = {};
+        if (!GetVolumePathNameW(widen(path).c_str(), mountPoint, MAX_PATH))
+            return std::nullopt;
+        return narrow(mountPoint);
+    }
+    std::optional<std::string> volumeAt(const std::string& mountPoint) const override {
+        wchar_t volume[MAX_PATH + 1] = {};
+        if (!GetVolumeNameForVolumeMountPointW(widen(mountPoint).c_str(), volume, MAX_PATH))
+            return std::nullopt;
+        return narrow(volume);
+    }
+    std::vector<uint32_t> disksOf(const std::string& volume) const override {
+        // The volume itself is opened without its closing backslash.
+        std::wstring device = widen(volume);
+        if (!device.empty() && device.back() == L'\\')
+            device.pop_back();
+        const HANDLE handle = CreateFileW(device.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, 0, nullptr);
+        if (handle == INVALID_HANDLE_VALUE)
+            return {};
+        std::vector<uint8_t> room(sizeof(VOLUME_DISK_EXTENTS) + kMostExtents * sizeof(DISK_EXTENT));
+        DWORD returned = 0;
+        const BOOL ok = DeviceIoControl(handle, IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS, nullptr, 0, room.data(),
+                                        static_cast<DWORD>(room.size()), &returned, nullptr);
+        CloseHandle(handle);
+        if (!ok)
+            return {};
+        const auto* extents = reinterpret_cast<const VOLUME_DISK_EXTENTS*>(room.data());
+        std::vector<uint32_t> disks;
+        for (DWORD i = 0; i < extents->NumberOfDiskExtents && i < kMostExtents; ++i)
+            disks.push_back(extents->Extents[i].DiskNumber);
+        return disks;
+    }
+};
+
 }  // namespace
+
+const VolumeTable& systemVolumes() {
+    static const SystemVolumes volumes;
+    return volumes;
+}
 
 std::vector<VolumeOnDisk> volumesOnDisks() {
     std::vector<VolumeOnDisk> volumes;
@@ -48,7 +96,9 @@ bool destinationOnDisk(const std::string& destination, const MediaReader& disk) 
     if (disk.devicePath.rfind("\\\\.\\PhysicalDrive", 0) != 0)
         return false;
     const DiskLetters letters = diskLettersOf(volumesOnDisks());
-    return disk.driveIndex < letters.size() && lettersHoldDestination(letters[disk.driveIndex], destination);
+    if (disk.driveIndex < letters.size() && lettersHoldDestination(letters[disk.driveIndex], destination))
+        return true;
+    return volumeHoldsDestination(systemVolumes(), destination, disk.driveIndex);
 }
 
 }  // namespace salvora

@@ -12,10 +12,15 @@ namespace salvora {
 // as the main window does when it opens.
 EnabledFamilies standardFamilies();
 
-// Builds an enable list from a comma-separated list of family extensions
-// ("jpg,pdf,zip"); "all" turns every family on. Returns false and names the
-// offending word in `whyNot` when a word is not a family's extension or the
-// list chooses nothing.
+// The family that `name` names, in any letter case: its own extension
+// ("tif") or any other extension its files are given ("cr2", "nef", "docx",
+// "mp4", ...). Null when no family gives files that extension.
+const FileFamily* familyForTypeName(const std::string& name);
+
+// Builds an enable list from a comma-separated list of type names
+// ("jpg,pdf,zip", "JPG,cr2"; see familyForTypeName); "all" turns every family
+// on. Returns false and names the offending word in `whyNot` when a word
+// names no family or the list chooses nothing.
 bool familiesFromList(const std::string& list, EnabledFamilies& families, std::string& whyNot);
 
 // The extensions of all families, comma-separated, in table order.

@@ -1,5 +1,6 @@
 #include "recovery_app/core/progress_estimate.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace salvora {
@@ -9,20 +10,40 @@ constexpr double kRateWindowSeconds = 5.0;
 constexpr double kFirstEstimateSeconds = 3.0;
 }  // namespace
 
-void ProgressEstimate::start(uint64_t first, uint64_t last) {
+void ProgressEstimate::startPass(uint64_t first, uint64_t last) {
     first_ = first;
     total_ = last >= first ? last - first + 1 : 0;
     scanned_ = 0;
-    seconds_ = 0;
-    samples_.clear();
+}
+
+void ProgressEstimate::startDiscovery(uint64_t first, uint64_t last) {
+    startPass(first, last);
+    discovering_ = true;
+    workBefore_ = 0;
+    workTotal_ = 2 * total_;  // at worst it reads everything, and then the carving pass does
+}
+
+void ProgressEstimate::start(uint64_t first, uint64_t last) {
+    workBefore_ = discovering_ ? scanned_ : 0;
+    discovering_ = false;
+    startPass(first, last);
+    workTotal_ = workBefore_ + total_;
+}
+
+int ProgressEstimate::percentAt(uint64_t offset) const {
+    const uint64_t scanned = std::min(offset > first_ ? offset - first_ : 0, total_);
+    if (workTotal_ == 0)
+        return percent_;
+    const double done = static_cast<double>(workBefore_ + scanned);
+    const int now = static_cast<int>(done * 100.0 / static_cast<double>(workTotal_));
+    return std::max(percent_, std::min(now, 100));
 }
 
 void ProgressEstimate::update(uint64_t offset, double seconds) {
-    scanned_ = offset > first_ ? offset - first_ : 0;
-    if (scanned_ > total_)
-        scanned_ = total_;
+    percent_ = percentAt(offset);
+    scanned_ = std::min(offset > first_ ? offset - first_ : 0, total_);
     seconds_ = seconds;
-    samples_.emplace_back(seconds, scanned_);
+    samples_.emplace_back(seconds, workBefore_ + scanned_);
     while (samples_.size() > 2 && samples_.front().first < seconds - kRateWindowSeconds)
         samples_.pop_front();
 }
@@ -39,9 +60,10 @@ double ProgressEstimate::bytesPerSecond() const {
 
 double ProgressEstimate::secondsLeft() const {
     const double rate = bytesPerSecond();
-    if (seconds_ < kFirstEstimateSeconds || rate <= 0 || total_ == 0)
+    // While the discovery pass runs, how much is left is not known yet.
+    if (seconds_ < kFirstEstimateSeconds || rate <= 0 || total_ == 0 || discovering_)
         return -1;
-    return static_cast<double>(total_ - scanned_) / rate;
+    return static_cast<double>(workTotal_ - (workBefore_ + scanned_)) / rate;
 }
 
 std::string byteText(uint64_t bytes) {
@@ -57,6 +79,14 @@ std::string byteText(uint64_t bytes) {
         std::snprintf(text, sizeof text, "%llu bytes", static_cast<unsigned long long>(bytes));
     }
     return text;
+}
+
+std::string fileCountText(uint64_t files) {
+    return std::to_string(files) + (files == 1 ? " file" : " files");
+}
+
+std::string recoveredBeforeStop(uint64_t files) {
+    return fileCountText(files) + (files == 1 ? " was" : " were") + " recovered before the recovery stopped.";
 }
 
 }  // namespace salvora

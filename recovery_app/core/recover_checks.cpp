@@ -8,12 +8,12 @@ namespace salvora {
 
 RecoverCheck checkBeforeRecovery(bool partitionChosen, const EnabledFamilies& families,
                                  const std::string& destination, const std::string& diskDrives,
-                                 const std::string& diskName) {
+                                 const std::string& diskName, bool volumeOnDisk) {
     if (!partitionChosen)
         return {RecoverRefusal::kNoPartition, messages::kSelectPartition};
     if (!anyFamilyEnabled(families))
         return {RecoverRefusal::kNoFileType, messages::kSelectFileType};
-    if (lettersHoldDestination(diskDrives, destination)) {
+    if (lettersHoldDestination(diskDrives, destination) || volumeOnDisk) {
         return {RecoverRefusal::kDestinationDisk,
                 sameDiskMessage(destination, diskName, messages::kSameDiskEndingWindow)};
     }

@@ -20,11 +20,13 @@ struct RecoverCheck {
 };
 
 // Checks, in this order: a partition row is chosen; a family is enabled; the
-// drive of `destination` (UTF-8, "D:\Folder\") is not one of `diskDrives`
-// (the drive names of the volumes on the chosen disk run together, "C:D:").
-// `diskName` names the disk in the refusal.
+// destination (UTF-8, "D:\Folder\") is not on the chosen disk: its drive is
+// not one of `diskDrives` (the drive names of the volumes on the chosen disk
+// run together, "C:D:") and `volumeOnDisk` is false (the destination's volume,
+// however it is reached, has no extent on the disk). `diskName` names the
+// disk in the refusal.
 RecoverCheck checkBeforeRecovery(bool partitionChosen, const EnabledFamilies& families,
                                  const std::string& destination, const std::string& diskDrives,
-                                 const std::string& diskName);
+                                 const std::string& diskName, bool volumeOnDisk = false);
 
 }  // namespace salvora

@@ -4,6 +4,7 @@
 
 #include "carve/scan.h"
 #include "recovery_app/core/messages.h"
+#include "recovery_app/core/progress_estimate.h"
 
 namespace salvora {
 
@@ -17,8 +18,7 @@ std::optional<ScanOutcome> scanOutcome(int32_t result, uint32_t recovered, const
         return std::nullopt;
     std::string reason =
         lastError.empty() ? "The recovery stopped before the end of the partition." : lastError;
-    std::snprintf(text, sizeof text, "\n\n%u files were recovered before the recovery stopped.", recovered);
-    return ScanOutcome{reason + text, true};
+    return ScanOutcome{reason + "\n\n" + recoveredBeforeStop(recovered), true};
 }
 
 }  // namespace salvora

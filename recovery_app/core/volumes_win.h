@@ -12,4 +12,8 @@ namespace salvora {
 // physical disk. Volumes that cannot be opened or asked are left out.
 std::vector<VolumeOnDisk> volumesOnDisks();
 
+// The system's own volume table (GetVolumePathNameW,
+// GetVolumeNameForVolumeMountPointW and the disk extents of each volume).
+const VolumeTable& systemVolumes();
+
 }  // namespace salvora

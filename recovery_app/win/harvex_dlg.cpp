@@ -272,7 +272,7 @@ void CHarvexDlg::ListPartitions() {
     for (size_t index = 0; index < m_scanContext.partitionRows.size(); ++index) {
         const PartitionRow& partition = m_scanContext.partitionRows[index];
         addRow(m_listPartition, static_cast<int>(index),
-               {latin1ToWide(partition.label), widen(partition.format), widen(partition.sizeText)});
+               {widen(partition.label), widen(partition.format), widen(partition.sizeText)});
     }
     if (!read) {
         const std::string why = lastErrorText();

@@ -45,6 +45,8 @@ class CHarvexDlg : public widgets::DialogBase, private RecoveryWindow {
 
   protected:
     BOOL OnInitDialog() override;
+    // Enter: does nothing (the window has no default button to press).
+    void OnOK() override;
     // Exit: allowed during a scan, which is then asked to stop.
     void OnCancel() override;
     bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;

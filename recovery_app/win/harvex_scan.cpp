@@ -67,10 +67,14 @@ void CHarvexDlg::OnRecover() {
         return;
     const int row = SelectedRow(IDC_PARTITION_LIST);
     const MediaReader* disk = m_scanContext.currentMedium;
+    const std::string destination = narrow(m_szSavedPath);
+    // A folder on the disk reached through a mount point, or a volume that
+    // spans this disk and others, has no drive letter of this disk.
+    const bool volumeOnDisk = disk && destinationOnDisk(destination, *disk);
     const RecoverCheck check =
-        checkBeforeRecovery(row >= 0 && disk, m_scanContext.enabledFamilies, narrow(m_szSavedPath),
+        checkBeforeRecovery(row >= 0 && disk, m_scanContext.enabledFamilies, destination,
                             disk ? drivesOfDisk(*disk, m_szDiskLetters, m_images) : std::string(),
-                            disk ? diskName(*disk) : std::string());
+                            disk ? diskName(*disk) : std::string(), volumeOnDisk);
     switch (check.refusal) {
         case RecoverRefusal::kNone:
             break;
@@ -183,6 +187,10 @@ void CHarvexDlg::OnScanFinished(int32_t result) {
     } else {
         widgets::ShowInformation(hwnd(), widen(outcome->text), widen(messages::kProductName));
     }
+}
+
+void CHarvexDlg::OnOK() {
+    // The window has no default action: Enter changes nothing, least of all during a scan.
 }
 
 void CHarvexDlg::OnCancel() {

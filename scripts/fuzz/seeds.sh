@@ -40,6 +40,13 @@ case "$target" in
     truncate -s 8M "$scratch"
     if mkntfs -F -q -L SEED "$scratch" >/dev/null 2>&1; then head -c 65536 "$scratch" >"$corpus/seed-ntfs"; fi
     printf 'label: dos\n2048,4096,c\n8192,4096,5\n' | sfdisk -q "$scratch" >/dev/null 2>&1 && head -c 1024 "$scratch" >"$corpus/seed-mbr"
+    # A GUID partition table: protective MBR, header and the 16 KiB entry array.
+    # The last byte (1) asks the target to keep the checksums right.
+    if printf 'label: gpt\nstart=2048, size=4096, name="Fotos"\nstart=8192, size=4096\n' |
+      sfdisk -q "$scratch" >/dev/null 2>&1; then
+      { head -c 17407 "$scratch"; printf '\001'; } >"$corpus/seed-gpt"
+      { head -c 17407 "$scratch"; printf '\003'; } >"$corpus/seed-gpt-backup"
+    fi
     rm -f "$scratch"
     ;;
   fuzz_card_status)
@@ -47,6 +54,23 @@ case "$target" in
     printf '\003\001\000\002\000\012\000\000' >"$corpus/seed-locked"
     printf '\002\377\000\003\000\002\000\000' >"$corpus/seed-failed"
     head -c 600 /dev/zero >"$corpus/seed-zero"
+    ;;
+  fuzz_evidence)
+    # Small Expert Witness segments made by ewfacquire (one, and a set of
+    # two), and names of parts and segments.
+    scratch=$(mktemp -d)
+    head -c 24576 "$root/tests/data/jpeg/camera_640x480.jpg" >"$scratch/raw"
+    if ewfacquire -u -q -c none -t "$scratch/one" "$scratch/raw" >/dev/null 2>&1; then
+      cp "$scratch/one.E01" "$corpus/seed-e01"
+    fi
+    if ewfacquire -u -q -c deflate:best -t "$scratch/packed" "$scratch/raw" >/dev/null 2>&1; then
+      cp "$scratch/packed.E01" "$corpus/seed-packed"
+    fi
+    rm -rf "$scratch"
+    for name in card.E01 case.EZZ case.Ex99 disk.001 card.img.aa x.zz; do
+      n=$((n + 1))
+      printf '%s\n' "$name" >"$corpus/seed-name-$n"
+    done
     ;;
   *)
     # Other targets take the first 64 KiB of the real files as they are.

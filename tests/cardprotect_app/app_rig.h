@@ -1,6 +1,8 @@
 // The window logic on a simulated reader in memory, with fake time.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include "cardprotect_app/core/card_session.h"
 #include "cardprotect_app/core/cardwarden_model.h"
 #include "scripted_ui.h"
@@ -15,6 +17,9 @@ struct AppRig {
     cardprotect::CardwardenModel model;
 
     explicit AppRig(cardprotect::ModelOptions options = {}) : model(recorder, sim.time, ui, options) {}
+    // Whatever a test did, the simulated reader refused no block: every block
+    // the program sent is in the reader's command table.
+    ~AppRig() { EXPECT_EQ(sim.reader.refused, 0) << sim.reader.lastRefused; }
 
     void insertSd(const std::string& password = "") {
         cardsec::SimSdCard card;

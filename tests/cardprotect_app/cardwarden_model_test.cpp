@@ -70,12 +70,16 @@ TEST(StartUp, UnlockedSdCardPresentAtStartMustBeReinserted) {
     expectButtons(rig.view(), {true, false, false}, "Lock", "");
 }
 
-TEST(StartUp, CommandLineExaminesTheCardAtOnce) {
+// A command line starts afresh and cannot know whether an SD card that is
+// not locked was unlocked with its password since it was inserted.
+// Regression: it said "Security: Disabled" and offered only "lock".
+TEST(StartUp, CommandLineSaysWhatItKnowsOfAnSdCardThatIsNotLocked) {
     AppRig rig(test::commandLineOptions());
     rig.insertSd();
     rig.start();
-    EXPECT_EQ(rig.view().infoLine, "Security: Disabled");
-    expectButtons(rig.view(), {true, false, false}, "Lock", "");
+    EXPECT_EQ(rig.view().infoLine,
+              "Not locked now. If this card has a password, it applies again when the card is re-inserted.");
+    expectButtons(rig.view(), {true, true, false}, "Lock", "");
 }
 
 TEST(Poll, OnlyCfCardIsSelectedAutomaticallyAndReadOnTheNextPoll) {
@@ -280,6 +284,76 @@ TEST(Poll, DoesNothingWhileAnOperationRuns) {
     rig.ui.type("pw");
     runAction(rig.model, rig.ui, Action::kUnlock);
     EXPECT_EQ(sentDuringWork, 0u);
+}
+
+uint32_t sleptSince(const test::FakeTime& time, size_t from) {
+    uint32_t total = 0;
+    for (size_t i = from; i < time.sleeps.size(); ++i)
+        total += time.sleeps[i];
+    return total;
+}
+
+// Regression: the ready wait had no limit and ran on the window thread, so a
+// CF card that stayed busy froze the window.
+TEST(Poll, CardThatStaysBusyBlocksNoPollForMoreThanTwoSeconds) {
+    AppRig rig;
+    rig.insertCf("pw");
+    ASSERT_TRUE(rig.sim.reader.setFault(cardsec::SimSlot::kCf, cardsec::SimFault::kStuckBusy));
+    const size_t before = rig.sim.time.sleeps.size();
+    rig.model.initialise();
+    EXPECT_LE(sleptSince(rig.sim.time, before), 2000u);
+    for (int poll = 0; poll < 3; ++poll) {
+        const size_t start = rig.sim.time.sleeps.size();
+        rig.model.poll();
+        EXPECT_LE(sleptSince(rig.sim.time, start), 2000u);
+    }
+    EXPECT_EQ(rig.model.cardType(), CardType::kCf);
+    EXPECT_EQ(rig.view().infoLine, "The card did not answer.");
+    expectButtons(rig.view(), {false, false, false}, "Lock", "");
+}
+
+// Regression: the rescan flag was cleared before IDENTIFY, so one failed
+// read left every action disabled until the card was taken out.
+TEST(Poll, FailedCfReadIsTriedAgainAtTheNextPoll) {
+    AppRig rig;
+    rig.insertCf("pw");
+    ASSERT_TRUE(rig.sim.reader.setFault(cardsec::SimSlot::kCf, cardsec::SimFault::kStuckBusy));
+    rig.start();
+    rig.model.poll();
+    EXPECT_EQ(rig.view().infoLine, "The card did not answer.");
+    rig.sim.reader.setFault(cardsec::SimSlot::kCf, cardsec::SimFault::kClear);
+    rig.model.poll();
+    expectButtons(rig.view(), {true, true, true}, "Unlock", "LOCKED");
+}
+
+TEST(Poll, CardPutBackWhileAPanelIsOpenClosesItAndIsReadAgain) {
+    AppRig rig;
+    rig.insertSd("pw");
+    rig.start();
+    rig.model.lockPressed();
+    rig.sim.reader.powerCycle(cardsec::SimSlot::kSd);
+    rig.model.poll();
+    EXPECT_EQ(rig.ui.panelsClosed, 1);
+    EXPECT_FALSE(rig.view().panelFrameVisible);
+    EXPECT_EQ(rig.view().statusDisplay, "LOCKED");
+    EXPECT_EQ(rig.view().infoLine, "Security: Enabled\n");
+}
+
+TEST(ReaderHeldElsewhere, PollSaysSoSendsNothingAndReadsAgainAfterwards) {
+    AppRig rig;
+    rig.insertSd("pw");
+    rig.start();
+    rig.sim.store.heldElsewhere = true;
+    const size_t before = rig.recorder.sent.size();
+    rig.model.poll();
+    EXPECT_EQ(rig.recorder.sent.size(), before);
+    EXPECT_TRUE(rig.model.readerBusy());
+    EXPECT_EQ(rig.view().infoLine, text::kReaderBusy);
+    rig.sim.store.heldElsewhere = false;
+    rig.model.poll();
+    EXPECT_FALSE(rig.model.readerBusy());
+    EXPECT_EQ(rig.view().infoLine, "Security: Enabled\n");  // the other program may have changed the card
+    EXPECT_FALSE(rig.sim.store.held());                     // let go after each poll
 }
 
 }  // namespace

@@ -23,6 +23,18 @@ TEST(LaunchOptions, SimulatedReaderAnywhereOtherWordsIgnored) {
     EXPECT_TRUE(missing.simulateMissingFile);
 }
 
+// Regression: an empty --simulate (a script's empty variable) started the
+// window on the real reader.
+TEST(LaunchOptions, EmptyOrConflictingSimulateIsAMistakeNotTheRealReader) {
+    EXPECT_TRUE(parseLaunchOptions({"--simulate", ""}).simulateMissingFile);
+    EXPECT_TRUE(parseLaunchOptions({"--simulate="}).simulateMissingFile);
+    EXPECT_EQ(parseLaunchOptions({"--simulate=s.txt"}).simulate, "s.txt");
+    EXPECT_TRUE(parseLaunchOptions({"--simulate", "a", "--simulate", "b"}).simulateConflict);
+    const LaunchOptions same = parseLaunchOptions({"--simulate", "a", "--simulate=a"});
+    EXPECT_FALSE(same.simulateConflict || same.simulateMissingFile);
+    EXPECT_EQ(same.simulate, "a");
+}
+
 TEST(ElevatedParameters, CarryTheArgumentsQuotedForTheSplitter) {
     EXPECT_EQ(elevatedParameters({}), "runas");
     EXPECT_EQ(elevatedParameters({"-start"}), "runas -start");

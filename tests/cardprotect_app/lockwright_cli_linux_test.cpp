@@ -1,61 +1,11 @@
 // The lockwright program end to end against the simulated reader: every
 // command runs the built executable with its answers on standard input.
-#include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <thread>
+#include "lockwright_runner.h"
 
-#include "support/test_files.h"
-
-namespace salvora::lockwright {
+namespace salvora::lockwright::test {
 namespace {
-
-struct Outcome {
-    int status = -1;
-    std::string output;  // standard output and error together
-
-    bool says(const std::string& text) const { return output.find(text) != std::string::npos; }
-};
-
-std::string readText(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::string quote(const std::string& word) {
-    std::string quoted = "'";
-    for (char c : word)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-class Lockwright : public ::testing::Test {
-  protected:
-    test::TempDir dir;
-    std::string state = (dir.path() / "reader.state").string();
-
-    // Runs lockwright with `arguments` (the state file option added at the end)
-    // and `input` on its standard input.
-    Outcome run(const std::string& arguments, const std::string& input = "", const std::string& prefix = "") {
-        const auto in = dir.path() / "stdin.txt";
-        const auto out = dir.path() / "output.txt";
-        std::ofstream(in) << input;
-        const std::string command = prefix + quote(LOCKWRIGHT_EXE) + " " + arguments + " --simulate " +
-                                    quote(state) + " < " + quote(in.string()) + " > " + quote(out.string()) +
-                                    " 2>&1";
-        const int raw = std::system(command.c_str());
-        return Outcome{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readText(out)};
-    }
-    std::string show() { return run("sim show").output; }
-};
 
 TEST_F(Lockwright, SdLockReinsertAndStatus) {
     ASSERT_EQ(run("sim insert sd").status, 0);
@@ -101,12 +51,25 @@ TEST_F(Lockwright, SdRemovePasswordAndForcedErase) {
     EXPECT_TRUE(show().find("sd card password=none locked=no contents=erased") != std::string::npos);
 }
 
-TEST_F(Lockwright, SdEraseAnsweredNoLeavesTheCard) {
+// Regression: answering n (or nothing) left standard output empty.
+TEST_F(Lockwright, SdEraseAnsweredNoLeavesTheCardAndSaysSo) {
     run("sim insert sd --password secret");
-    const Outcome erase = run("erase --slot sd", "n\n");
-    EXPECT_EQ(erase.status, 5);
-    EXPECT_TRUE(erase.says("Do you really want to erase all data on this card?"));
-    EXPECT_TRUE(show().find("locked=yes contents=data") != std::string::npos);
+    for (const char* answer : {"n\n", ""}) {
+        const Outcome erase = run("erase --slot sd", answer);
+        EXPECT_EQ(erase.status, 5);
+        EXPECT_TRUE(erase.says("Do you really want to erase all data on this card?"));
+        EXPECT_TRUE(endsWith(erase.standardOut, "Cancelled. Nothing was sent to the card.\n"))
+            << erase.standardOut;
+        EXPECT_TRUE(show().find("locked=yes contents=data lock-unlock-commands=0") != std::string::npos);
+    }
+    const Outcome declined = run("lock --slot cf", "");
+    EXPECT_EQ(declined.status, 3);  // no CF card: nothing to cancel
+    run("sim insert sd");
+    const Outcome noPassword = run("lock --slot sd", "");
+    EXPECT_EQ(noPassword.status, 5);
+    EXPECT_TRUE(endsWith(noPassword.standardOut,
+                         "Cancelled: no acceptable password was given. Nothing was sent to the card.\n"))
+        << noPassword.standardOut;
 }
 
 TEST_F(Lockwright, CfSetPasswordPowerCycleUnlockDisable) {
@@ -254,4 +217,4 @@ TEST_F(Lockwright, RealReaderWithoutRightsGetsOneClearMessage) {
 }
 
 }  // namespace
-}  // namespace salvora::lockwright
+}  // namespace salvora::lockwright::test

@@ -124,6 +124,40 @@ TEST(PanelOk, DeclinedConfirmation) {
               PanelVerdict::kDeclined);
 }
 
+// Regression: the window converted with the code page (substituting what it
+// lacked) and the command line sent the terminal's raw bytes, so a password
+// set in one could never be typed again in the other and the card stayed
+// locked. UTF-8 "pässword" is what the terminal and the window (which hands
+// its text over in UTF-8) deliver.
+TEST(PanelOk, RefusesAnythingButPrintableAsciiWithOneMessage) {
+    const std::string refused[] = {"p\xC3\xA4ssword", "tab\there", std::string("nul\0byte", 8),
+                                   "bell\a",          "del\x7F",   "\xA4"};
+    for (bool setMode : {true, false}) {
+        for (const std::string& password : refused) {
+            ScriptedUi ui;
+            ui.answers = {true};
+            const PanelResult result =
+                acceptPassword(settingsFor(CardType::kCf, setMode), {password, password}, ui);
+            EXPECT_EQ(result.verdict, PanelVerdict::kNotAscii);
+            ASSERT_EQ(ui.messages.size(), 1u);
+            EXPECT_EQ(
+                ui.messages[0].text,
+                "The password may only contain the letters A-Z and a-z, digits and the punctuation marks "
+                "of an English keyboard (no accented letters, tabs or other control characters), so that "
+                "it can be typed again on any computer.");
+            EXPECT_EQ(ui.messages[0].caption, "Warning");
+            EXPECT_TRUE(ui.questions.empty());
+        }
+    }
+    for (const std::string punctuation : {"!\"#$%&'()*+,-./09:;<", "=>?@AZ[\\]^_`az{|}~"}) {
+        ScriptedUi ui;
+        EXPECT_EQ(acceptPassword(settingsFor(CardType::kSd, false), {punctuation, ""}, ui).verdict,
+                  PanelVerdict::kAccepted);
+    }
+    EXPECT_TRUE(printableAscii(" ~"));
+    EXPECT_FALSE(printableAscii("\x1F"));
+}
+
 // The hand-over buffer holds 32 bytes with the terminating zero: a 31-character
 // password goes through whole, a longer one is refused rather than cut.
 TEST(PasswordBuffer, ThirtyOneCharactersPassWhole) {

@@ -11,6 +11,8 @@
 namespace salvora::cardprotect {
 namespace {
 
+using cardsec::SimCfCard;
+using cardsec::SimSdCard;
 using test::AppRig;
 
 // The events that follow the first occurrence of `from`.
@@ -236,6 +238,208 @@ TEST(Panel, NoPasswordAbandonsTheAction) {
     EXPECT_EQ(report.status, ActionStatus::kAbandoned);
     EXPECT_FALSE(rig.model.operationRunning());
     EXPECT_TRUE(rig.sim.reader.sd->locked);
+}
+
+using cardsec::SimFault;
+using cardsec::SimSlot;
+
+// Regression: the SD worker threw CMD42's own pass-through result away, so a
+// command the reader refused was judged only by the next status read.
+TEST(RefusedCommand, EverySdOperationFailsWithItsMessageAndLeavesTheCard) {
+    const struct {
+        Action action;
+        const char* password;  // the card's
+        const char* failure;
+    } cases[] = {
+        {Action::kLock, "", "Unable to lock SD card!"},
+        {Action::kUnlock, "pw", "Unable to unlock SD card!"},
+        {Action::kRemovePassword, "pw", "Unable to remove SD password!!"},
+        {Action::kErase, "pw", "Uuable to erase SD card!"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.failure);
+        SdRig rig(c.password);
+        ASSERT_TRUE(rig.sim.reader.setFault(SimSlot::kSd, SimFault::kRefuse));
+        rig.ui.typeTwice("pw");
+        rig.ui.answers = {true};
+        const ActionReport report = runAction(rig.model, rig.ui, c.action);
+        EXPECT_EQ(report.result.outcome, Outcome::kFailed);
+        EXPECT_EQ(report.result.messages,
+                  std::vector<cardsec::ResultMessage>{cardsec::failureMessage(c.failure)});
+        EXPECT_EQ(rig.sim.reader.sd->lockUnlockCommands, 0);
+        EXPECT_EQ(rig.sim.reader.sd->password, c.password);
+        EXPECT_EQ(rig.sim.reader.sd->contents, "data");
+    }
+}
+
+// Regression: a CF step succeeded when its command was delivered and the
+// next status read was clean, even when the reader had refused the command.
+TEST(RefusedCommand, EveryCfOperationFailsWithItsMessageAndLeavesTheCard) {
+    const struct {
+        Action action;
+        const char* password;
+        const char* failure;
+    } cases[] = {
+        {Action::kLock, "", "Unable to set password!"},
+        {Action::kUnlock, "pw", "Unable to unlock CF card!"},
+        {Action::kRemovePassword, "pw", "Unable to remove CF password!"},
+        {Action::kErase, "pw", "Preparing erasing CF card failed!"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.failure);
+        CfRig rig(c.password);
+        const uint16_t before = rig.sim.reader.cf->securityWord();
+        ASSERT_TRUE(rig.sim.reader.setFault(SimSlot::kCf, SimFault::kRefuse));
+        rig.ui.typeTwice("pw");
+        rig.ui.answers = {true};
+        const ActionReport report = runAction(rig.model, rig.ui, c.action);
+        EXPECT_EQ(report.result.outcome, Outcome::kFailed);
+        EXPECT_EQ(report.result.messages,
+                  std::vector<cardsec::ResultMessage>{cardsec::failureMessage(c.failure)});
+        EXPECT_EQ(rig.sim.reader.cf->securityWord(), before);
+        EXPECT_EQ(rig.sim.reader.cf->contents, "data");
+    }
+}
+
+SimSdCard sdCard(const std::string& password) {
+    SimSdCard card;
+    card.password = password;
+    return card;
+}
+
+// Regression: the poll rests while the erase question is open, and "Yes"
+// erased whatever card was in the slot by then.
+TEST(CardChanged, SdCardSwappedWhileTheEraseQuestionIsOpenIsNotErased) {
+    SdRig rig("secret");
+    rig.ui.answers = {true};
+    rig.ui.onAskYesNo = [&] { rig.sim.reader.insertSd(sdCard("other")); };
+    const ActionReport report = runAction(rig.model, rig.ui, Action::kErase);
+    EXPECT_EQ(report.result.outcome, Outcome::kCardChanged);
+    EXPECT_EQ(report.result.messages.at(0), cardsec::failureMessage(cardsec::text::kSdCardChanged));
+    EXPECT_EQ(rig.sim.reader.sd->lockUnlockCommands, 0);
+    EXPECT_EQ(rig.sim.reader.sd->contents, "data");
+    EXPECT_TRUE(rig.sim.reader.sd->locked);
+}
+
+TEST(CardChanged, SdCardTakenOutAndPutBackIsNotErasedEither) {
+    SdRig rig("secret");
+    rig.ui.answers = {true};
+    rig.ui.onAskYesNo = [&] { rig.sim.reader.powerCycle(SimSlot::kSd); };
+    EXPECT_EQ(runAction(rig.model, rig.ui, Action::kErase).result.outcome, Outcome::kCardChanged);
+    EXPECT_EQ(rig.sim.reader.sd->lockUnlockCommands, 0);
+}
+
+// Regression: "SD card is now locked" with a different card, which then held
+// the password typed for the first one.
+TEST(CardChanged, SdCardSwappedWhileTheLockQuestionIsOpenGetsNothing) {
+    SdRig rig;
+    rig.ui.typeTwice("abc");
+    rig.ui.answers = {true};
+    rig.ui.onAskYesNo = [&] { rig.sim.reader.insertSd(SimSdCard{}); };
+    const ActionReport report = runAction(rig.model, rig.ui, Action::kLock);
+    EXPECT_EQ(report.result.outcome, Outcome::kCardChanged);
+    EXPECT_EQ(rig.sim.reader.sd->lockUnlockCommands, 0);
+    EXPECT_TRUE(rig.sim.reader.sd->password.empty());
+    rig.model.poll();
+    EXPECT_EQ(rig.view().infoLine,
+              "Not locked now. If this card has a password, it applies again when the card is re-inserted.");
+}
+
+// The window's poll runs while the panel's question is open and sees the
+// change first; the operation must still not go to the new card.
+TEST(CardChanged, SwapSeenByThePollMeanwhileStillStopsTheOperation) {
+    AppRig rig;
+    rig.insertSd();
+    rig.start();
+    rig.sim.reader.remove(SimSlot::kSd);
+    rig.model.poll();
+    rig.insertSd();
+    rig.model.poll();  // the card of this insertion is read: no password
+    rig.model.lockPressed();
+    rig.ui.answers = {true};
+    rig.ui.onAskYesNo = [&] {
+        rig.sim.reader.insertSd(SimSdCard{});
+        rig.model.poll();
+    };
+    const PanelResult panel = acceptPassword(PanelSettings{true, CardType::kSd}, {"abc", "abc"}, rig.ui);
+    ASSERT_EQ(panel.verdict, PanelVerdict::kAccepted);
+    const OperationResult result = rig.model.runWorker(WorkerKind::kLock, panel.password);
+    EXPECT_EQ(result.outcome, Outcome::kCardChanged);
+    EXPECT_EQ(rig.sim.reader.sd->lockUnlockCommands, 0);
+}
+
+// Regression: a CF erase during which the card was taken out and put back
+// reported "CF card successfully erased" for a card still locked with its data.
+TEST(CardChanged, CfCardPowerCycledOrReplacedDuringTheEraseIsAFailure) {
+    for (bool replace : {false, true}) {
+        SCOPED_TRACE(replace ? "replaced" : "power-cycled");
+        CfRig rig("pw");
+        rig.sim.time.onSleep = [&](uint32_t ms) {
+            if (ms != 2000 || !rig.sim.reader.cf->busy(rig.sim.time.now))
+                return;
+            if (replace) {
+                rig.sim.reader.insertCf(SimCfCard{});
+            } else {
+                rig.sim.reader.powerCycle(SimSlot::kCf);
+            }
+        };
+        rig.ui.type("pw");
+        rig.ui.answers = {true};
+        const ActionReport report = runAction(rig.model, rig.ui, Action::kErase);
+        EXPECT_EQ(report.result.outcome, Outcome::kFailed);
+        EXPECT_EQ(report.result.messages.back(), cardsec::failureMessage("Unable to erase CF card!"));
+    }
+}
+
+TEST(CardChanged, CfCardReplacedWhileThePanelIsOpenGetsNothing) {
+    CfRig rig("pw");
+    rig.ui.type("pw");
+    rig.ui.answers = {true};
+    rig.ui.onAskYesNo = [&] {
+        SimCfCard other;
+        other.setUserPassword("pw");
+        rig.sim.reader.insertCf(other);
+    };
+    const ActionReport report = runAction(rig.model, rig.ui, Action::kErase);
+    EXPECT_EQ(report.result.outcome, Outcome::kCardChanged);
+    EXPECT_EQ(report.result.messages.at(0).text, cardsec::text::kCfCardChanged);
+    EXPECT_EQ(rig.sim.reader.cf->securityCommands, 0);
+}
+
+TEST(BoundedWait, CfCardThatStopsAnsweringEndsTheOperationWithAClearMessage) {
+    CfRig rig("pw");
+    rig.sim.time.onSleep = [&](uint32_t ms) {
+        if (ms == 100)
+            rig.sim.reader.setFault(SimSlot::kCf, SimFault::kStuckBusy);
+    };
+    rig.ui.type("pw");
+    const ActionReport report = runAction(rig.model, rig.ui, Action::kUnlock);
+    EXPECT_EQ(report.result.outcome, Outcome::kFailed);
+    EXPECT_EQ(report.result.messages.at(0), cardsec::failureMessage("The card did not answer."));
+    EXPECT_FALSE(rig.model.operationRunning());
+}
+
+TEST(ReaderHeldElsewhere, WorkerSendsNothingAndSaysWhy) {
+    SdRig rig("pw");
+    rig.sim.store.heldElsewhere = true;
+    const size_t before = rig.recorder.sent.size();
+    rig.ui.type("pw");
+    const ActionReport report = runAction(rig.model, rig.ui, Action::kUnlock);
+    EXPECT_EQ(report.result.outcome, Outcome::kReaderBusy);
+    EXPECT_EQ(report.result.messages.at(0).text, text::kReaderBusy);
+    EXPECT_EQ(rig.recorder.sent.size(), before);
+    EXPECT_FALSE(rig.model.operationRunning());
+    EXPECT_TRUE(rig.sim.reader.sd->locked);
+}
+
+TEST(ReaderHold, LastsForTheWholeOperationAndEndsWithIt) {
+    SdRig rig("pw");
+    bool heldDuringWork = false;
+    rig.sim.time.onSleep = [&](uint32_t) { heldDuringWork = rig.sim.store.held(); };
+    rig.ui.type("pw");
+    runAction(rig.model, rig.ui, Action::kUnlock);
+    EXPECT_TRUE(heldDuringWork);
+    EXPECT_FALSE(rig.sim.store.held());
 }
 
 }  // namespace

@@ -210,5 +210,50 @@ TEST(SendSdLockUnlock, MarksOnlyItsOwnRequest) {
     EXPECT_FALSE(state.m_bSdEraseRequested || state.m_bSdUnlockRequested || state.m_bSdRemoveRequested);
 }
 
+// Regression: a lock refused by a card that was locked already (by another
+// program, with another password) read as "SD card is now locked.".
+TEST(SdStatusDecision, LockFlaggedAsFailedIsNotConfirmedByALockedCard) {
+    SdState state;
+    state.m_bSdLockRequested = true;
+    const SdStatusReport report = decide(state, true, true);
+    ASSERT_EQ(report.messages.size(), 1u);
+    EXPECT_EQ(report.messages[0], failureMessage("Unable to lock SD card!"));
+    EXPECT_TRUE(state.m_bSdLocked);
+}
+
+TEST(SdCommandCodes, AreTheReadersNumbersForCmd13AndCmd42) {
+    EXPECT_EQ(kSdSendStatus, 0x13);
+    EXPECT_EQ(kSdLockUnlock, 0x42);
+}
+
+// Regression: the answer of a card inserted in place of the one that got
+// the command confirmed that command.
+TEST(ReadSdStatus, AnswerAfterACardChangeConfirmsNothing) {
+    SimRig rig;
+    SimSdCard card;
+    card.password = "pw";
+    rig.reader.insertSd(card);
+    rig.reader.sdSlot.mediumChanged = false;
+    const SlotHandle handle = rig.transport.openDrive(kSimSdDrive);
+    SdState state;
+    SendSdLockUnlock(rig.transport, handle, state, SdOperation::kUnlock, "pw");
+    rig.reader.insertSd(SimSdCard{});  // another card, no password, not locked
+    const SdStatusReport report = ReadSdStatus(rig.transport, handle, state);
+    EXPECT_TRUE(report.mediumChanged);
+    ASSERT_EQ(report.messages.size(), 1u);
+    EXPECT_EQ(report.messages[0], failureMessage("Unable to unlock SD card!"));
+    EXPECT_FALSE(state.m_bSdTempUnlocked);
+    EXPECT_EQ(report.text, "Security: Disabled");
+}
+
+TEST(FailPendingRequests, ReportsEachPendingRequestOnce) {
+    SdState state;
+    state.m_bSdRemoveRequested = true;
+    EXPECT_EQ(failPendingRequests(state),
+              std::vector<ResultMessage>{failureMessage("Unable to remove SD password!!")});
+    EXPECT_FALSE(state.anyRequestPending());
+    EXPECT_TRUE(failPendingRequests(state).empty());
+}
+
 }  // namespace
 }  // namespace salvora::cardsec

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <filesystem>
 
 #include "media/memory_reader.h"
@@ -14,7 +13,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const FileFamily kFamily{"dat", "", 0, 0, 1, 1, nullptr};
+const FileFamily kFamily{"dat", "", 0, 0, OutputMode::kWrite, 1, nullptr};
 
 const char* gNewExtension = nullptr;
 uint64_t gNewSize = 0;
@@ -28,21 +27,22 @@ class CloseCandidate : public ::testing::Test {
   protected:
     CloseCandidate() : medium(std::vector<uint8_t>(1 << 20)) {
         tally.family = &kFamily;
-        space.ranges.push_back({0, (1 << 20) - 1, &tally, 1});
+        space.add({0, (1 << 20) - 1, &tally, 1});
+        folder.open(dir.folder());
     }
 
-    // A file in progress numbered `number` with `blocks` blocks of 512 bytes written.
-    void start(uint32_t number, const char* extension, int blocks) {
+    // A file in progress with `blocks` blocks of 512 bytes written, on disk
+    // (as a file that outgrew memory) unless `inMemory`.
+    void start(const char* extension, int blocks, bool inMemory = false) {
         resetCandidate(file);
         file.tally = &tally;
         file.extension = extension;
-        file.startRange = space.ranges.begin();
-        ASSERT_TRUE(outputPath(dir.folder(), number, extension, file.path));
-        file.output = std::fopen(file.path.c_str(), "w+b");
+        file.startRange = space.begin();
+        file.output = OutputFile(folder, extension, inMemory ? OutputFile::kMemoryHead : 0);
         std::vector<uint8_t> block(512);
         for (int i = 0; i < blocks; ++i) {
             std::fill(block.begin(), block.end(), static_cast<uint8_t>('a' + i));
-            std::fwrite(block.data(), 1, block.size(), file.output);
+            ASSERT_EQ(file.output.append(block.data(), block.size()), 0);
         }
         file.size = 512u * blocks;
         file.endCheck = endCheckSetting;
@@ -50,19 +50,23 @@ class CloseCandidate : public ::testing::Test {
         gNewSize = file.size;
     }
 
-    std::optional<RangeRef> close() { return closeCandidate(file, saved, 512, space, medium, &info); }
+    std::optional<RangeRef> close() {
+        return closeCandidate(file, saved, 512, space, medium, &info, &status);
+    }
 
     test::TempDir dir;
+    OutputFolder folder;
     MemoryReader medium;
     FamilyTally tally;
     SearchSpace space;
     CarveCandidate file;
     uint32_t saved = 0;
     SavedFile info;
+    Status status;
 };
 
 TEST_F(CloseCandidate, CutsTheFileToItsSizeAndKeepsIt) {
-    start(0, "dat", 3);
+    start("dat", 3);
     gNewSize = 1000;
     ASSERT_TRUE(close());
     EXPECT_EQ(saved, 1u);
@@ -73,7 +77,7 @@ TEST_F(CloseCandidate, CutsTheFileToItsSizeAndKeepsIt) {
 }
 
 TEST_F(CloseCandidate, SizeZeroDeletesTheFileAndReturnsNothing) {
-    start(4, "dat", 2);
+    start("dat", 2);
     gNewSize = 0;
     EXPECT_FALSE(close());
     EXPECT_EQ(saved, 0u);
@@ -81,33 +85,37 @@ TEST_F(CloseCandidate, SizeZeroDeletesTheFileAndReturnsNothing) {
 }
 
 TEST_F(CloseCandidate, FileBelowItsMinimumIsDroppedOneAtTheMinimumIsKept) {
-    start(0, "dat", 1);
+    start("dat", 1);
     file.minSize = 513;
     EXPECT_FALSE(close());
-    start(1, "dat", 2);
+    start("dat", 2);
     file.minSize = 1024;
     EXPECT_TRUE(close());
-    EXPECT_EQ(dir.fileNames(), (std::vector<std::string>{"KV00001.dat"}));
+    EXPECT_EQ(dir.fileNames(), (std::vector<std::string>{"KV00000.dat"}))
+        << "the dropped file left its number";
 }
 
 TEST_F(CloseCandidate, NewExtensionRenamesTheFileWithItsNumber) {
-    start(7, "dat", 2);
-    gNewExtension = "xls";
-    gNewSize = 700;
-    ASSERT_TRUE(close());
-    EXPECT_EQ(dir.fileNames(), (std::vector<std::string>{"KV00007.xls"}));
-    EXPECT_EQ(fs::file_size(dir.path() / "KV00007.xls"), 700u);
-    EXPECT_EQ(info.path, (dir.path() / "KV00007.xls").string());
+    for (const bool inMemory : {false, true}) {
+        start("dat", 2, inMemory);
+        gNewExtension = "xls";
+        gNewSize = 700;
+        ASSERT_TRUE(close());
+        const std::string name = inMemory ? "KV00001.xls" : "KV00000.xls";
+        EXPECT_EQ(fs::file_size(dir.path() / name), 700u);
+        EXPECT_EQ(info.path, (dir.path() / name).string());
+    }
+    EXPECT_EQ(dir.fileNames(), (std::vector<std::string>{"KV00000.xls", "KV00001.xls"}));
 }
 
 TEST_F(CloseCandidate, SizeBeyondTheMediumIsCutToTheMedium) {
     MemoryReader small(std::vector<uint8_t>(800));
-    start(0, "dat", 2);
+    start("dat", 2);
     gNewSize = 1 << 30;
     ASSERT_TRUE(closeCandidate(file, saved, 512, space, small, &info));
     EXPECT_EQ(fs::file_size(dir.path() / "KV00000.dat"), 800u);
     // A file that starts inside the medium holds at most the bytes up to its end.
-    start(1, "dat", 2);
+    start("dat", 2);
     file.startOffset = 500;
     gNewSize = 1000;
     ASSERT_TRUE(closeCandidate(file, saved, 512, space, small, &info));
@@ -115,28 +123,28 @@ TEST_F(CloseCandidate, SizeBeyondTheMediumIsCutToTheMedium) {
 }
 
 TEST_F(CloseCandidate, EndCheckCannotGrowAFileBeyondWhatWasWritten) {
-    start(0, "dat", 2);
+    start("dat", 2);
     gNewSize = 5000;  // a length taken from a corrupt header
     ASSERT_TRUE(close());
     EXPECT_EQ(fs::file_size(dir.path() / "KV00000.dat"), 1024u);
     // Only the written blocks leave the search space.
     ASSERT_FALSE(space.empty());
-    EXPECT_EQ(space.ranges.front().start, 1024u);
+    EXPECT_EQ(space.front().start, 1024u);
 }
 
 // Regression: when the rename for a new extension fails, the data must stay
 // under a name that exists, not be replaced by an empty file under the new name.
 TEST_F(CloseCandidate, FailedRenameKeepsTheDataUnderItsOldName) {
-    start(3, "dat", 2);
+    start("dat", 2);
     gNewExtension = "xls";
     gNewSize = 1000;
     // A folder where the new name should go makes the rename fail.
-    fs::create_directory(dir.path() / "KV00003.xls");
+    fs::create_directory(dir.path() / "KV00000.xls");
     ASSERT_TRUE(close());
-    EXPECT_EQ(fs::file_size(dir.path() / "KV00003.dat"), 1000u);
-    EXPECT_TRUE(fs::is_directory(dir.path() / "KV00003.xls"));
-    EXPECT_EQ(info.path, (dir.path() / "KV00003.dat").string());
-    const auto bytes = test::readFile(dir.path() / "KV00003.dat");
+    EXPECT_EQ(fs::file_size(dir.path() / "KV00000.dat"), 1000u);
+    EXPECT_TRUE(fs::is_directory(dir.path() / "KV00000.xls"));
+    EXPECT_EQ(info.path, (dir.path() / "KV00000.dat").string());
+    const auto bytes = test::readFile(dir.path() / "KV00000.dat");
     EXPECT_EQ(bytes[0], 'a');
     EXPECT_EQ(bytes[999], 'b');
 }
@@ -148,30 +156,23 @@ TEST_F(CloseCandidate, NoFileInProgressDoesNothing) {
 }
 
 TEST_F(CloseCandidate, AbandonedFileIsRemoved) {
-    start(2, "dat", 2);
+    start("dat", 2);
     abandonCandidate(file);
-    EXPECT_EQ(file.output, nullptr);
+    EXPECT_FALSE(file.output.isOpen());
     EXPECT_TRUE(dir.fileNames().empty());
 }
 
-TEST(OutputPath, NamesWithAndWithoutExtension) {
-    std::string path;
-    ASSERT_TRUE(outputPath("/tmp/x/", 0, "jpg", path));
-    EXPECT_EQ(path, "/tmp/x/KV00000.jpg");
-    ASSERT_TRUE(outputPath("C:\\Saved Files\\", 123456, nullptr, path));
-    EXPECT_EQ(path, "C:\\Saved Files\\KV123456");
-    ASSERT_TRUE(outputPath("d/", 42, "", path));
-    EXPECT_EQ(path, "d/KV00042");
-}
-
-// Regression: a name that does not fit the path buffer is refused, never cut short.
-TEST(OutputPath, NameTooLongForThePathBufferIsRefused) {
-    std::string path = "unchanged";
-    const std::string folder(2040, 'f');
-    EXPECT_FALSE(outputPath(folder + "/", 1, "jpg", path));
-    EXPECT_TRUE(path.empty());
-    EXPECT_TRUE(outputPath(std::string(2035, 'f') + "/", 1, "jpg", path));
-    EXPECT_EQ(path.size(), 2047u);
+TEST_F(CloseCandidate, AKeptFileTellsWhereItsBytesLie) {
+    start("dat", 3);
+    file.startOffset = 4096;
+    gNewSize = 1400;
+    ASSERT_TRUE(close());
+    EXPECT_EQ(info.startOffset, 4096u);
+    ASSERT_EQ(info.runs.size(), 1u);
+    EXPECT_EQ(info.runs[0].offset, 4096u);
+    EXPECT_EQ(info.runs[0].length, 1400u);
+    EXPECT_FALSE(info.partial);
+    EXPECT_TRUE(status.ok());
 }
 
 }  // namespace

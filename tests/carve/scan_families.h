@@ -45,8 +45,8 @@ inline void registerHld(FamilyTally& tally) {
 
 // "STP": a file whose block check ends it on its third block.
 inline const uint8_t kStp[] = {'S', 'T', 'P'};
-inline uint32_t stopOnThird(const uint8_t*, uint32_t, CarveCandidate& candidate) {
-    return candidate.size == 2 * 512 ? 2 : 1;
+inline BlockVerdict stopOnThird(const uint8_t*, uint32_t, CarveCandidate& candidate) {
+    return candidate.size == 2 * 512 ? BlockVerdict::kFileEnds : BlockVerdict::kContinue;
 }
 inline std::vector<uint64_t> gSizesAtEndCheck;
 inline void recordSize(CarveCandidate& candidate) {
@@ -64,9 +64,9 @@ inline void registerStp(FamilyTally& tally) {
     registerSignature(0, kStp, 3, recogniseStp, tally);
 }
 
-inline const FileFamily kHdrFamily{"hdr", "", 0, 0, 1, 1, registerHdr};
-inline const FileFamily kHldFamily{"hld", "", 8192, 0, 1, 1, registerHld};
-inline const FileFamily kStpFamily{"stp", "", 0, 0, 1, 1, registerStp};
+inline const FileFamily kHdrFamily{"hdr", "", 0, 0, OutputMode::kWrite, 1, registerHdr};
+inline const FileFamily kHldFamily{"hld", "", 8192, 0, OutputMode::kWrite, 1, registerHld};
+inline const FileFamily kStpFamily{"stp", "", 0, 0, OutputMode::kWrite, 1, registerStp};
 
 inline EnabledFamilies families() {
     return {{1, &kHdrFamily}, {1, &kHldFamily}, {1, &kStpFamily}, {0, nullptr}};
@@ -85,17 +85,19 @@ inline void fillBlock(std::vector<uint8_t>& image, size_t block, char fill) {
     std::memset(image.data() + block * 512, fill, 512);
 }
 
-// A medium that reports how it was read and can fail at a chosen offset.
+// A medium that reports how it was read and can fail at a chosen offset, or
+// on a chosen read (counting from 1).
 class TestMedium : public MemoryReader {
   public:
     using MemoryReader::MemoryReader;
     std::vector<uint64_t> reads;
     uint64_t failFrom = UINT64_MAX;
+    size_t failRead = 0;
 
   protected:
     int32_t deviceRead(void* buffer, uint32_t count, uint64_t offset) override {
         reads.push_back(offset);
-        if (offset >= failFrom) {
+        if (offset >= failFrom || reads.size() == failRead) {
             recordReadFailure(5, "Input/output error");
             return 0;
         }
@@ -108,13 +110,23 @@ class Observer : public ScanObserver {
     std::vector<int> percents;
     std::vector<SavedFile> saved;
     std::vector<uint32_t> counts;
+    std::vector<uint64_t> discoveryOffsets;  // every discovery progress report
+    int discoveryStarts = 0;
+    int carvingStarts = 0;
     int stopAfterBlocks = -1;
+    int stopAfterDiscoveryReports = -1;  // stops the discovery pass only
+    void discoveryStarted(uint64_t, uint64_t) override { ++discoveryStarts; }
+    void discoveryProgress(uint64_t offset) override { discoveryOffsets.push_back(offset); }
+    void progressStarted(uint64_t, uint64_t) override { ++carvingStarts; }
     void progress(int percent, uint64_t) override { percents.push_back(percent); }
     void fileSaved(uint32_t keptCount, const SavedFile& file) override {
         counts.push_back(keptCount);
         saved.push_back(file);
     }
     bool stopRequested() override {
+        if (carvingStarts == 0)
+            return stopAfterDiscoveryReports >= 0 &&
+                   static_cast<int>(discoveryOffsets.size()) >= stopAfterDiscoveryReports;
         return stopAfterBlocks >= 0 && static_cast<int>(percents.size()) >= stopAfterBlocks;
     }
 };

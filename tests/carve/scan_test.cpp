@@ -195,7 +195,9 @@ TEST(Scan, StopRequestEndsTheScanAndRemovesTheFileInProgress) {
     EXPECT_EQ(dir.fileNames(), (std::vector<std::string>{"KV00000.hdr"}));
 }
 
-TEST(Scan, SecondScanIntoTheSameFolderNumbersFromZeroAndOverwrites) {
+// Regression: a second recovery into the same folder numbered from 0 again
+// and overwrote the first recovery's files.
+TEST(Scan, SecondScanIntoTheSameFolderKeepsTheFilesAlreadyThere) {
     std::vector<uint8_t> image(64 * 1024, 0);
     putHeader(image, 4096, "HDR", 'a', 1000);
     TestMedium medium(image);
@@ -204,8 +206,106 @@ TEST(Scan, SecondScanIntoTheSameFolderNumbersFromZeroAndOverwrites) {
     test::writeFile(dir.path() / "KV00000.hdr", std::vector<uint8_t>(5000, 'q'));
     ASSERT_EQ(scan(medium, dir, observer).result, kScanFinished);
     ASSERT_EQ(scan(medium, dir, observer).result, kScanFinished);
+    EXPECT_EQ(dir.fileNames(), (std::vector<std::string>{"KV00000.hdr", "KV00001.hdr", "KV00002.hdr"}));
+    EXPECT_EQ(test::readFile(dir.path() / "KV00000.hdr"), std::vector<uint8_t>(5000, 'q'));
+    const std::vector<uint8_t> file(image.begin() + 4096, image.begin() + 4096 + 1000);
+    EXPECT_EQ(test::readFile(dir.path() / "KV00001.hdr"), file);
+    EXPECT_EQ(test::readFile(dir.path() / "KV00002.hdr"), file);
+}
+
+// Regression: the first read of a pass was not checked, so an unreadable
+// medium was scanned as zeros and the scan reported that it had finished.
+TEST(Scan, FirstReadFailingInTheDiscoveryPassEndsTheScanAsAReadFailure) {
+    std::vector<uint8_t> image(1 << 20, 0);
+    putHeader(image, 4096, "HDR", 'a', 1000);
+    TestMedium medium(image);
+    medium.failRead = 1;
+    test::TempDir dir;
+    Observer observer;
+    const Scan result = scan(medium, dir, observer);
+    EXPECT_EQ(result.result, kScanReadFailed);
+    EXPECT_EQ(lastErrorText().rfind("Error in ReadFile.\nError Code:5", 0), 0u) << lastErrorText();
+    EXPECT_EQ(result.counter, 0u);
+    EXPECT_TRUE(dir.fileNames().empty());
+    EXPECT_EQ(observer.carvingStarts, 0);
+}
+
+TEST(Scan, FirstReadFailingInTheCarvingPassEndsTheScanAsAReadFailure) {
+    std::vector<uint8_t> image(1 << 20, 0);
+    // Ten files in the first read: the discovery pass reads once.
+    for (int i = 0; i < 10; ++i)
+        putHeader(image, 4096 * (i + 1), "HDR", static_cast<char>('a' + i), 600);
+    TestMedium medium(image);
+    medium.failRead = 2;
+    test::TempDir dir;
+    Observer observer;
+    const Scan result = scan(medium, dir, observer);
+    EXPECT_EQ(result.result, kScanReadFailed);
+    EXPECT_EQ(lastErrorText().rfind("Error in ReadFile.\nError Code:5", 0), 0u) << lastErrorText();
+    EXPECT_EQ(medium.reads.size(), 2u);
+    EXPECT_EQ(result.counter, 0u);
+    EXPECT_TRUE(dir.fileNames().empty());
+}
+
+// Fewer than ten files: the discovery pass reads on until the medium fails.
+// What it read is carved all the same, and the result still says that the
+// medium could not be read to its end.
+TEST(Scan, DiscoveryPassHittingAReadErrorStillCarvesWhatItRead) {
+    std::vector<uint8_t> image(4 << 20, 0);
+    const size_t starts[] = {4096, 12288, 20480};
+    for (size_t at : starts)
+        putHeader(image, at, "HDR", static_cast<char>('a' + at / 4096), 3000);
+    TestMedium medium(image);
+    medium.failFrom = 1 << 20;
+    test::TempDir dir;
+    Observer observer;
+    const Scan result = scan(medium, dir, observer);
+    EXPECT_EQ(result.result, kScanReadFailed);
+    EXPECT_EQ(lastErrorText().rfind("Error in ReadFile.\nError Code:5", 0), 0u) << lastErrorText();
+    ASSERT_EQ(dir.fileNames(), (std::vector<std::string>{"KV00000.hdr", "KV00001.hdr", "KV00002.hdr"}));
+    for (size_t i = 0; i < 3; ++i) {
+        const std::string name = "KV0000" + std::to_string(i) + ".hdr";
+        EXPECT_EQ(test::readFile(dir.path() / name),
+                  std::vector<uint8_t>(image.begin() + starts[i], image.begin() + starts[i] + 3000))
+            << name;
+    }
+    // The discovery pass told how far it got, refill by refill.
+    EXPECT_EQ(observer.discoveryStarts, 1);
+    EXPECT_EQ(observer.discoveryOffsets, (std::vector<uint64_t>{459264, 918528, 1377792}));
+    EXPECT_EQ(observer.carvingStarts, 1);
+}
+
+TEST(Scan, DiscoveryPassStoppedStillCarvesWhatItRead) {
+    std::vector<uint8_t> image(4 << 20, 0);
+    putHeader(image, 4096, "HDR", 'a', 3000);
+    putHeader(image, 3 << 20, "HDR", 'b', 3000);  // not read before the stop
+    TestMedium medium(image);
+    test::TempDir dir;
+    Observer observer;
+    observer.stopAfterDiscoveryReports = 1;
+    const Scan result = scan(medium, dir, observer);
+    EXPECT_EQ(result.result, kScanStopped);
     EXPECT_EQ(dir.fileNames(), (std::vector<std::string>{"KV00000.hdr"}));
-    EXPECT_EQ(test::readFile(dir.path() / "KV00000.hdr").size(), 1000u);
+    EXPECT_EQ(test::readFile(dir.path() / "KV00000.hdr"),
+              std::vector<uint8_t>(image.begin() + 4096, image.begin() + 4096 + 3000));
+    for (uint64_t read : medium.reads)
+        EXPECT_LT(read, 3u << 20) << "read beyond what the discovery pass covered";
+}
+
+TEST(Scan, SavedFilesTellWhereTheirBytesLieOnTheMedium) {
+    std::vector<uint8_t> image(256 * 1024, 0);
+    putHeader(image, 8192, "HDR", 'a', 1300);
+    TestMedium medium(image);
+    test::TempDir dir;
+    Observer observer;
+    ASSERT_EQ(scan(medium, dir, observer).result, kScanFinished);
+    ASSERT_EQ(observer.saved.size(), 1u);
+    const SavedFile& file = observer.saved[0];
+    ASSERT_EQ(file.runs.size(), 1u);
+    EXPECT_EQ(file.runs[0].offset, 8192u);
+    EXPECT_EQ(file.runs[0].length, 1300u);
+    EXPECT_FALSE(file.partial);
+    EXPECT_EQ(file.path, dir.folder() + "KV00000.hdr");
 }
 
 }  // namespace

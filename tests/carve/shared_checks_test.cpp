@@ -6,25 +6,19 @@
 #include <vector>
 
 #include "support/test_files.h"
+#include "support/written_output.h"
 
 namespace salvora {
 namespace {
 
-// A candidate whose output file holds `bytes`; size is the written length.
+// A candidate whose output holds `bytes` in a file on disk; size is the written length.
 class WrittenFile {
   public:
     explicit WrittenFile(const std::vector<uint8_t>& bytes) {
-        path_ = dir_.path() / "out.bin";
-        candidate.output = std::fopen(path_.string().c_str(), "w+b");
-        std::fwrite(bytes.data(), 1, bytes.size(), candidate.output);
+        candidate.output = test::outputHolding(bytes);
         candidate.size = bytes.size();
     }
-    ~WrittenFile() { std::fclose(candidate.output); }
     CarveCandidate candidate;
-
-  private:
-    test::TempDir dir_;
-    std::filesystem::path path_;
 };
 
 const uint8_t kEof[] = {'%', 'E', 'O', 'F'};
@@ -88,13 +82,20 @@ TEST(AbsorbLineEnd, KeepsTheLineEndTheFlagsAllow) {
     EXPECT_EQ(lf.candidate.size, 2u);
 }
 
+// A block check answers 1 to go on and 2 when the file ends with the block.
+TEST(BlockVerdict, KeepsTheValuesOfTheRecogniserContract) {
+    EXPECT_EQ(static_cast<uint32_t>(BlockVerdict::kContinue), 1u);
+    EXPECT_EQ(static_cast<uint32_t>(BlockVerdict::kFileEnds), 2u);
+    EXPECT_EQ(static_cast<uint32_t>(OutputMode::kWrite), 1u);
+}
+
 TEST(ExpectedSize, BlockCheckAndEndCheck) {
     CarveCandidate candidate;
     candidate.expectedSize = 1000;
     candidate.size = 512;
-    EXPECT_EQ(blockCheckUntilExpected(nullptr, 0, candidate), 1u);
+    EXPECT_EQ(blockCheckUntilExpected(nullptr, 0, candidate), BlockVerdict::kContinue);
     candidate.size = 1000;
-    EXPECT_EQ(blockCheckUntilExpected(nullptr, 0, candidate), 2u);
+    EXPECT_EQ(blockCheckUntilExpected(nullptr, 0, candidate), BlockVerdict::kFileEnds);
     EXPECT_EQ(candidate.size, 1000u);
     candidate.size = 1536;
     endCheckTruncateToExpected(candidate);

@@ -47,12 +47,12 @@ void registerLong(FamilyTally& tally) {
     registerSignature(0, kAbcd, 4, recogniseAs<7>, tally);
 }
 
-const FileFamily kFirst{"one", "", 0, 0, 1, 1, registerFirst};
-const FileFamily kSecond{"two", "", 0, 0, 1, 1, registerSecond};
-const FileFamily kPair{"pair", "", 0, 0, 1, 1, registerTwoOfOneFamily};
-const FileFamily kOffsetOne{"off1", "", 0, 0, 1, 1, registerAtOffsetOne};
-const FileFamily kAnywhere{"any", "", 0, 0, 1, 1, registerPatternless};
-const FileFamily kLong{"long", "", 0, 0, 1, 1, registerLong};
+const FileFamily kFirst{"one", "", 0, 0, OutputMode::kWrite, 1, registerFirst};
+const FileFamily kSecond{"two", "", 0, 0, OutputMode::kWrite, 1, registerSecond};
+const FileFamily kPair{"pair", "", 0, 0, OutputMode::kWrite, 1, registerTwoOfOneFamily};
+const FileFamily kOffsetOne{"off1", "", 0, 0, OutputMode::kWrite, 1, registerAtOffsetOne};
+const FileFamily kAnywhere{"any", "", 0, 0, OutputMode::kWrite, 1, registerPatternless};
+const FileFamily kLong{"long", "", 0, 0, OutputMode::kWrite, 1, registerLong};
 
 EnabledFamilies list(std::initializer_list<EnabledFamily> pairs) {
     EnabledFamilies families(pairs);

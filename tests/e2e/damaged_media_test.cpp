@@ -77,6 +77,19 @@ TEST(DamagedMedia, PositionFailureEndsTheScanAsAReadFailure) {
     }
 }
 
+// Regression: the first read of each pass went unchecked, so a medium whose
+// first 512 KiB could not be read was scanned as zeros there and the scan
+// reported success (a corrupt first chunk of an evidence image went unseen).
+TEST(DamagedMedia, UnreadableFirstRefillEndsTheScanAsAReadFailure) {
+    std::vector<std::vector<uint8_t>> photos;
+    test::FaultyReader medium(cardImage(photos));
+    medium.badSectors = {300};
+    const Outcome outcome = scan(medium);
+    EXPECT_EQ(outcome.result, kScanReadFailed);
+    EXPECT_EQ(lastErrorText().rfind("Error in ReadFile.\nError Code:", 0), 0u) << lastErrorText();
+    EXPECT_TRUE(outcome.files.empty());
+}
+
 TEST(DamagedMedia, KeepGoingReadsPastBadSectorsAndRecoversEveryIntactPhoto) {
     std::vector<std::vector<uint8_t>> photos;
     test::FaultyReader inner(cardImage(photos));

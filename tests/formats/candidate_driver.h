@@ -1,16 +1,16 @@
 // Drives a recogniser and the checks it installs the way the carve loop does,
 // without a medium: the recogniser sees a window of exactly the given length,
 // each block check sees a separate buffer of exactly two blocks, and the end
-// check reads a temporary output file. Windows are heap buffers of their exact
+// check reads the written data held in memory. Windows are heap buffers of their exact
 // length, so a read past one is caught by the address sanitizer.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <vector>
 
 #include "carve/family.h"
+#include "support/written_output.h"
 
 namespace salvora::test {
 
@@ -28,6 +28,23 @@ inline uint32_t recogniseWindow(RecogniseFn recognise, const std::vector<uint8_t
                                 CarveCandidate& fresh, const CarveCandidate& current = CarveCandidate{}) {
     const std::vector<uint8_t> window = windowOf(bytes);
     return recognise(window.data(), static_cast<uint32_t>(window.size()), 0, current, fresh);
+}
+
+// A candidate with the fields of `candidate` but no output: the state a
+// recogniser left, to be followed again (a candidate itself is move-only).
+inline CarveCandidate recognisedCopy(const CarveCandidate& candidate) {
+    CarveCandidate copy;
+    copy.tally = candidate.tally;
+    copy.size = candidate.size;
+    copy.startRange = candidate.startRange;
+    copy.startOffset = candidate.startOffset;
+    copy.extension = candidate.extension;
+    copy.minSize = candidate.minSize;
+    copy.expectedSize = candidate.expectedSize;
+    copy.blockCheck = candidate.blockCheck;
+    copy.endCheck = candidate.endCheck;
+    copy.afterSave = candidate.afterSave;
+    return copy;
 }
 
 struct Followed {
@@ -52,15 +69,15 @@ inline Followed follow(CarveCandidate& candidate, const std::vector<uint8_t>& me
                   media.begin() + static_cast<std::ptrdiff_t>(at + length), next.begin() + blockSize);
         window.swap(next);
         ++result.blocks;
-        uint32_t status = 1;
+        BlockVerdict verdict = BlockVerdict::kContinue;
         if (candidate.blockCheck) {
             const uint64_t before = candidate.expectedSize;
-            status = candidate.blockCheck(window.data(), static_cast<uint32_t>(window.size()), candidate);
+            verdict = candidate.blockCheck(window.data(), static_cast<uint32_t>(window.size()), candidate);
             if (candidate.blockCheck && candidate.expectedSize < before && before != 0)
                 result.expectedWrapped = true;
         }
         candidate.size += blockSize;
-        if (status == 2) {
+        if (verdict == BlockVerdict::kFileEnds) {
             result.ended = true;
             break;
         }
@@ -68,20 +85,15 @@ inline Followed follow(CarveCandidate& candidate, const std::vector<uint8_t>& me
     return result;
 }
 
-// Runs the candidate's end check with an output file that holds `written`
-// (what the engine would have written: whole blocks). Leaves size as the
-// check settles it.
+// Runs the candidate's end check with an output that holds `written` (what
+// the engine would have written: whole blocks), kept in memory as the engine
+// keeps a file of a few mebibytes. Leaves size as the check settles it.
 inline void runEndCheck(CarveCandidate& candidate, const std::vector<uint8_t>& written) {
     if (!candidate.endCheck)
         return;
-    std::FILE* file = std::tmpfile();
-    if (!written.empty())
-        std::fwrite(written.data(), 1, written.size(), file);
-    std::fflush(file);
-    candidate.output = file;
+    candidate.output = outputHolding(written, Held::kInMemory);
     candidate.endCheck(candidate);
-    candidate.output = nullptr;
-    std::fclose(file);
+    candidate.output = OutputFile();
 }
 
 // Recognises `media` at its first byte, follows it and runs the end check as

@@ -5,14 +5,12 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <filesystem>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "carve/family.h"
 #include "support/test_files.h"
+#include "support/written_output.h"
 
 namespace salvora::test {
 
@@ -25,36 +23,20 @@ inline std::vector<uint8_t> windowOf(const std::vector<uint8_t>& bytes, size_t l
 
 class CandidateFile {
   public:
+    // The output is a file on disk, written the way the engine writes a
+    // recovered file that outgrew memory, and read back from there.
     explicit CandidateFile(const std::vector<uint8_t>& bytes, const char* extension = nullptr) {
-        // Opened the way the engine opens a recovered file, in one folder for the whole test run.
-        static TempDir folder;
-        static unsigned number = 0;
-        path_ = folder.path() / ("output" + std::to_string(number++));
-        file_ = std::fopen(path_.string().c_str(), "w+b");
-        if (!file_)
-            throw std::runtime_error("cannot create a temporary file");
-        if (!bytes.empty() && std::fwrite(bytes.data(), bytes.size(), 1, file_) != 1) {
-            std::fclose(file_);
-            throw std::runtime_error("cannot write a temporary file");
-        }
-        candidate_.output = file_;
+        candidate_.output = outputHolding(bytes, Held::kOnDisk);
         candidate_.size = bytes.size();
         candidate_.extension = extension;
-    }
-    ~CandidateFile() {
-        std::fclose(file_);
-        std::error_code ignored;
-        std::filesystem::remove(path_, ignored);
     }
     CandidateFile(const CandidateFile&) = delete;
     CandidateFile& operator=(const CandidateFile&) = delete;
 
     CarveCandidate& candidate() { return candidate_; }
-    std::FILE* file() const { return file_; }
+    OutputFile& file() { return candidate_.output; }
 
   private:
-    std::filesystem::path path_;
-    std::FILE* file_ = nullptr;
     CarveCandidate candidate_;
 };
 
@@ -64,8 +46,8 @@ CarveCandidate endCheckOn(const std::vector<uint8_t>& bytes, EndCheck endCheck,
                           const char* extension = nullptr) {
     CandidateFile file(bytes, extension);
     endCheck(file.candidate());
-    CarveCandidate settled = file.candidate();
-    settled.output = nullptr;
+    CarveCandidate settled = std::move(file.candidate());
+    settled.output = OutputFile();
     return settled;
 }
 

@@ -58,7 +58,8 @@ TEST(EndCheckIndd, KeepsUpTo40960BytesBeyondThePages) {
         uint64_t kept;
     } cases[] = {{90000, 81920}, {60000, 60000}, {81920, 81920}, {40960, 40960}, {40959, 0}};
     for (const auto& c : cases) {
-        CarveCandidate candidate = fresh;
+        CarveCandidate candidate;
+        candidate.expectedSize = fresh.expectedSize;
         candidate.size = c.carved;
         endCheckIndd(candidate);
         EXPECT_EQ(candidate.size, c.kept) << c.carved;

@@ -96,7 +96,7 @@ TEST(BlockCheckJpeg, WalksSegmentsUntilTheStartOfScanThenStops) {
     CarveCandidate file;
     file.expectedSize = 2;
     file.blockCheck = blockCheckJpeg;
-    EXPECT_EQ(blockCheckJpeg(w.data(), 2 * block, file), 1u);
+    EXPECT_EQ(blockCheckJpeg(w.data(), 2 * block, file), BlockVerdict::kContinue);
     EXPECT_EQ(file.blockCheck, nullptr);
     EXPECT_EQ(file.expectedSize, 0u);
 }
@@ -108,7 +108,7 @@ TEST(BlockCheckJpeg, BrokenMarkerChainEndsTheFile) {
     w[block + 104] = 0x00;
     CarveCandidate file;
     file.expectedSize = 2;
-    EXPECT_EQ(blockCheckJpeg(w.data(), 2 * block, file), 2u);
+    EXPECT_EQ(blockCheckJpeg(w.data(), 2 * block, file), BlockVerdict::kFileEnds);
 }
 
 TEST(BlockCheckJpeg, SegmentBeyondTheWindowWaitsForTheNextBlock) {
@@ -118,7 +118,7 @@ TEST(BlockCheckJpeg, SegmentBeyondTheWindowWaitsForTheNextBlock) {
     CarveCandidate file;
     file.expectedSize = 2;
     file.blockCheck = blockCheckJpeg;
-    EXPECT_EQ(blockCheckJpeg(w.data(), 2 * block, file), 1u);
+    EXPECT_EQ(blockCheckJpeg(w.data(), 2 * block, file), BlockVerdict::kContinue);
     EXPECT_EQ(file.expectedSize, 2004u);
     EXPECT_NE(file.blockCheck, nullptr);
 }

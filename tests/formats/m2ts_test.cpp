@@ -57,7 +57,7 @@ TEST(RecogniseM2ts, NeedsThreeSyncBytesAndTheMarkers) {
 }
 
 TEST(RecogniseM2ts, StreamInProgressRefusesHdmvAlwaysAndTshvOnlyWhereItsNextPacketIsDue) {
-    FileFamily m2ts{"m2ts", "", 0, 0, 1, 1, nullptr};
+    FileFamily m2ts{"m2ts", "", 0, 0, OutputMode::kWrite, 1, nullptr};
     FamilyTally tally{&m2ts};
     CarveCandidate fresh;
     EXPECT_EQ(recogniseWindow(recogniseM2tsHdmv, data("samples/M2TS.mts"), fresh,
@@ -69,7 +69,7 @@ TEST(RecogniseM2ts, StreamInProgressRefusesHdmvAlwaysAndTshvOnlyWhereItsNextPack
     EXPECT_EQ(recogniseWindow(recogniseM2tTshv, data("video/hdv_style.m2t"), fresh,
                               streamInProgress(tally, 4096, 4100)),
               1u);
-    FileFamily other{"mpg", "", 0, 0, 1, 1, nullptr};
+    FileFamily other{"mpg", "", 0, 0, OutputMode::kWrite, 1, nullptr};
     FamilyTally otherTally{&other};
     EXPECT_EQ(recogniseWindow(recogniseM2tsHdmv, data("samples/M2TS.mts"), fresh,
                               streamInProgress(otherTally, 4096, 4096)),

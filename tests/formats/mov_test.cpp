@@ -214,9 +214,9 @@ TEST(MovRecognition, MovieInProgressIsNotSplitWhereItsNextAtomIsDue) {
 // --- Carving: the window walk over top-level atoms ---------------------------
 
 CarveCandidate carve(const std::vector<uint8_t>& file, uint32_t blockSize) {
-    const auto r = recognise(file);
+    auto r = recognise(file);
     EXPECT_TRUE(r.accepted);
-    CarveCandidate candidate = r.fresh;
+    CarveCandidate candidate = std::move(r.fresh);
     feedBlocks(file, blockSize, candidate);
     return candidate;
 }

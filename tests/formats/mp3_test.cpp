@@ -183,7 +183,7 @@ TEST(RecogniseMpegAudio, AcceptsTheFirstFramesOfRealFiles) {
 }
 
 TEST(RecogniseMpegAudio, RefusesFramesInsideAnMp3InProgressButNotATag) {
-    FileFamily mp3Family{"mp3", "", 0, 0, 1, 1, nullptr};
+    FileFamily mp3Family{"mp3", "", 0, 0, OutputMode::kWrite, 1, nullptr};
     FamilyTally tally{&mp3Family};
     CarveCandidate current;
     current.tally = &tally;
@@ -290,11 +290,11 @@ TEST(Mp3Stream, Lyrics3SearchNeverReadsPastTheWindow) {
         candidate.size = 10 * uint64_t{blockSize};
         candidate.expectedSize = candidate.size + j - blockSize;
         const uint64_t before = candidate.expectedSize;
-        const uint32_t status = blockCheckMpegAudio(window.data(), windowLength, candidate);
+        const BlockVerdict verdict = blockCheckMpegAudio(window.data(), windowLength, candidate);
         EXPECT_EQ(candidate.expectedSize, before) << blockSize;
         // In the current block the tag is looked at again with more behind it;
         // in the previous block the window is all there will be.
-        EXPECT_EQ(status, j >= blockSize ? 1u : 2u) << blockSize;
+        EXPECT_EQ(verdict, j >= blockSize ? BlockVerdict::kContinue : BlockVerdict::kFileEnds) << blockSize;
     }
 }
 

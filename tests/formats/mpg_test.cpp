@@ -46,7 +46,7 @@ TEST(RecogniseMpg, RealStreamsAreTakenButNotWhileAnMpegFileIsInProgress) {
     const std::vector<uint8_t> elementary = test::readFile(test::dataPath("video/testsrc.m1v"));
     EXPECT_EQ(recognised(program), 1u);
     EXPECT_EQ(recognised(elementary), 1u);
-    FileFamily mpg{"mpg", "", 0, 0, 1, 1, nullptr};
+    FileFamily mpg{"mpg", "", 0, 0, OutputMode::kWrite, 1, nullptr};
     FamilyTally tally{&mpg};
     CarveCandidate current;
     current.tally = &tally;

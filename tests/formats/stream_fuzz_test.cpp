@@ -137,8 +137,9 @@ class Mutator {
 };
 
 // Follows an accepted candidate through `media` and settles its size.
-void followAndEnd(CarveCandidate candidate, const std::vector<uint8_t>& media, uint32_t blockSize,
+void followAndEnd(const CarveCandidate& recognised, const std::vector<uint8_t>& media, uint32_t blockSize,
                   const std::string& what) {
+    CarveCandidate candidate = test::recognisedCopy(recognised);
     const test::Followed followed = test::follow(candidate, media, blockSize, 96);
     EXPECT_FALSE(followed.expectedWrapped) << what;
     std::vector<uint8_t> written(uint64_t{followed.blocks} * blockSize, 0);

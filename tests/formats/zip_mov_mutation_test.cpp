@@ -86,13 +86,11 @@ uint64_t carveMutated(const std::vector<uint8_t>& file, RecogniseFn recognise, u
     const size_t blocks = test::feedBlocks(file, blockSize, fresh);
     std::vector<uint8_t> written = file;
     written.resize(blocks * blockSize, 0);
-    test::WrittenCandidate output(written);
     CarveCandidate& candidate = fresh;
-    candidate.output = output.candidate.output;
+    candidate.output = test::outputHolding(written);
     candidate.size = written.size();
     if (candidate.endCheck)
         candidate.endCheck(candidate);
-    candidate.output = nullptr;
     return candidate.size;
 }
 

@@ -13,36 +13,22 @@
 
 #include "carve/family.h"
 #include "support/test_files.h"
+#include "support/written_output.h"
 
 namespace salvora::test {
 
-// A candidate whose output file holds `bytes`, opened as the carve loop opens
-// it ("w+b") and positioned after them as it leaves it. The file is closed
-// and deleted with the object.
+// A candidate whose output holds `bytes` in a file on disk, as the carve loop
+// leaves a file that outgrew memory. The file is deleted with the object.
 class WrittenCandidate {
   public:
     explicit WrittenCandidate(const std::vector<uint8_t>& bytes) {
-        static TempDir folder;
-        static unsigned number = 0;
-        path_ = folder.folder() + "written-" + std::to_string(++number);
-        candidate.output = std::fopen(path_.c_str(), "w+b");
-        if (!candidate.output)
-            throw std::runtime_error("cannot create " + path_);
-        if (!bytes.empty())
-            std::fwrite(bytes.data(), 1, bytes.size(), candidate.output);
+        candidate.output = outputHolding(bytes, Held::kOnDisk);
         candidate.size = bytes.size();
-    }
-    ~WrittenCandidate() {
-        std::fclose(candidate.output);
-        std::remove(path_.c_str());
     }
     WrittenCandidate(const WrittenCandidate&) = delete;
     WrittenCandidate& operator=(const WrittenCandidate&) = delete;
 
     CarveCandidate candidate;
-
-  private:
-    std::string path_;
 };
 
 // A window of exactly `length` bytes (an over-read shows under ASan) holding
@@ -59,7 +45,7 @@ inline std::vector<uint8_t> windowWith(const std::vector<uint8_t>& bytes, size_t
 // Hands `file` (padded with zeros to whole blocks) to the candidate's block
 // check as the carve loop does: the window is the previous block followed by
 // the current one, and size grows by a block after each check. Stops after a
-// check returns 2 or when the data ends. Returns the number of blocks handed.
+// check ends the file or when the data ends. Returns the number of blocks handed.
 inline size_t feedBlocks(const std::vector<uint8_t>& file, uint32_t blockSize, CarveCandidate& candidate) {
     std::vector<uint8_t> padded = file;
     padded.resize((file.size() + blockSize - 1) / blockSize * blockSize, 0);
@@ -69,11 +55,11 @@ inline size_t feedBlocks(const std::vector<uint8_t>& file, uint32_t blockSize, C
         std::memmove(window.data(), window.data() + blockSize, blockSize);
         std::memcpy(window.data() + blockSize, padded.data() + at, blockSize);
         ++blocks;
-        uint32_t status = 1;
+        BlockVerdict verdict = BlockVerdict::kContinue;
         if (candidate.blockCheck)
-            status = candidate.blockCheck(window.data(), 2 * blockSize, candidate);
+            verdict = candidate.blockCheck(window.data(), 2 * blockSize, candidate);
         candidate.size += blockSize;
-        if (status == 2)
+        if (verdict == BlockVerdict::kFileEnds)
             break;
     }
     return blocks;

@@ -134,9 +134,9 @@ TEST(ZipNaming, OtherFirstMembersGiveZip) {
 // --- Following the members while carving ------------------------------------
 
 CarveCandidate follow(const std::vector<uint8_t>& archive, uint32_t blockSize, size_t upTo) {
-    const auto r = recognise(archive);
+    auto r = recognise(archive);
     EXPECT_TRUE(r.accepted);
-    CarveCandidate candidate = r.fresh;
+    CarveCandidate candidate = std::move(r.fresh);
     const std::vector<uint8_t> part(archive.begin(), archive.begin() + static_cast<ptrdiff_t>(upTo));
     feedBlocks(part, blockSize, candidate);
     return candidate;
@@ -198,8 +198,8 @@ TEST(ZipMembers, FollowingStopsAtTheCentralDirectoryAndNeverEndsTheFile) {
     const std::vector<uint8_t> archive = readFile(dataPath("zip/deflated.zip"));
     std::vector<uint8_t> file = archive;
     file.resize(8192, 0x5A);
-    const auto r = recognise(file);
-    CarveCandidate candidate = r.fresh;
+    auto r = recognise(file);
+    CarveCandidate candidate = std::move(r.fresh);
     EXPECT_EQ(feedBlocks(file, 512, candidate), 16u) << "every block handed: the engine ends the file";
     EXPECT_EQ(candidate.blockCheck, nullptr);
 }

@@ -212,18 +212,14 @@ TEST(ZipWalk, Zip64EndRecordSizesThatOverflowAreDropped) {
 
 struct Found {
     int64_t distance;
-    int64_t position;  // of the file afterwards
 };
 
 Found find(const std::vector<uint8_t>& bytes, uint64_t from, const std::vector<uint8_t>& pattern) {
     WrittenCandidate file(bytes);
-    std::fseek(file.candidate.output, static_cast<long>(from), SEEK_SET);
-    const int64_t distance =
-        findForward(file.candidate.output, pattern.data(), static_cast<uint32_t>(pattern.size()));
-    return {distance, std::ftell(file.candidate.output)};
+    return {findForward(file.candidate.output, from, pattern.data(), static_cast<uint32_t>(pattern.size()))};
 }
 
-TEST(FindForward, PatternAcrossEveryChunkBoundaryIsFoundAndTheFileLeftAtIt) {
+TEST(FindForward, PatternAcrossEveryChunkBoundaryIsFound) {
     const std::vector<uint8_t> pattern{'P', 'K', 7, 8};
     for (const size_t from : {size_t{0}, size_t{1}, size_t{100}}) {
         for (size_t at = from + 4090; at < from + 4100; ++at) {
@@ -233,7 +229,6 @@ TEST(FindForward, PatternAcrossEveryChunkBoundaryIsFoundAndTheFileLeftAtIt) {
                 std::copy(pattern.begin(), pattern.end(), bytes.begin() + static_cast<ptrdiff_t>(where));
                 const Found found = find(bytes, from, pattern);
                 EXPECT_EQ(found.distance, static_cast<int64_t>(where - from)) << from << " " << where;
-                EXPECT_EQ(found.position, static_cast<int64_t>(where));
             }
         }
     }

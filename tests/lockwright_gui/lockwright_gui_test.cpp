@@ -38,7 +38,12 @@ const COLORREF kUnlockedGreen = RGB(86, 240, 39);
 
 // A window started on `cards`, with the test's checks of what it shows.
 struct Window : Lockwright {
-    explicit Window(SimulatedCards& cards) : Lockwright(cards.path()) {}
+    explicit Window(SimulatedCards& cards) : Lockwright(cards.path()), cards_(cards) {}
+    // Whatever the test did, the simulated reader refused no block the window sent.
+    ~Window() {
+        const SimulatedReader reader = cards_.now();
+        EXPECT_EQ(reader.refused, 0) << reader.lastRefused;
+    }
 
     std::wstring info() const { return textOf(control(kInfoLine)); }
     std::wstring status() const { return textOf(control(kStatusDisplay)); }
@@ -73,6 +78,9 @@ struct Window : Lockwright {
         click(kExit);
         EXPECT_EQ(waitForExit(), 0);
     }
+
+  private:
+    SimulatedCards& cards_;
 };
 
 void insertSd(SimulatedCards& cards, const std::string& password, bool locked = true) {
@@ -290,6 +298,45 @@ TEST(CfCard, EraseShowsItsTimeAndTheWindowCannotBeClosedWhileItRuns) {
     EXPECT_EQ(cards.now().cf->contents, "erased");
     window.closeBox();
     EXPECT_EQ(window.waitForExit(), 0);
+}
+
+// Regression: the panel converted a password with the system's code page
+// and sent whatever came out (a character the code page lacks became '?'),
+// and cut a pasted password at 31 characters: a card locked that way might
+// never accept its password again.
+TEST(CfCard, PasswordsThatCouldNotBeTypedAgainAreRefusedBeforeAnythingIsSent) {
+    SimulatedCards cards;
+    insertCf(cards, "");
+    Window window(cards);
+    ASSERT_TRUE(window.showsInfo(L"Security: Disabled\n"));
+    window.click(kLock);
+    ASSERT_TRUE(window.panelShown());
+    const HWND password = window.panelControl(kPassword);
+    const HWND again = window.panelControl(kPasswordAgain);
+    for (const wchar_t* text : {L"p\u00e4ssword", L"tab\there", L"\u20ac uro"}) {
+        setText(password, text);
+        setText(again, text);
+        window.clickPanel(kPanelOk);
+        window.expectBox(L"Warning",
+                         L"The password may only contain the letters A-Z and a-z, digits and the punctuation "
+                         L"marks of an English keyboard (no accented letters, tabs or other control "
+                         L"characters), so that it can be typed again on any computer.");
+        EXPECT_TRUE(noBox(window.pid(), L"Confirmation"));
+        EXPECT_TRUE(window.panelShown());
+    }
+    const std::wstring longer(40, L'k');
+    setText(password, L"");
+    ASSERT_TRUE(paste(password, longer));
+    EXPECT_TRUE(waitFor([&] { return textOf(password) == longer; })) << "the field cut the pasted text";
+    setText(again, longer);
+    window.clickPanel(kPanelOk);
+    window.expectBox(L"Warning", L"The password is too long. Please use at most 31 characters.");
+    EXPECT_TRUE(noBox(window.pid(), L"Confirmation"));
+    const SimulatedReader reader = cards.now();
+    EXPECT_FALSE(reader.cf->enabled);
+    EXPECT_EQ(reader.cf->securityCommands, 0);
+    EXPECT_EQ(reader.refused, 0);
+    window.exitAndExpectEnd();
 }
 
 int top(HWND window) {

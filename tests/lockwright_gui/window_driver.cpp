@@ -1,5 +1,6 @@
 #include "window_driver.h"
 
+#include <cstring>
 #include <vector>
 
 namespace salvora::lockwright::test {
@@ -102,6 +103,26 @@ void type(HWND field, const std::wstring& text) {
         PostMessageW(field, WM_CHAR, c, 1);
         PostMessageW(field, WM_KEYUP, virtualKey, static_cast<LPARAM>(0xC0000001));
     }
+}
+
+bool paste(HWND field, const std::wstring& text) {
+    if (!OpenClipboard(nullptr))
+        return false;
+    EmptyClipboard();
+    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    bool placed = false;
+    if (memory) {
+        std::memcpy(GlobalLock(memory), text.c_str(), bytes);
+        GlobalUnlock(memory);
+        placed = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+        if (!placed)
+            GlobalFree(memory);
+    }
+    CloseClipboard();
+    DWORD_PTR ignored = 0;
+    return placed &&
+           SendMessageTimeoutW(field, WM_PASTE, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &ignored) != 0;
 }
 
 void pressEnter(HWND field) {

@@ -29,6 +29,10 @@ void setText(HWND field, const std::wstring& text);
 // Types `text` into a field key by key (WM_CHAR, then the key's release).
 void type(HWND field, const std::wstring& text);
 
+// Puts `text` on the clipboard and pastes it into a field (WM_PASTE).
+// False when the clipboard could not be filled.
+bool paste(HWND field, const std::wstring& text);
+
 // Presses Enter in a field, as the keyboard does.
 void pressEnter(HWND field);
 

@@ -46,6 +46,8 @@ class FakeDisks : public DiskSource {
         const Drive& drive = find(path);
         failure = drive.failure;
         whyNot = "reason for " + path;
+        if (drive.failure == OpenFailure::kNoMedium)
+            noteIdentifiedRevision(drive.revision);  // identified, then dropped for its size of 0
         if (drive.failure != OpenFailure::kNone && !drive.describedOnly)
             return nullptr;
         auto reader = std::make_unique<NotingReader>(&closed[path]);
@@ -136,6 +138,29 @@ TEST(ListDisks, MakerReaderIsNoticedByItsRevisionAndClearedNextTime) {
     withoutReader.drives = {{"drive0", other}};
     listDisks(nullptr, 0, withoutReader);
     EXPECT_FALSE(makerReaderPresent());
+}
+
+// Regression: the flag was set only for drives that opened with a size, so
+// the reader with both slots empty was taken for no reader at all.
+TEST(ListDisks, MakerReaderWithEmptySlotsIsNoticedAtIdentification) {
+    FakeDisks emptyReader;
+    FakeDisks::Drive emptySlot;
+    emptySlot.failure = OpenFailure::kNoMedium;
+    emptySlot.revision = "KV07";
+    emptyReader.drives = {{"drive0", {}}, {"drive1", emptySlot}, {"drive2", emptySlot}};
+    const DiskList list = listDisks(nullptr, 0, emptyReader);
+    EXPECT_EQ(list.readers.size(), 1u);
+    EXPECT_TRUE(makerReaderPresent());
+}
+
+TEST(NoteIdentifiedRevision, SetsTheFlagForTheMakersRevisionOnly) {
+    FakeDisks none;
+    listDisks(nullptr, 0, none);  // clears the flag
+    noteIdentifiedRevision("KV21");
+    noteIdentifiedRevision("");
+    EXPECT_FALSE(makerReaderPresent());
+    noteIdentifiedRevision("KV01");
+    EXPECT_TRUE(makerReaderPresent());
 }
 
 TEST(ApplyIdentity, FillsTheReaderFromTheReportedTexts) {

@@ -3,6 +3,7 @@
 #include "media/memory_reader.h"
 #include "partitions/partition_scheme.h"
 #include "recovery_app/core/disk_rows.h"
+#include "recovery_app/core/partition_extent.h"
 #include "recovery_app/core/partition_rows.h"
 #include "recovery_app/core/size_text.h"
 
@@ -151,6 +152,57 @@ TEST(PartitionToRecover, RefusesMissingRowsAndEmptyPartitions) {
     EXPECT_EQ(partitionToRecover(rows, 0), nullptr) << "length 0";
     EXPECT_EQ(partitionToRecover(rows, 1), &list.back());
     EXPECT_EQ(partitionToRecover(rows, 2), nullptr);
+}
+
+// A GPT partition gives both front ends the same row texts: the volume label
+// when the volume has one, else the partition's name.
+TEST(PartitionRows, GptPartitionsShowTheirNameWhereTheVolumeHasNoLabel) {
+    PartitionRecord labelled = record(kMiB, 40 * kMiB, kFsFat32, "CAMERA", "FAT32");
+    labelled.name = "Fotos \xc3\xbc";
+    PartitionRecord unlabelled = record(41 * kMiB, 16 * kMiB, kFsNtfs, "", "NTFS");
+    unlabelled.name = "Backup";
+    PartitionRecord unknown = record(57 * kMiB, 8 * kMiB, kFsNone);
+    unknown.name = "Linux home";
+    PartitionRecord nameless = record(65 * kMiB, 8 * kMiB, kFsFat16, "", "FAT16");
+    PartitionList list{labelled, unlabelled, unknown, nameless};
+    const auto rows = partitionRows(list, kGiB);
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0].label, "CAMERA");
+    EXPECT_EQ(rows[0].name, "Fotos \xc3\xbc");
+    EXPECT_EQ(rows[1].label, "Backup");
+    EXPECT_EQ(rows[1].format, "NTFS");
+    EXPECT_EQ(rows[2].label, "Linux home");
+    EXPECT_EQ(rows[2].format, "Unknown");
+    EXPECT_EQ(rows[2].sizeText, "8.00  MB");
+    EXPECT_EQ(rows[3].label, "NO NAME");
+    EXPECT_EQ(rows[3].name, "");
+}
+
+TEST(PartitionRows, Latin1LabelsAreGivenAsUtf8) {
+    PartitionList list{record(kMiB, 8 * kMiB, kFsNtfs, "Caf\xe9", "NTFS")};
+    const auto rows = partitionRows(list, kGiB);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].label, "Caf\xc3\xa9");
+    EXPECT_EQ(list.front().label, "Caf\xe9") << "the record keeps the label as read";
+}
+
+TEST(PartitionExtent, PartitionsBeyondTheEndOfTheMediumAreNamed) {
+    PartitionList list{record(kMiB, 8 * kMiB, kFsFat16, "FITS", "FAT16"),
+                       record(9 * kMiB, 8 * kMiB, kFsFat16, "HALF", "FAT16"),
+                       record(20 * kMiB, 8 * kMiB, kFsNone)};
+    const auto rows = partitionRows(list, 32 * kMiB);
+    ASSERT_EQ(rows.size(), 3u);
+    const uint64_t medium = 13 * kMiB;  // the image was cut short after 13 MiB
+    EXPECT_EQ(bytesBeyondEnd(*rows[0].partition, medium), 0u);
+    EXPECT_EQ(bytesBeyondEnd(*rows[1].partition, medium), 4 * kMiB);
+    EXPECT_EQ(bytesBeyondEnd(*rows[2].partition, medium), 8 * kMiB);
+    EXPECT_EQ(cutShortText(1, rows[0], "card.img", medium), "");
+    EXPECT_EQ(cutShortText(2, rows[1], "card.img", medium),
+              "Partition 2 (HALF, FAT16) ends 4194304 bytes (4.0 MB) beyond the end of card.img: the disk or "
+              "image is cut short, and that part of the partition cannot be read.");
+    EXPECT_EQ(cutShortText(3, rows[2], "card.img", medium),
+              "Partition 3 (Unknown, Unknown) lies wholly beyond the end of card.img, which holds 13631488 "
+              "bytes: the disk or image is cut short.");
 }
 
 }  // namespace

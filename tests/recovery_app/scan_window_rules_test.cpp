@@ -112,6 +112,16 @@ TEST(RecoverChecks, ComeInTheirOrder) {
     EXPECT_TRUE(check.text.empty());
 }
 
+TEST(RecoverChecks, ADestinationWhoseVolumeIsOnTheDiskIsRefusedWhateverItsDrive) {
+    const auto check =
+        checkBeforeRecovery(true, standardFamilies(), "C:\\Mounts\\Card\\Saved\\", "E:", "Card", true);
+    EXPECT_EQ(check.refusal, RecoverRefusal::kDestinationDisk);
+    EXPECT_EQ(check.text,
+              "Your Saved Path(C:\\Mounts\\Card\\Saved\\) is identical to the recovery disk(Card),this will "
+              "render your lost files unrecoverable.\nPlease select another saved location under 'Settings' "
+              "menu.");
+}
+
 TEST(RecoverChecks, TheDriveIsComparedWithoutRegardToCase) {
     EXPECT_EQ(checkBeforeRecovery(true, standardFamilies(), "e:\\x\\", "D:E:", "Card").refusal,
               RecoverRefusal::kDestinationDisk);

@@ -1,7 +1,7 @@
 // salvora.exe as a user meets it, under Wine: the agreement, the main window
 // with card images as disks, a whole recovery, the checks before one, a scan
 // in progress with the settings read-only and Exit ending it, the companion
-// buttons and the about box. Pictures of the windows are saved in
+// buttons and the about box; Enter changes nothing. Pictures of the windows are saved in
 // build/windows/screenshots.
 #include <windows.h>
 #include <gtest/gtest.h>
@@ -515,6 +515,15 @@ TEST_F(MainWindow, DuringAScanTheInputsAreLockedAndExitEndsTheProgram) {
     click(settings, IDCANCEL);
     ASSERT_TRUE(waitFor([&] { return !IsWindow(settings); }, kAnswerMs));
     ASSERT_TRUE(salvora->running()) << "the scan of 32 GiB ended already";
+
+    // Regression: Enter on the main window ended the program, scan and all.
+    SetForegroundWindow(main);
+    PostMessageW(main, WM_KEYDOWN, VK_RETURN, 0);
+    PostMessageW(main, WM_KEYUP, VK_RETURN, 0);
+    answer(main, IDOK);  // what the dialog makes of Enter
+    Sleep(1000);
+    EXPECT_TRUE(salvora->running() && IsWindow(main)) << "Enter ended the program during the scan";
+    EXPECT_FALSE(itemEnabled(main, IDC_RECOVER)) << "the scan is still running";
 
     click(main, IDCANCEL);  // Exit
     ASSERT_TRUE(salvora->waitForExit(15000)) << "Exit did not end the program during the scan";

@@ -56,6 +56,8 @@ class RecordingTransport : public cardsec::ReaderTransport {
             return {};
         return inner_.execute(handle, cdb, direction, data);
     }
+    cardsec::HoldResult holdReader(uint32_t waitMs) override { return inner_.holdReader(waitMs); }
+    void releaseReader() override { inner_.releaseReader(); }
 
     // Vendor command codes sent, in order: byte 1 for SD blocks, byte 8 for ATA blocks.
     std::vector<int> codes() const {

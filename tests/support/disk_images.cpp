@@ -90,6 +90,24 @@ bool writeTable(const fs::path& image, const std::vector<TableEntry>& entries) {
     return ok;
 }
 
+bool writeGptTable(const fs::path& image, const std::vector<GptEntry>& entries) {
+    const fs::path script = image.string() + ".sfdisk";
+    {
+        std::ofstream out(script);
+        out << "label: gpt\nunit: sectors\n";
+        for (const GptEntry& entry : entries) {
+            out << "start=" << entry.start << ", size=" << entry.sectors << ", type=" << entry.type;
+            if (!entry.name.empty())
+                out << ", name=\"" << entry.name << "\"";
+            out << "\n";
+        }
+    }
+    const bool ok =
+        runTool("sfdisk -q " + shellQuoted(image.string()) + " < " + shellQuoted(script.string()));
+    fs::remove(script);
+    return ok;
+}
+
 bool makeFat(const fs::path& image, uint64_t start, uint64_t sectors, int fatBits, const std::string& label) {
     // One sector per cluster keeps FAT32 volumes small; mkfs.vfat counts 1 KiB blocks.
     std::string command = "mkfs.vfat -F " + std::to_string(fatBits) + (fatBits == 32 ? " -s 1" : "") +

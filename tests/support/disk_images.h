@@ -43,6 +43,14 @@ struct TableEntry {
     bool bootable = false;
 };
 
+// One partition of a GUID partition table, in 512-byte sectors.
+struct GptEntry {
+    uint64_t start;
+    uint64_t sectors;
+    std::string type;  // sfdisk type GUID or alias, for example "EBD0A0A2-B9E5-4433-87C0-68B6B72699C7"
+    std::string name;  // partition name (UTF-8); none when empty
+};
+
 // Each step below returns true on success; a failed step leaves the reason
 // in the log of runTool.
 
@@ -50,6 +58,9 @@ struct TableEntry {
 bool makeBlankImage(const std::filesystem::path& image, uint64_t bytes);
 // Writes an MBR table (primary and logical entries in sfdisk's order) to `image`.
 bool writeTable(const std::filesystem::path& image, const std::vector<TableEntry>& entries);
+// Writes a GUID partition table (protective MBR, primary and backup headers
+// and entry arrays) to `image` with sfdisk.
+bool writeGptTable(const std::filesystem::path& image, const std::vector<GptEntry>& entries);
 // Makes a FAT volume of `fatBits` (12, 16 or 32) with `label` (none when
 // empty) in `sectors` sectors at sector `start` of `image`.
 bool makeFat(const std::filesystem::path& image, uint64_t start, uint64_t sectors, int fatBits,

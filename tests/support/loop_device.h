@@ -11,13 +11,15 @@
 
 namespace salvora::test {
 
-// Attaches an image file to a free loop device, read-only; detaches at the end.
+// Attaches an image file to a free loop device (read-only unless asked
+// otherwise); detaches at the end.
 class LoopDevice {
   public:
-    explicit LoopDevice(const std::string& image) {
+    explicit LoopDevice(const std::string& image, bool readOnly = true) {
         if (geteuid() != 0)
             return;
-        const std::string command = "losetup --find --show --read-only " + image + " 2>/dev/null";
+        const std::string command =
+            std::string("losetup --find --show ") + (readOnly ? "--read-only " : "") + image + " 2>/dev/null";
         std::FILE* pipe = popen(command.c_str(), "r");
         if (!pipe)
             return;
@@ -28,6 +30,8 @@ class LoopDevice {
         while (!path_.empty() && (path_.back() == '\n' || path_.back() == ' '))
             path_.pop_back();
     }
+    LoopDevice(const LoopDevice&) = delete;
+    LoopDevice& operator=(const LoopDevice&) = delete;
     ~LoopDevice() {
         if (!path_.empty())
             std::system(("losetup -d " + path_ + " 2>/dev/null").c_str());
