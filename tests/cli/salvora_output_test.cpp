@@ -176,7 +176,7 @@ TEST_F(RecoverInto, TwoRecoveriesAtOnceIntoOneFolderEachReportEveryFileAsItIs) {
         std::getline(in, row);  // heading
         while (std::getline(in, row)) {
             const std::vector<std::string> fields = csvFields(row);
-            ASSERT_EQ(fields.size(), 6u) << row;
+            ASSERT_EQ(fields.size(), 10u) << row;
             const fs::path file = path("out") / fields[0];
             ASSERT_TRUE(fs::is_regular_file(file)) << row;
             EXPECT_EQ(sha256sum(file), fields[5]) << row;

@@ -54,13 +54,17 @@ TEST(RecoveryReport, CsvAndJsonLinesRowsPerSavedFile) {
         const std::string digest = hashOf("abc");
         if (RecoveryReport::formatFor(name) == RecoveryReport::Format::Csv) {
             EXPECT_EQ(text,
-                      "name,family,extension,offset,size,sha256\n\"KV00000.jpg\",\"jpg\",\"jpg\",1048576,3," +
-                          digest + "\n\"(unreadable)\",\"\",\"\",4096,512,\n");
+                      "name,family,extension,offset,size,sha256,source_name,joined,partial,runs\n"
+                      "\"KV00000.jpg\",\"jpg\",\"jpg\",1048576,3," +
+                          digest + ",\"\",no,no,\"1048576+3\"\n\"(unreadable)\",\"\",\"\",4096,512,,,,,\n");
         } else {
             EXPECT_EQ(text,
                       "{\"name\":\"KV00000.jpg\",\"family\":\"jpg\",\"extension\":\"jpg\",\"offset\":1048576,"
                       "\"size\":3,\"sha256\":\"" +
-                          digest + "\"}\n{\"unreadable\":true,\"offset\":4096,\"size\":512}\n");
+                          digest +
+                          "\",\"source_name\":\"\",\"joined\":false,\"partial\":false,"
+                          "\"runs\":[{\"offset\":1048576,\"length\":3}]}\n"
+                          "{\"unreadable\":true,\"offset\":4096,\"size\":512}\n");
         }
     }
 }
