@@ -4,6 +4,7 @@
 // other data lies between its pieces.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include "formats/family_table.h"
@@ -166,6 +167,53 @@ TEST_F(FragmentedCardRecovery, NoFileIsSplitOrOverlong) {
             for (const SavedFile& other : recovery_->saved)
                 EXPECT_NE(other.startOffset, file.runs[run].offset) << file.role << " piece " << run;
         }
+    }
+}
+
+// Regression: a card whose FATs were wiped (both copies zeroed) gives no
+// map to follow; what carving alone recovers is all still there, and a
+// joined photo is only ever one of the originals.
+TEST_F(FragmentedCardRecovery, WipedFatsLoseNothingAndJoinNothingWrong) {
+    const std::filesystem::path wiped = dir_->path() / "wiped.img";
+    std::filesystem::copy_file(card_->image, wiped, std::filesystem::copy_options::overwrite_existing);
+    std::vector<uint8_t> boot(512);
+    {
+        std::ifstream in(wiped, std::ios::binary);
+        in.read(reinterpret_cast<char*>(boot.data()), 512);
+    }
+    // FAT32 boot sector: reserved sectors at 14, number of FATs at 16, sectors per FAT at 36.
+    const uint64_t reserved = boot[14] | boot[15] << 8;
+    const uint64_t perFat = boot[36] | boot[37] << 8 | boot[38] << 16 | uint64_t{boot[39]} << 24;
+    const std::vector<char> zeros(static_cast<size_t>(boot[16] * perFat * 512), 0);
+    {
+        std::fstream out(wiped, std::ios::binary | std::ios::in | std::ios::out);
+        out.seekp(static_cast<std::streamoff>(reserved * 512));
+        out.write(zeros.data(), static_cast<std::streamsize>(zeros.size()));
+    }
+    std::string whyNot;
+    const auto medium = openImage(wiped.string(), whyNot);
+    ASSERT_NE(medium, nullptr) << whyNot;
+    const test::Recovery alone = test::recoverRange(*medium, 0, 0, defaultEnabledFamilies());
+    RecoveryAids aids;
+    aids.prepare(*medium, 0, 0, true);
+    const test::Recovery aided = test::recoverRange(*medium, 0, 0, defaultEnabledFamilies(), aids.aids());
+    ASSERT_EQ(aided.result, kScanFinished);
+    std::vector<std::vector<uint8_t>> originals;
+    for (const CardFile& file : card_->files)
+        originals.push_back(file.bytes);
+    for (const SavedFile& file : aided.saved) {
+        if (file.joined) {
+            const std::vector<uint8_t>& content = aided.files.at(baseName(file.path));
+            EXPECT_NE(std::find(originals.begin(), originals.end(), content), originals.end()) << file.path;
+        }
+    }
+    for (const SavedFile& file : alone.saved) {
+        const SavedFile* same = nullptr;
+        for (const SavedFile& other : aided.saved)
+            same = other.startOffset == file.startOffset ? &other : same;
+        ASSERT_NE(same, nullptr) << file.startOffset;
+        if (!same->joined)
+            EXPECT_EQ(aided.files.at(baseName(same->path)), alone.files.at(baseName(file.path))) << file.path;
     }
 }
 
