@@ -114,7 +114,7 @@ int OutputFile::fail(int error) {
 }
 
 size_t OutputFile::readAt(uint64_t offset, void* buffer, size_t length) {
-    if (state_ != State::kOpen || offset >= size_)
+    if (state_ != State::kOpen || offset >= size_ || length == 0)
         return 0;
     length = static_cast<size_t>(std::min<uint64_t>(length, size_ - offset));
     auto* out = static_cast<uint8_t*>(buffer);
