@@ -61,39 +61,40 @@ void steerGpt(std::vector<uint8_t>& bytes, uint8_t steering) {
     put64(bytes, last * kSector + 24, last);
     fixChecksums(bytes, last);
     bytes[kSector] ^= 0xFF;
+}
 
-    bool inside(const MediaReader& medium, const MediumRun& run) {
-        return run.length != 0 && run.offset <= medium.size && run.length <= medium.size - run.offset;
-    }
+bool inside(const MediaReader& medium, const MediumRun& run) {
+    return run.length != 0 && run.offset <= medium.size && run.length <= medium.size - run.offset;
+}
 
-    // Every run of the map lies inside the medium, and no file's runs hold more than its size.
-    void checkFatMap(MemoryReader & medium, const PartitionRecord& record) {
-        const std::optional<FatMap> map = mapFatVolume(medium, record);
-        if (!map)
-            return;
-        for (const FatFile& file : map->files) {
-            if (file.folder >= map->folders.size())
+// Every run of the map lies inside the medium, and no file's runs hold more than its size.
+void checkFatMap(MemoryReader& medium, const PartitionRecord& record) {
+    const std::optional<FatMap> map = mapFatVolume(medium, record);
+    if (!map)
+        return;
+    for (const FatFile& file : map->files) {
+        if (file.folder >= map->folders.size())
+            __builtin_trap();
+        uint64_t total = 0;
+        for (const MediumRun& run : file.runs) {
+            if (!inside(medium, run))
                 __builtin_trap();
-            uint64_t total = 0;
-            for (const MediumRun& run : file.runs) {
+            total += run.length;
+        }
+        if (total > file.size)
+            __builtin_trap();
+        for (const FatPlacement& placement : file.candidates) {
+            uint64_t placed = 0;
+            for (const MediumRun& run : placement.runs) {
                 if (!inside(medium, run))
                     __builtin_trap();
-                total += run.length;
+                placed += run.length;
             }
-            if (total > file.size)
+            if (placed > file.size || (placement.complete && placed != file.size))
                 __builtin_trap();
-            for (const FatPlacement& placement : file.candidates) {
-                uint64_t placed = 0;
-                for (const MediumRun& run : placement.runs) {
-                    if (!inside(medium, run))
-                        __builtin_trap();
-                    placed += run.length;
-                }
-                if (placed > file.size || (placement.complete && placed != file.size))
-                    __builtin_trap();
-            }
         }
     }
+}
 
 }  // namespace
 
