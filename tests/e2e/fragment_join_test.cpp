@@ -28,7 +28,7 @@ const SavedFile* savedAt(const test::Recovery& recovery, uint64_t offset) {
 }
 
 std::vector<uint8_t> contentOf(const test::Recovery& recovery, const SavedFile& file) {
-    const std::string name = file.path.substr(file.path.find_last_of('/') + 1);
+    const std::string name = file.path.substr(file.path.find_last_of("/\\") + 1);
     const auto found = recovery.files.find(name);
     return found == recovery.files.end() ? std::vector<uint8_t>{} : found->second;
 }
