@@ -155,6 +155,15 @@ size_t OutputFile::readFromDisk(uint64_t offset, uint8_t* buffer, size_t length)
     return count;
 }
 
+int OutputFile::renameKept(const std::string& name) {
+    if (state_ != State::kKept || !folder_)
+        return EBADF;
+    const int error = folder_->rename(name_, name);
+    if (error == 0)
+        name_ = name;
+    return error;
+}
+
 int OutputFile::keep(uint64_t length, const char* extension) {
     if (state_ != State::kOpen || !folder_)
         return EBADF;

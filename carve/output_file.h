@@ -80,6 +80,11 @@ class OutputFile {
     // Drops the file: deletes it from the folder when it got there.
     void remove();
 
+    // Gives a kept file the name `name` in its folder, never replacing
+    // another file. Returns 0 or the error number (EBADF when the file was
+    // not kept); on failure the file keeps its name.
+    int renameKept(const std::string& name);
+
     // True when the last failure of append() or keep() was the creation of
     // the file in the folder (rather than writing to it).
     bool creationFailed() const { return creationFailed_; }

@@ -53,7 +53,7 @@ bool outputNumber(const std::string& name, uint32_t& number) {
         if (value > UINT32_MAX)
             return false;
     }
-    if (at - 2 < kMinimumDigits || (at < name.size() && name[at] != '.'))
+    if (at - 2 < kMinimumDigits || (at < name.size() && name[at] != '.' && name[at] != '_'))
         return false;
     number = static_cast<uint32_t>(value);
     return true;

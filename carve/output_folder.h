@@ -116,7 +116,7 @@ constexpr size_t kMaxOutputPath = 2047;
 std::string outputName(uint32_t number, const char* extension);
 
 // The number of a name "KV" + at least five digits, alone or followed by a
-// dot and anything; false for any other name.
+// dot or an underscore and anything; false for any other name.
 bool outputNumber(const std::string& name, uint32_t& number);
 
 // One past the highest output number among `names` (0 when there is none).

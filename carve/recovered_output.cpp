@@ -70,19 +70,24 @@ void describe(const CarveCandidate& file, const std::string& path, SavedFile& sa
 
 }  // namespace
 
+bool keepCandidate(CarveCandidate& file, uint32_t& savedCounter, const MediaReader& medium, SavedFile* saved,
+                   Status* status) {
+    if (!keepOrDrop(file, medium, status))
+        return false;
+    const std::string path = file.output.path();
+    if (file.afterSave)
+        file.afterSave(path.c_str());
+    ++savedCounter;
+    if (saved)
+        describe(file, path, *saved);
+    return true;
+}
+
 std::optional<RangeRef> closeCandidate(CarveCandidate& file, uint32_t& savedCounter, uint32_t blockSize,
                                        SearchSpace& space, const MediaReader& medium, SavedFile* saved,
                                        Status* status) {
-    if (file.output.isOpen()) {
-        if (!keepOrDrop(file, medium, status))
-            return std::nullopt;
-        const std::string path = file.output.path();
-        if (file.afterSave)
-            file.afterSave(path.c_str());
-        ++savedCounter;
-        if (saved)
-            describe(file, path, *saved);
-    }
+    if (file.output.isOpen() && !keepCandidate(file, savedCounter, medium, saved, status))
+        return std::nullopt;
     if (file.tally && file.size > 0)
         return space.consumeFile(file, blockSize);
     return std::nullopt;

@@ -34,6 +34,10 @@ struct SavedFile {
     std::vector<ByteRun> runs;
     // True for a file kept although it is cut short (what could be recovered of it).
     bool partial = false;
+    // True for a file put together from more than one piece of the medium.
+    bool joined = false;
+    // The name a file system gave the file (UTF-8, without folders); empty when none is known.
+    std::string sourceName;
 };
 
 // Ends the file in progress. Runs its end check, clamps the size to the
@@ -57,6 +61,11 @@ std::optional<RangeRef> closeCandidate(CarveCandidate& file, uint32_t& savedCoun
 std::optional<RangeRef> keepPartial(CarveCandidate& file, uint32_t& savedCounter, uint32_t blockSize,
                                     SearchSpace& space, const MediaReader& medium, SavedFile* saved = nullptr,
                                     Status* status = nullptr);
+
+// Keeps or drops a file the way closeCandidate does, without touching the
+// search space. True when it was kept (`saved` then filled).
+bool keepCandidate(CarveCandidate& file, uint32_t& savedCounter, const MediaReader& medium,
+                   SavedFile* saved = nullptr, Status* status = nullptr);
 
 // Drops the output of a file that was never finished (the scan stopped
 // inside it): it is deleted when it reached the disk. Nothing happens when it

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "carve/output_folder.h"
+#include "carve/run_carve.h"
 #include "carve/signature_registry.h"
 #include "media/error_text.h"
 #include "media/limited_reader.h"
@@ -138,8 +139,9 @@ class CarvingPass {
   public:
     CarvingPass(MediaReader& medium, OutputFolder& folder, SearchSpace& space,
                 const SignatureRegistry& registry, uint32_t blockSize, ScanObserver& observer,
-                uint32_t& savedCounter, bool endsAtReadFailure = false)
-        : medium_(medium),
+                uint32_t& savedCounter, const ScanAids& aids, bool endsAtReadFailure = false)
+        : aids_(aids),
+          medium_(medium),
           folder_(folder),
           space_(space),
           registry_(registry),
@@ -165,7 +167,14 @@ class CarvingPass {
     bool nextWindow(uint64_t offsetAtStart);
     Status abandon(Status status);
     int percentDone(uint64_t offset) const;
+    bool carveMapped();
+    bool joinCurrent();
+    void nameAfter(const MappedFile& mapped, OutputFile& output, SavedFile& saved);
+    void keptAlong(const std::vector<ByteRun>& runs, SavedFile& saved, uint64_t resumeAt);
+    void removeRuns(const std::vector<ByteRun>& runs, uint64_t phase);
+    void resumeAt(uint64_t offset, uint64_t phase);
 
+    const ScanAids& aids_;
     MediaReader& medium_;
     OutputFolder& folder_;
     SearchSpace& space_;
@@ -182,6 +191,8 @@ class CarvingPass {
     RangeRef range_{};
     uint64_t offset_ = 0;
     bool moved_ = true;
+    bool jumped_ = false;         // the position was set anew: the next step starts there
+    bool brokenCurrent_ = false;  // the file being closed breaks and could not be joined
     uint32_t keptCount_ = 0;
     Status status_;
     uint64_t extentStart_ = 0;
@@ -202,6 +213,7 @@ Status CarvingPass::run() {
         if (observer_.stopRequested())
             return abandon(Status(kScanStopped, ""));
         moved_ = true;
+        jumped_ = false;
         const uint64_t offsetAtStart = offset_;
         lookForHeader();
         if (fileInProgress())
@@ -273,8 +285,88 @@ void CarvingPass::lookForHeader() {
     // When a file was just saved the scan goes back and meets this header again.
     if (moved_) {
         current_ = std::move(fresh_);
-        startOutput();
+        if (!carveMapped())
+            startOutput();
     }
+}
+
+// A file start at the first byte of a mapped file: the file is carved along
+// the map's runs. False when the map has no usable file here.
+bool CarvingPass::carveMapped() {
+    if (!aids_.fileMap || current_.tally->family->saveOutput != OutputMode::kWrite)
+        return false;
+    const FileFamily& family = *current_.tally->family;
+    for (const MappedFile* mapped : aids_.fileMap->startingAt(offset_)) {
+        if (mapped->deleted && aids_.joiner && aids_.joiner->judges(family) &&
+            !aids_.joiner->soundAlong(medium_, mapped->runs)) {
+            continue;  // the guessed placement does not decode: carving and joining decide
+        }
+        CarveCandidate file = recognisedCopy(current_);
+        SavedFile saved;
+        if (!carveAlongRuns(file, mapped->runs, blockSize_, medium_, folder_, savedCounter_, saved,
+                            status_)) {
+            if (failed())
+                return true;
+            continue;
+        }
+        saved.partial = !mapped->complete;
+        nameAfter(*mapped, file.output, saved);
+        resetCandidate(current_);
+        keptAlong(saved.runs, saved, offset_ + blockSize_);
+        return true;
+    }
+    return false;
+}
+
+// A kept file that a mapped file describes takes its name: in the report,
+// and in the folder when names come from the map.
+void CarvingPass::nameAfter(const MappedFile& mapped, OutputFile& output, SavedFile& saved) {
+    saved.sourceName = mapped.name;
+    if (!aids_.namesFromMap)
+        return;
+    const std::string safe = safeFileName(mapped.name);
+    char number[16];
+    std::snprintf(number, sizeof number, "KV%05u_", output.number());
+    if (!safe.empty() && output.renameKept(number + safe) == 0) {
+        saved.path = output.path();
+        const size_t dot = safe.rfind('.');
+        saved.extension = dot == std::string::npos ? "" : safe.substr(dot + 1);
+    }
+}
+
+// A file was kept along `runs`: they leave the search space and the scan
+// goes on at `resume` (or the first byte after it that is still searched).
+void CarvingPass::keptAlong(const std::vector<ByteRun>& runs, SavedFile& saved, uint64_t resume) {
+    const uint64_t phase = saved.startOffset % blockSize_;
+    removeRuns(runs, phase);
+    resumeAt(resume, phase);
+    ++keptCount_;
+    observer_.fileSaved(keptCount_, saved);
+}
+
+// Takes the whole blocks of `runs` out of the search space.
+void CarvingPass::removeRuns(const std::vector<ByteRun>& runs, uint64_t phase) {
+    for (const ByteRun& run : runs) {
+        if (run.length == 0 || run.offset < phase)
+            continue;
+        const uint64_t first = (run.offset - phase + blockSize_ - 1) / blockSize_ * blockSize_ + phase;
+        const uint64_t end = (run.offset + run.length - phase) / blockSize_ * blockSize_ + phase;
+        if (first < end)
+            space_.removeBytes(first, end - 1);
+    }
+}
+
+// Sets the scan position to the first searched block at or after `offset`.
+void CarvingPass::resumeAt(uint64_t offset, uint64_t phase) {
+    const uint64_t onGrid =
+        offset <= phase ? phase : (offset - phase + blockSize_ - 1) / blockSize_ * blockSize_ + phase;
+    range_ = space_.begin();
+    while (range_ != space_.head() && range_->end < onGrid)
+        ++range_;
+    if (range_ != space_.head())
+        offset_ = std::max(range_->start, onGrid);
+    moved_ = false;
+    jumped_ = true;
 }
 
 void CarvingPass::startOutput() {
@@ -314,6 +406,8 @@ void CarvingPass::handleBlock() {
 void CarvingPass::moveOn() {
     if (failed()) {
         range_ = space_.head();
+    } else if (jumped_) {
+        return;
     } else if (moved_) {
         observer_.progress(percentDone(offset_), offset_);
         space_.advance(range_, offset_, blockSize_);
@@ -322,7 +416,46 @@ void CarvingPass::moveOn() {
     }
 }
 
+// A judged file whose data breaks: carved again along a validated join, or
+// marked partial. True when the join was kept (the position is set anew).
+bool CarvingPass::joinCurrent() {
+    JoinSpace joinSpace;
+    joinSpace.map = aids_.fileMap;
+    joinSpace.grain = aids_.fileMap && aids_.fileMap->grain() ? aids_.fileMap->grain() : blockSize_;
+    const JoinResult result = aids_.joiner->judge(current_.output, current_.output.size(),
+                                                  current_.startOffset, medium_, joinSpace);
+    if (result.outcome == JoinOutcome::kBroken)
+        brokenCurrent_ = true;
+    if (result.outcome != JoinOutcome::kJoined)
+        return false;
+    CarveCandidate file = recognisedCopy(current_);
+    SavedFile saved;
+    if (!carveAlongRuns(file, result.runs, blockSize_, medium_, folder_, savedCounter_, saved, status_))
+        return false;
+    abandonCandidate(current_);
+    resetCandidate(current_);
+    // A deleted entry whose placement did not decode still names the file it starts.
+    if (aids_.fileMap) {
+        for (const MappedFile* mapped : aids_.fileMap->startingAt(saved.startOffset)) {
+            if (mapped->size == saved.size) {
+                nameAfter(*mapped, file.output, saved);
+                break;
+            }
+        }
+    }
+    // The bytes after the first fragment are searched again: another file's data lay there.
+    keptAlong(saved.runs, saved, result.runs.front().offset + result.runs.front().length);
+    return true;
+}
+
 void CarvingPass::closeCurrent(Close how) {
+    brokenCurrent_ = false;
+    if (how == Close::kWhole && aids_.joiner && fileInProgress() && current_.output.isOpen() &&
+        current_.output.size() > 0 && aids_.joiner->judges(*current_.tally->family) && joinCurrent()) {
+        return;
+    }
+    if (failed())
+        return;
     SavedFile saved;
     const std::optional<RangeRef> next =
         how == Close::kPartial
@@ -334,6 +467,7 @@ void CarvingPass::closeCurrent(Close how) {
             offset_ = range_->start;
         moved_ = false;
         ++keptCount_;
+        saved.partial = saved.partial || brokenCurrent_;
         observer_.fileSaved(keptCount_, saved);
     }
     resetCandidate(current_);
@@ -360,15 +494,36 @@ uint32_t alignSpace(SearchSpace& space, const Discovery& discovery) {
     return blockSize;
 }
 
+// The whole allocation units of listed files after their first one leave
+// the search space: no file carved in one piece runs through them, their own
+// starts stay to be found, and every range still starts on a unit boundary.
+void setListedFilesAside(SearchSpace& space, const FileMap& map) {
+    const uint64_t grain = map.grain() ? map.grain() : 512;
+    for (const MappedFile& file : map.files()) {
+        if (file.deleted)
+            continue;
+        bool first = true;
+        for (const ByteRun& run : file.runs) {
+            const uint64_t skip = first ? grain : 0;
+            const uint64_t whole = run.length / grain * grain;
+            first = false;
+            if (whole > skip)
+                space.removeBytes(run.offset + skip, run.offset + whole - 1);
+        }
+    }
+}
+
 Status scanInto(OutputFolder& folder, MediaReader& medium, const EnabledFamilies& families,
-                SearchSpace& space, ScanObserver& observer, uint32_t& savedCounter) {
+                SearchSpace& space, const ScanAids& aids, ScanObserver& observer, uint32_t& savedCounter) {
     space.setSectorSize(medium.sectorSize);
+    if (aids.fileMap)
+        setListedFilesAside(space, *aids.fileMap);
     SignatureRegistry registry;
     registry.build(families);
     const Discovery discovery = discoveryPass(medium, space, registry, observer);
     if (discovery.status.ok()) {
         const uint32_t blockSize = alignSpace(space, discovery);
-        return CarvingPass(medium, folder, space, registry, blockSize, observer, savedCounter).run();
+        return CarvingPass(medium, folder, space, registry, blockSize, observer, savedCounter, aids).run();
     }
     // The part the discovery pass read is carved all the same, as a medium that ends there.
     space.removeBytes(discovery.readUpTo, UINT64_MAX);
@@ -378,7 +533,8 @@ Status scanInto(OutputFolder& folder, MediaReader& medium, const EnabledFamilies
     LimitedReader readPart(medium, discovery.readUpTo);
     const bool readFailed = discovery.status.code == kScanReadFailed;
     Status carved =
-        CarvingPass(readPart, folder, space, registry, blockSize, observer, savedCounter, readFailed).run();
+        CarvingPass(readPart, folder, space, registry, blockSize, observer, savedCounter, aids, readFailed)
+            .run();
     return carved.ok() ? discovery.status : carved;
 }
 
@@ -388,12 +544,18 @@ int32_t runScan(MediaReader& medium, const std::string& destinationFolder, const
                 SearchSpace& searchSpace, uint32_t blockSize, ScanObserver& observer,
                 uint32_t& savedCounter) {
     (void)blockSize;  // the block size is always found by the discovery pass
+    return runScan(medium, destinationFolder, families, searchSpace, ScanAids{}, observer, savedCounter);
+}
+
+int32_t runScan(MediaReader& medium, const std::string& destinationFolder, const EnabledFamilies& families,
+                SearchSpace& searchSpace, const ScanAids& aids, ScanObserver& observer,
+                uint32_t& savedCounter) {
     Status status;
     OutputFolder folder;
     if (const int error = folder.open(destinationFolder); error != 0) {
         status = Status::fromError(kScanCreateFailed, error);
     } else {
-        status = scanInto(folder, medium, families, searchSpace, observer, savedCounter);
+        status = scanInto(folder, medium, families, searchSpace, aids, observer, savedCounter);
     }
     searchSpace.clear();
     if (!status.text.empty())

@@ -6,6 +6,8 @@
 #include <string>
 
 #include "carve/family.h"
+#include "carve/file_map.h"
+#include "carve/fragment_join.h"
 #include "carve/recovered_output.h"
 #include "carve/search_space.h"
 #include "carve/status.h"
@@ -70,5 +72,26 @@ constexpr uint32_t kRefillSize = 524288;
 // reason, and nothing else of the scan changes it.
 int32_t runScan(MediaReader& medium, const std::string& destinationFolder, const EnabledFamilies& families,
                 SearchSpace& searchSpace, uint32_t blockSize, ScanObserver& observer, uint32_t& savedCounter);
+
+// What the scan may know beyond the bytes themselves. Everything is optional.
+struct ScanAids {
+    // Files a file system still records. A file start found at the first
+    // byte of a mapped file is carved along its runs (a deleted entry's
+    // placement only when the joiner, where it judges the family, finds it
+    // sound), and its runs leave the search space. The bytes of listed files
+    // after their first block are taken out of the search space before the
+    // scan, so that no carved file runs through them.
+    const FileMap* fileMap = nullptr;
+    // Judges carved files of the families it knows; a file whose data breaks
+    // is joined with a validated continuation, or kept as partial.
+    const FragmentJoiner* joiner = nullptr;
+    // Files carved along a mapped file are named "KVnnnnn_" + its name.
+    bool namesFromMap = false;
+};
+
+// runScan with what the scan may know beyond the bytes.
+int32_t runScan(MediaReader& medium, const std::string& destinationFolder, const EnabledFamilies& families,
+                SearchSpace& searchSpace, const ScanAids& aids, ScanObserver& observer,
+                uint32_t& savedCounter);
 
 }  // namespace salvora

@@ -1,11 +1,12 @@
 // Fuzz target: the partition table readers (PC and GPT) with their FAT and
-// NTFS tests, on an in-memory medium built from the input. The input's bytes
-// are laid at the start of the medium and, repeated, at the places where
-// extended boot records and volume boot sectors usually stand, so chains and
-// volumes are reached without a huge input. The last input byte steers the
-// GPT checksums, which a fuzzer cannot hit by chance: bit 0 puts the CRC-32s
-// of the header at LBA 1 and of its entry array right, bit 1 then also
-// writes that header as the backup at the last LBA and breaks the primary.
+// NTFS tests, and the map of the files of every FAT volume found, on an
+// in-memory medium built from the input. The input's bytes are laid at the
+// start of the medium and, repeated, at the places where extended boot
+// records and volume boot sectors usually stand, so chains and volumes are
+// reached without a huge input. The last input byte steers the GPT
+// checksums, which a fuzzer cannot hit by chance: bit 0 puts the CRC-32s of
+// the header at LBA 1 and of its entry array right, bit 1 then also writes
+// that header as the backup at the last LBA and breaks the primary.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -15,6 +16,7 @@
 #include "media/memory_reader.h"
 #include "partitions/crc32.h"
 #include "partitions/current_medium.h"
+#include "partitions/fat_directory.h"
 #include "partitions/gpt_partition_table.h"
 
 using namespace salvora;
@@ -61,6 +63,39 @@ void steerGpt(std::vector<uint8_t>& bytes, uint8_t steering) {
     bytes[kSector] ^= 0xFF;
 }
 
+bool inside(const MediaReader& medium, const MediumRun& run) {
+    return run.length != 0 && run.offset <= medium.size && run.length <= medium.size - run.offset;
+}
+
+// Every run of the map lies inside the medium, and no file's runs hold more than its size.
+void checkFatMap(MemoryReader& medium, const PartitionRecord& record) {
+    const std::optional<FatMap> map = mapFatVolume(medium, record);
+    if (!map)
+        return;
+    for (const FatFile& file : map->files) {
+        if (file.folder >= map->folders.size())
+            __builtin_trap();
+        uint64_t total = 0;
+        for (const MediumRun& run : file.runs) {
+            if (!inside(medium, run))
+                __builtin_trap();
+            total += run.length;
+        }
+        if (total > file.size)
+            __builtin_trap();
+        for (const FatPlacement& placement : file.candidates) {
+            uint64_t placed = 0;
+            for (const MediumRun& run : placement.runs) {
+                if (!inside(medium, run))
+                    __builtin_trap();
+                placed += run.length;
+            }
+            if (placed > file.size || (placement.complete && placed != file.size))
+                __builtin_trap();
+        }
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -80,6 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const PartitionRecord& record : list) {
         if (record.label.size() > 80 || record.fsName.size() > 80 || record.name.size() > 36 * 4)
             __builtin_trap();
+        checkFatMap(medium, record);
     }
     return 0;
 }

@@ -21,6 +21,7 @@ constexpr size_t kSectorsPerFat16 = 22;
 constexpr size_t kTotalSectors32 = 32;
 constexpr size_t kSectorsPerFat32 = 36;
 constexpr size_t kExtendedSignature16 = 38;
+constexpr size_t kExtendedFlags32 = 40;
 constexpr size_t kRootCluster = 44;
 constexpr size_t kLabel16 = 43;
 constexpr size_t kLabel32 = 71;
@@ -48,24 +49,6 @@ bool validJump(Bytes sector) {
 
 bool validRootEntries(uint16_t entries) {
     return entries != 0 && entries % 16 == 0;
-}
-
-struct FatLayout {
-    uint64_t fatSize = 0;    // sectors per FAT
-    uint64_t total = 0;      // total sectors
-    uint64_t dataStart = 0;  // first data sector
-};
-
-FatLayout layoutOf(Bytes sector) {
-    FatLayout layout;
-    layout.fatSize =
-        sector.le16(kSectorsPerFat16) ? sector.le16(kSectorsPerFat16) : sector.le32(kSectorsPerFat32);
-    layout.total = sector.le16(kTotalSectors16) ? sector.le16(kTotalSectors16) : sector.le32(kTotalSectors32);
-    const uint64_t bytesPerSector = sector.le16(kBytesPerSector);
-    const uint64_t rootSectors =
-        (sector.le16(kRootEntries) * uint64_t{32} + bytesPerSector - 1) / bytesPerSector;
-    layout.dataStart = sector.le16(kReservedSectors) + sector.u8(kFatCount) * layout.fatSize + rootSectors;
-    return layout;
 }
 
 // The kind the cluster count gives, or kFsNone when the sector breaks that kind's rules.
@@ -121,6 +104,33 @@ std::string fat32Label(MediaReader& reader, Bytes sector, const PartitionRecord&
 
 }  // namespace
 
+FatLayout fatLayout(Bytes sector) {
+    FatLayout layout;
+    layout.bytesPerSector = sector.le16(kBytesPerSector);
+    layout.sectorsPerCluster = sector.u8(kSectorsPerCluster);
+    layout.fatCount = sector.u8(kFatCount);
+    layout.fatStart = sector.le16(kReservedSectors);
+    const uint16_t fatSize16 = sector.le16(kSectorsPerFat16);
+    layout.fatSize = fatSize16 ? fatSize16 : sector.le32(kSectorsPerFat32);
+    if (fatSize16 == 0) {
+        // FAT32 extended flags: bit 7 set means only the FAT numbered in bits 0-3 is kept up to date.
+        const uint16_t flags = sector.le16(kExtendedFlags32);
+        layout.activeFat = (flags & 0x80) ? flags & 0x0F : 0;
+        layout.rootCluster = sector.le32(kRootCluster);
+    }
+    layout.totalSectors =
+        sector.le16(kTotalSectors16) ? sector.le16(kTotalSectors16) : sector.le32(kTotalSectors32);
+    layout.rootStart = layout.fatStart + uint64_t{layout.fatCount} * layout.fatSize;
+    if (layout.bytesPerSector != 0) {
+        layout.rootSectors =
+            (sector.le16(kRootEntries) * uint64_t{32} + layout.bytesPerSector - 1) / layout.bytesPerSector;
+    }
+    layout.dataStart = layout.rootStart + layout.rootSectors;
+    if (layout.sectorsPerCluster != 0 && layout.totalSectors >= layout.dataStart)
+        layout.clusters = (layout.totalSectors - layout.dataStart) / layout.sectorsPerCluster;
+    return layout;
+}
+
 int checkFatBootSector(const MediaReader& reader, Bytes sector, PartitionRecord& partition,
                        FatCheckOptions options) {
     if (sector.le16(kSignature) != 0xAA55 || !validJump(sector))
@@ -136,15 +146,16 @@ int checkFatBootSector(const MediaReader& reader, Bytes sector, PartitionRecord&
     const uint8_t media = sector.u8(kMediaDescriptor);
     if (media != 0xF0 && media < 0xF8)
         return 1;
-    const FatLayout layout = layoutOf(sector);
+    const FatLayout layout = fatLayout(sector);
     // A data area that starts past the volume's end would give a wrapped,
     // enormous cluster count.
-    if (layout.total < layout.dataStart)
+    if (layout.totalSectors < layout.dataStart)
         return 1;
-    const uint32_t kind = classify(sector, (layout.total - layout.dataStart) / sectorsPerCluster);
+    const uint32_t kind = classify(sector, layout.clusters);
     if (kind == kFsNone)
         return 1;
-    if (!options.skipSizeCheck && partition.size != 0 && layout.total > partition.size / reader.sectorSize) {
+    if (!options.skipSizeCheck && partition.size != 0 &&
+        layout.totalSectors > partition.size / reader.sectorSize) {
         return 1;
     }
     partition.fsKind = kind;

@@ -1,6 +1,6 @@
 # ./run test: builds everything and runs every test: the formatting check, the
 # Release build, the sanitizer build, then each stage in scripts/test.d (in name order).
-ensure_packages build demo
+ensure_packages build demo judges
 mapfile -t stages < <(ls "$ROOT"/scripts/test.d/*.sh 2>/dev/null | sort)
 for stage in "${stages[@]}"; do
   # A stage may declare the package lists it needs on a line "# packages: a b".

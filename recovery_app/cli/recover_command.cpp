@@ -24,6 +24,7 @@
 #include "recovery_app/core/output_guard.h"
 #include "recovery_app/core/partition_extent.h"
 #include "recovery_app/core/progress_estimate.h"
+#include "recovery_app/core/recovery_aids.h"
 #include "recovery_app/core/report.h"
 #include "recovery_app/core/unreadable_log.h"
 
@@ -155,11 +156,16 @@ const char* recoverUsage() {
            "                 mp4 for mov, xls for doc, avif or cr3 for heic, webm for mkv,\n"
            "                 opus for ogg, ...\n"
            "  --report FILE  write one row per recovered file as the recovery goes: name,\n"
-           "                 type, extension, offset of its first byte on the medium, size\n"
-           "                 and SHA-256; DFXML when FILE ends in .xml, JSON lines when it\n"
+           "                 type, extension, offset of its first byte on the medium, size,\n"
+           "                 SHA-256, the name the file system gave it, whether it was\n"
+           "                 joined from fragments or is partial, and its byte runs on the\n"
+           "                 medium; DFXML when FILE ends in .xml, JSON lines when it\n"
            "                 ends in .jsonl, CSV otherwise. It must not be the image or disk\n"
            "                 itself, nor any disk or partition device, nor lie on the disk\n"
            "                 being recovered\n"
+           "  --names        name the files that the card's FAT file system still lists\n"
+           "                 (or lists as deleted) after their entries: KV00012_IMG_0042.JPG\n"
+           "                 instead of KV00012.jpg\n"
            "  --keep-going   on a damaged medium, read around unreadable sectors (taking\n"
            "                 them as zeros) instead of stopping; each unreadable range is\n"
            "                 listed once, and the summary says how many bytes could not be\n"
@@ -268,6 +274,7 @@ struct RecoveryPlan {
     RecoveryReport report;
     bool quiet = false;
     bool keepGoing = false;
+    bool names = false;  // files a FAT volume still lists are named after their entries
 };
 
 // How the recovery went.
@@ -285,9 +292,10 @@ struct RecoveryRun {
 std::optional<int> prepareRecovery(int argc, char** argv, int first, RecoveryPlan& plan) {
     Arguments args;
     std::string error;
-    const std::vector<OptionRule> rules{
-        {"image", true}, {"disk", true},   {"device", true},      {"partition", true}, {"out", true},
-        {"types", true}, {"report", true}, {"keep-going", false}, {"quiet", false},    {"help", false}};
+    const std::vector<OptionRule> rules{{"image", true},     {"disk", true},        {"device", true},
+                                        {"partition", true}, {"out", true},         {"types", true},
+                                        {"report", true},    {"keep-going", false}, {"quiet", false},
+                                        {"help", false},     {"names", false}};
     if (!args.parse(argc, argv, first, rules, error))
         return fail(kExitUsage, error + " See salvora recover --help.");
     if (args.has("help")) {
@@ -335,6 +343,7 @@ std::optional<int> prepareRecovery(int argc, char** argv, int first, RecoveryPla
     }
     plan.quiet = args.has("quiet");
     plan.keepGoing = args.has("keep-going");
+    plan.names = args.has("names");
     return std::nullopt;
 }
 
@@ -355,9 +364,11 @@ RecoveryRun runRecovery(RecoveryPlan& plan) {
     SearchSpace space;
     initFromPartition(space, source, plan.range.offset, plan.range.length);
     RecoverObserver observer(progress, plan.report);
+    RecoveryAids aids;
+    aids.prepare(source, plan.range.offset, plan.range.length, plan.names);
     RecoveryRun run;
     clearLastErrorText();
-    run.result = runScan(source, plan.destination, plan.families, space, 0, observer, run.saved);
+    run.result = runScan(source, plan.destination, plan.families, space, aids.aids(), observer, run.saved);
     run.partial = observer.partial();
     unreadableLog.finish();
     progress.finish(run.result == kScanFinished);

@@ -147,8 +147,13 @@ void DfxmlWriter::file(const ReportedFile& file, const std::string& sha256) {
         std::fprintf(out_, "    <hashdigest type='sha256'>%s</hashdigest>\n", sha256.c_str());
     if (!file.family.empty())
         std::fprintf(out_, "    <salvora:family>%s</salvora:family>\n", xmlText(file.family).c_str());
+    if (!file.sourceName.empty())
+        std::fprintf(out_, "    <salvora:source_name>%s</salvora:source_name>\n",
+                     xmlText(file.sourceName).c_str());
+    if (file.joined)
+        std::fputs("    <salvora:joined>true</salvora:joined>\n", out_);
     if (file.partial)
-        std::fputs("    <salvora:partial>1</salvora:partial>\n", out_);
+        std::fputs("    <salvora:partial>true</salvora:partial>\n", out_);
     std::fputs("  </fileobject>\n", out_);
 }
 

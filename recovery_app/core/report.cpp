@@ -51,19 +51,47 @@ unsigned long long firstOffset(const ReportedFile& file) {
     return file.runs.empty() ? 0ull : static_cast<unsigned long long>(file.runs.front().mediumOffset);
 }
 
+// The byte runs as "offset+length" pieces separated by spaces.
+std::string runsText(const ReportedFile& file) {
+    std::string text;
+    for (const ReportedRun& run : file.runs) {
+        if (!text.empty())
+            text += ' ';
+        text += std::to_string(run.mediumOffset) + "+" + std::to_string(run.length);
+    }
+    return text;
+}
+
+std::string jsonRuns(const ReportedFile& file) {
+    std::string text = "[";
+    for (const ReportedRun& run : file.runs) {
+        if (text.size() > 1)
+            text += ',';
+        text += "{\"offset\":" + std::to_string(run.mediumOffset) +
+                ",\"length\":" + std::to_string(run.length) + "}";
+    }
+    return text + "]";
+}
+
+const char* yesNo(bool value) {
+    return value ? "yes" : "no";
+}
+
 class CsvWriter : public ReportWriter {
   public:
     explicit CsvWriter(std::FILE* out) : out_(out) {}
     void begin(const ReportSource&) override {
-        std::fputs("name,family,extension,offset,size,sha256,partial\n", out_);
+        std::fputs("name,family,extension,offset,size,sha256,source_name,joined,partial,runs\n", out_);
     }
     void file(const ReportedFile& file, const std::string& sha256) override {
-        std::fprintf(out_, "%s,%s,%s,%llu,%llu,%s,%s\n", csvField(fileName(file.path)).c_str(),
+        std::fprintf(out_, "%s,%s,%s,%llu,%llu,%s,%s,%s,%s,%s\n", csvField(fileName(file.path)).c_str(),
                      csvField(file.family).c_str(), csvField(file.extension).c_str(), firstOffset(file),
-                     static_cast<unsigned long long>(file.size), sha256.c_str(), file.partial ? "yes" : "no");
+                     static_cast<unsigned long long>(file.size), sha256.c_str(),
+                     csvField(file.sourceName).c_str(), yesNo(file.joined), yesNo(file.partial),
+                     csvField(runsText(file)).c_str());
     }
     void unreadable(uint64_t offset, uint64_t length) override {
-        std::fprintf(out_, "\"(unreadable)\",\"\",\"\",%llu,%llu,,\n",
+        std::fprintf(out_, "\"(unreadable)\",\"\",\"\",%llu,%llu,,,,,\n",
                      static_cast<unsigned long long>(offset), static_cast<unsigned long long>(length));
     }
     void end() override {}
@@ -80,10 +108,11 @@ class JsonLinesWriter : public ReportWriter {
         std::fprintf(
             out_,
             "{\"name\":%s,\"family\":%s,\"extension\":%s,\"offset\":%llu,\"size\":%llu,\"sha256\":\"%s\","
-            "\"partial\":%s}\n",
+            "\"source_name\":%s,\"joined\":%s,\"partial\":%s,\"runs\":%s}\n",
             jsonString(fileName(file.path)).c_str(), jsonString(file.family).c_str(),
             jsonString(file.extension).c_str(), firstOffset(file), static_cast<unsigned long long>(file.size),
-            sha256.c_str(), file.partial ? "true" : "false");
+            sha256.c_str(), jsonString(file.sourceName).c_str(), file.joined ? "true" : "false",
+            file.partial ? "true" : "false", jsonRuns(file).c_str());
     }
     void unreadable(uint64_t offset, uint64_t length) override {
         std::fprintf(out_, "{\"unreadable\":true,\"offset\":%llu,\"size\":%llu}\n",
@@ -115,6 +144,8 @@ ReportedFile reportedFile(const SavedFile& saved) {
     file.family = saved.family ? saved.family->extension : "";
     file.extension = saved.extension;
     file.size = saved.size;
+    file.sourceName = saved.sourceName;
+    file.joined = saved.joined;
     file.partial = saved.partial;
     if (saved.runs.empty()) {
         file.runs.push_back({0, saved.startOffset, saved.size});

@@ -28,7 +28,9 @@ struct ReportedFile {
     std::string extension;  // final extension, as in the name
     uint64_t size = 0;
     std::vector<ReportedRun> runs;  // in file order, together covering size bytes
-    bool partial = false;           // cut short by a read failure: what could be recovered of it
+    std::string sourceName;         // the name a file system gave it; empty when none is known
+    bool joined = false;            // put together from more than one piece of the medium
+    bool partial = false;  // cut short (a read failure, a piece not found): what could be recovered of it
 };
 
 // The record of a file the output stage saved: its byte runs on the medium in

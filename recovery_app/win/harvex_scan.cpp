@@ -11,6 +11,7 @@
 #include "recovery_app/core/messages.h"
 #include "recovery_app/core/progress_throttle.h"
 #include "recovery_app/core/recover_checks.h"
+#include "recovery_app/core/recovery_aids.h"
 #include "recovery_app/core/scan_outcome.h"
 #include "recovery_app/win/harvex_dlg.h"
 #include "recovery_app/win/rec_err_dlg.h"
@@ -173,7 +174,9 @@ int32_t CHarvexDlg::RunRecovery() {
     if (space.empty())
         initFromPartition(space, *m_job.medium, m_job.partition.offset, m_job.partition.size);
     WindowScanObserver observer(m_job.window, m_job.progress, m_bStopRequested, m_nPartialFiles);
-    return runScan(*m_job.medium, m_job.destination, m_job.families, space, m_scanContext.blockSize, observer,
+    RecoveryAids aids;
+    aids.prepare(*m_job.medium, m_job.partition.offset, m_job.partition.size, false);
+    return runScan(*m_job.medium, m_job.destination, m_job.families, space, aids.aids(), observer,
                    m_nRecoveredFiles);
 }
 

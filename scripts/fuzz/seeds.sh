@@ -22,6 +22,20 @@ case "$target" in
       $tool -n SEED "$scratch" >/dev/null 2>&1 && head -c 65536 "$scratch" >"$corpus/seed-$n"
       rm -f "$scratch"
     done
+    # A FAT12 volume as large as the target's medium (1 MiB), with folders,
+    # long names and a deleted file, for the map of its files.
+    scratch=$(mktemp)
+    truncate -s 1M "$scratch"
+    if mkfs.vfat -F 12 -n SEED "$scratch" >/dev/null 2>&1; then
+      head -c 3000 "$root/tests/data/jpeg/jfif_exif_160x120.jpg" >"$scratch.photo"
+      MTOOLS_SKIP_CHECK=1 mmd -i "$scratch" ::/DCIM ::/DCIM/100SEED >/dev/null 2>&1 || true
+      MTOOLS_SKIP_CHECK=1 mcopy -i "$scratch" "$scratch.photo" "::/DCIM/100SEED/Holiday photo.jpg" >/dev/null 2>&1 || true
+      MTOOLS_SKIP_CHECK=1 mcopy -i "$scratch" "$scratch.photo" "::/DCIM/100SEED/IMG_0001.JPG" >/dev/null 2>&1 || true
+      MTOOLS_SKIP_CHECK=1 mdel -i "$scratch" "::/DCIM/100SEED/IMG_0001.JPG" >/dev/null 2>&1 || true
+      head -c 65536 "$scratch" >"$corpus/seed-fat-files"
+      rm -f "$scratch.photo"
+    fi
+    rm -f "$scratch"
     scratch=$(mktemp)
     truncate -s 8M "$scratch"
     if mkntfs -F -q -L SEED "$scratch" >/dev/null 2>&1; then head -c 65536 "$scratch" >"$corpus/seed-ntfs"; fi

@@ -36,7 +36,7 @@ std::string text(const fs::path& path) {
 void expectReportMatchesFolder(const fs::path& report, const fs::path& out) {
     const auto rows = lines(report);
     ASSERT_FALSE(rows.empty());
-    EXPECT_EQ(rows.front(), "name,family,extension,offset,size,sha256,partial");
+    EXPECT_EQ(rows.front(), "name,family,extension,offset,size,sha256,source_name,joined,partial,runs");
     size_t files = 0;
     for (const auto& entry : fs::directory_iterator(out)) {
         ++files;

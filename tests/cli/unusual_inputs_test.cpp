@@ -162,7 +162,7 @@ TEST_F(UnusualInputs, ImageShrunkDuringTheScanGivesOneUnreadableRange) {
         << err;
     const auto rows = lines(report);
     ASSERT_EQ(rows.size(), 1u + 12u + 1u);
-    EXPECT_EQ(rows.back(), "\"(unreadable)\",\"\",\"\",8388608,260046848,,");
+    EXPECT_EQ(rows.back(), "\"(unreadable)\",\"\",\"\",8388608,260046848,,,,,");
     const auto summary = test::readFile(path("stdout.txt"));
     const std::string text(summary.begin(), summary.end());
     EXPECT_NE(text.find("Recovery Complete - 12 Files Recovered."), std::string::npos) << text;

@@ -53,10 +53,11 @@ TEST(RecoveryReport, PartialFilesAreMarked) {
             report.fileSaved(saved);
         }
         const std::string text = slurp(dir.path() / name);
-        const std::string mark = RecoveryReport::formatFor(name) == RecoveryReport::Format::Csv ? ",yes\n"
+        const std::string mark = RecoveryReport::formatFor(name) == RecoveryReport::Format::Csv
+                                     ? ",no,yes,\"4096+3\"\n"
                                  : RecoveryReport::formatFor(name) == RecoveryReport::Format::JsonLines
-                                     ? "\"partial\":true}"
-                                     : "<salvora:partial>1</salvora:partial>";
+                                     ? "\"partial\":true,"
+                                     : "<salvora:partial>true</salvora:partial>";
         EXPECT_NE(text.find(mark), std::string::npos) << name << ":\n" << text;
     }
 }
@@ -81,15 +82,17 @@ TEST(RecoveryReport, CsvAndJsonLinesRowsPerSavedFile) {
         const std::string digest = hashOf("abc");
         if (RecoveryReport::formatFor(name) == RecoveryReport::Format::Csv) {
             EXPECT_EQ(text,
-                      "name,family,extension,offset,size,sha256,partial\n\"KV00000.jpg\",\"jpg\",\"jpg\","
-                      "1048576,3," +
-                          digest + ",no\n\"(unreadable)\",\"\",\"\",4096,512,,\n");
+                      "name,family,extension,offset,size,sha256,source_name,joined,partial,runs\n"
+                      "\"KV00000.jpg\",\"jpg\",\"jpg\",1048576,3," +
+                          digest + ",\"\",no,no,\"1048576+3\"\n\"(unreadable)\",\"\",\"\",4096,512,,,,,\n");
         } else {
             EXPECT_EQ(text,
                       "{\"name\":\"KV00000.jpg\",\"family\":\"jpg\",\"extension\":\"jpg\",\"offset\":1048576,"
                       "\"size\":3,\"sha256\":\"" +
                           digest +
-                          "\",\"partial\":false}\n{\"unreadable\":true,\"offset\":4096,\"size\":512}\n");
+                          "\",\"source_name\":\"\",\"joined\":false,\"partial\":false,"
+                          "\"runs\":[{\"offset\":1048576,\"length\":3}]}\n"
+                          "{\"unreadable\":true,\"offset\":4096,\"size\":512}\n");
         }
     }
 }

@@ -59,6 +59,17 @@ bool runTool(const std::string& command, std::string* log) {
     return status == 0;
 }
 
+bool toolOutput(const std::string& command, std::string& output) {
+    const fs::path file = fs::temp_directory_path() / ("salvora-tool-" + std::to_string(::getpid()) + ".out");
+    const std::string line = kToolPath + command + " >" + shellQuoted(file.string()) + " 2>/dev/null";
+    const bool ok = std::system(line.c_str()) == 0;
+    std::ifstream in(file);
+    output.assign(std::istreambuf_iterator<char>(in), {});
+    std::error_code ignored;
+    fs::remove(file, ignored);
+    return ok;
+}
+
 bool makeBlankImage(const fs::path& image, uint64_t bytes) {
     return runTool("truncate -s " + std::to_string(bytes) + " " + shellQuoted(image.string()));
 }

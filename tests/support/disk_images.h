@@ -15,18 +15,22 @@ namespace salvora::test {
 std::vector<std::string> missingTools(const std::vector<std::string>& tools);
 
 // Skips the running test when a tool is missing, naming it and the package list.
-#define SKIP_WITHOUT_TOOLS(...)                                                           \
-    do {                                                                                  \
-        const auto missing_ = ::salvora::test::missingTools({__VA_ARGS__});               \
-        if (!missing_.empty()) {                                                          \
-            GTEST_SKIP() << "missing tool " << missing_.front()                           \
-                         << " (install the packages of scripts/packages/partitions.txt)"; \
-        }                                                                                 \
+#define SKIP_WITHOUT_TOOLS(...)                                                    \
+    do {                                                                           \
+        const auto missing_ = ::salvora::test::missingTools({__VA_ARGS__});        \
+        if (!missing_.empty()) {                                                   \
+            GTEST_SKIP() << "missing tool " << missing_.front()                    \
+                         << " (install the packages listed in scripts/packages/)"; \
+        }                                                                          \
     } while (0)
 
 // Runs a shell command with /usr/sbin and /sbin on the PATH; true when it
 // exits with 0. Its output is appended to `log` when given.
 bool runTool(const std::string& command, std::string* log = nullptr);
+
+// Runs a shell command like runTool and puts what it printed on its standard
+// output into `output`; true when it exits with 0.
+bool toolOutput(const std::string& command, std::string& output);
 
 // A text quoted for the shell.
 std::string shellQuoted(const std::string& text);

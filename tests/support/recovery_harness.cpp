@@ -30,13 +30,19 @@ Recovery recoverImage(const std::vector<uint8_t>& image, const EnabledFamilies& 
 
 Recovery recoverRange(MediaReader& medium, uint64_t offset, uint64_t length,
                       const EnabledFamilies& families) {
+    return recoverRange(medium, offset, length, families, ScanAids{});
+}
+
+Recovery recoverRange(MediaReader& medium, uint64_t offset, uint64_t length, const EnabledFamilies& families,
+                      const ScanAids& aids) {
     Recovery recovery;
     TempDir folder;
     SearchSpace space;
     initFromPartition(space, medium, offset, length);
     Collector collector(recovery);
     clearLastErrorText();
-    recovery.result = runScan(medium, folder.folder(), families, space, 0, collector, recovery.savedCounter);
+    recovery.result =
+        runScan(medium, folder.folder(), families, space, aids, collector, recovery.savedCounter);
     for (const std::string& name : folder.fileNames())
         recovery.files[name] = readFile(folder.path() / name);
     return recovery;

@@ -33,6 +33,10 @@ Recovery recoverImage(const std::vector<uint8_t>& image, const EnabledFamilies& 
 // when length is 0) the same way.
 Recovery recoverRange(MediaReader& medium, uint64_t offset, uint64_t length, const EnabledFamilies& families);
 
+// The same, with what the scan may know beyond the bytes.
+Recovery recoverRange(MediaReader& medium, uint64_t offset, uint64_t length, const EnabledFamilies& families,
+                      const ScanAids& aids);
+
 // An enable list with only the families of the given extensions on.
 EnabledFamilies onlyFamilies(const std::vector<std::string>& extensions);
 

@@ -1,0 +1,133 @@
+// Two-fragment photos on a card without a file system: joined only where
+// the joined data decodes to its end, kept as partial where the rest is
+// gone, and whole files come back exactly as the carve alone gives them.
+#include <gtest/gtest.h>
+
+#include "formats/jpeg_join.h"
+#include "media/memory_reader.h"
+#include "support/recovery_harness.h"
+
+namespace salvora {
+namespace {
+
+using test::dataPath;
+using test::ImageBuilder;
+using test::readFile;
+
+std::vector<uint8_t> slice(const std::vector<uint8_t>& bytes, size_t from, size_t to) {
+    return {bytes.begin() + static_cast<std::ptrdiff_t>(from),
+            bytes.begin() + static_cast<std::ptrdiff_t>(to)};
+}
+
+const SavedFile* savedAt(const test::Recovery& recovery, uint64_t offset) {
+    for (const SavedFile& file : recovery.saved) {
+        if (file.startOffset == offset)
+            return &file;
+    }
+    return nullptr;
+}
+
+std::vector<uint8_t> contentOf(const test::Recovery& recovery, const SavedFile& file) {
+    const std::string name = file.path.substr(file.path.find_last_of("/\\") + 1);
+    const auto found = recovery.files.find(name);
+    return found == recovery.files.end() ? std::vector<uint8_t>{} : found->second;
+}
+
+std::vector<std::pair<uint64_t, uint64_t>> runsOf(const SavedFile& file) {
+    std::vector<std::pair<uint64_t, uint64_t>> runs;
+    for (const ByteRun& run : file.runs)
+        runs.emplace_back(run.offset, run.length);
+    return runs;
+}
+
+// A card of 4 KiB clusters: a whole photo; a photo whose second fragment
+// lies 12 KiB of other data after its first 8 KiB; a photo of which only the
+// first 20 KiB survive, other data after them; a whole photo after that.
+class TwoFragmentPhotos : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        whole_ = readFile(dataPath("jpeg/camera_320x240.jpg"));      // 16516 bytes
+        split_ = readFile(dataPath("jpeg/scans/baseline_444.jpg"));  // 23354 bytes
+        cut_ = readFile(dataPath("jpeg/camera_640x480.jpg"));        // 46238 bytes
+        last_ = readFile(dataPath("jpeg/jfif_plain_200x150.jpg"));   // 4717 bytes
+        // Other data between the fragments and after the cut photo; the
+        // rest of the card is blank.
+        image_.noise(270336, 282624, 7);
+        image_.noise(544768, 786432, 8);
+        image_.place(69632, whole_);
+        image_.place(262144, slice(split_, 0, 8192));
+        image_.place(282624, slice(split_, 8192, split_.size()));
+        image_.place(524288, slice(cut_, 0, 20480));
+        image_.place(786432, last_);
+    }
+
+    test::Recovery recover(bool withJoiner) {
+        MemoryReader medium(image_.bytes(), 512);
+        ScanAids aids;
+        aids.joiner = withJoiner ? &joiner_ : nullptr;
+        return test::recoverRange(medium, 0, 0, test::onlyFamilies({"jpg"}), aids);
+    }
+
+    ImageBuilder image_{size_t{2} << 20};
+    std::vector<uint8_t> whole_, split_, cut_, last_;
+    JpegJoiner joiner_;
+};
+
+TEST_F(TwoFragmentPhotos, TheSecondFragmentIsFoundAfterOtherDataAndTheJoinIsByteExact) {
+    const test::Recovery recovery = recover(true);
+    ASSERT_EQ(recovery.result, kScanFinished);
+    const SavedFile* joined = savedAt(recovery, 262144);
+    ASSERT_NE(joined, nullptr);
+    EXPECT_EQ(contentOf(recovery, *joined), split_);
+    EXPECT_TRUE(joined->joined);
+    EXPECT_FALSE(joined->partial);
+    const std::vector<std::pair<uint64_t, uint64_t>> expected{{262144, 8192}, {282624, 15162}};
+    EXPECT_EQ(runsOf(*joined), expected);
+}
+
+TEST_F(TwoFragmentPhotos, WholePhotosAroundThemAreUntouched) {
+    const test::Recovery recovery = recover(true);
+    for (const auto& [offset, bytes] :
+         {std::pair{uint64_t{69632}, whole_}, std::pair{uint64_t{786432}, last_}}) {
+        const SavedFile* file = savedAt(recovery, offset);
+        ASSERT_NE(file, nullptr) << offset;
+        EXPECT_EQ(contentOf(recovery, *file), bytes) << offset;
+        EXPECT_FALSE(file->joined);
+        EXPECT_FALSE(file->partial);
+        const std::vector<std::pair<uint64_t, uint64_t>> one{{offset, bytes.size()}};
+        EXPECT_EQ(runsOf(*file), one);
+    }
+    EXPECT_EQ(recovery.saved.size(), 4u);
+}
+
+TEST_F(TwoFragmentPhotos, APhotoWhoseRestIsGoneIsKeptAsPartial) {
+    const test::Recovery recovery = recover(true);
+    const SavedFile* cut = savedAt(recovery, 524288);
+    ASSERT_NE(cut, nullptr);
+    EXPECT_TRUE(cut->partial);
+    EXPECT_FALSE(cut->joined);
+    const std::vector<uint8_t> content = contentOf(recovery, *cut);
+    ASSERT_GE(content.size(), 20480u);
+    EXPECT_EQ(slice(content, 0, 20480), slice(cut_, 0, 20480));
+}
+
+// Regression: judging the photos must not change a file that the carve
+// alone recovers, whole or not; only the split photo differs.
+TEST_F(TwoFragmentPhotos, EveryOtherFileIsWhatTheCarveAloneGives) {
+    const test::Recovery alone = recover(false);
+    const test::Recovery judged = recover(true);
+    ASSERT_EQ(alone.saved.size(), judged.saved.size());
+    for (const SavedFile& file : alone.saved) {
+        if (file.startOffset == 262144)
+            continue;
+        const SavedFile* same = savedAt(judged, file.startOffset);
+        ASSERT_NE(same, nullptr) << file.startOffset;
+        EXPECT_EQ(contentOf(judged, *same), contentOf(alone, file)) << file.startOffset;
+    }
+    const SavedFile* carved = savedAt(alone, 262144);
+    ASSERT_NE(carved, nullptr);
+    EXPECT_NE(contentOf(alone, *carved), split_);
+}
+
+}  // namespace
+}  // namespace salvora
