@@ -42,9 +42,13 @@ FAMILY = {
     "xlsx": "zip", "pptx": "zip", "odt": "zip", "ods": "zip", "odp": "zip", "zip": "zip", "pdf": "pdf",
     "avi": "riff", "wav": "riff", "mp4": "mov", "mov": "mov", "jp2": "mov", "ts": "m2ts", "m2ts": "m2ts",
     "mpg": "mpg", "mp3": "mp3", "bmp": "bmp",
+    # The newer families: pictures, phone photos, video, audio, a database and archives.
+    "png": "png", "gif": "gif", "webp": "webp", "heic": "heic", "avif": "heic", "mkv": "mkv", "webm": "mkv",
+    "flac": "flac", "ogg": "ogg", "opus": "ogg", "m4a": "m4a", "sqlite": "sqlite", "7z": "7z",
 }
 # Families whose formats define where a file ends (the others run to the next file).
-END_DEFINED = {"jpg", "tif", "doc", "zip", "pdf", "riff", "mov", "m2ts", "mpg", "mp3", "bmp"}
+END_DEFINED = {"jpg", "tif", "doc", "zip", "pdf", "riff", "mov", "m2ts", "mpg", "mp3", "bmp", "png", "gif", "webp",
+               "heic", "mkv", "flac", "ogg", "m4a", "sqlite", "7z"}
 # Extensions a recovered file may carry for a file of each extension.
 NAMES = {"jpg": {"jpg"}, "m2ts": {"m2ts", "mts"}, "mpg": {"mpg"}, "tif": {"tif"}}
 
@@ -112,6 +116,27 @@ def make_files(files):
         shutil.copy(os.path.join(ROOT, "tests/data", name), files)
     made("updated.pdf", ["cp", os.path.join(ROOT, "tests/data/pdf/libreoffice_note.pdf"), "OUT"],
          ["exiftool", "-q", "-overwrite_original", "-Title=Trip notes", "-Author=Salvora bench", "OUT"])
+    # The newer families, made by ImageMagick, cwebp, ffmpeg, sqlite3 and 7z.
+    made("drawing.png", ["convert", "-size", "640x480", "plasma:fractal", "-seed", "21", "OUT"])
+    made("banner.gif", ["convert", "-delay", "10", "-size", "160x120", "plasma:", "plasma:", "plasma:", "-loop",
+                        "0", "OUT"])
+    made("photo.webp", ["cwebp", "-quiet", "-q", "75", os.path.join(files, "drawing.png"), "-o", "OUT"])
+    made("phone.heic", ["convert", os.path.join(files, "drawing.png"), "-quality", "70", "OUT"])
+    made("phone.avif", ["convert", os.path.join(files, "drawing.png"), "-quality", "70", "OUT"])
+    made("clip.mkv", lavfi + ["-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:a", "aac", "OUT"])
+    made("clip.webm", lavfi + ["-c:v", "libvpx", "-b:v", "300k", "-c:a", "libvorbis", "OUT"])
+    made("tone.flac", ["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i", "sine=frequency=520", "-t", "5",
+                       "-c:a", "flac", "OUT"])
+    made("tone.ogg", ["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i", "sine=frequency=540", "-t", "5",
+                      "-c:a", "libvorbis", "OUT"])
+    made("noise.opus", ["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i", "anoisesrc=amplitude=0.2",
+                        "-t", "4", "-c:a", "libopus", "OUT"])
+    made("tone.m4a", ["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i", "sine=frequency=560", "-t", "5",
+                      "-c:a", "aac", "OUT"])
+    made("notes.sqlite", ["sqlite3", "OUT", "create table t(a, b); with recursive k(i) as (select 1 union all "
+                          "select i + 1 from k where i < 3000) insert into t select i, hex(randomblob(40)) from k;"])
+    made("pictures.7z", ["7z", "a", "-bd", "-bso0", "OUT", os.path.join(files, "drawing.png"),
+                         os.path.join(files, "banner.gif")])
     for name in ["CanonRaw.cr2", "Nikon.nef", "Panasonic.rw2", "FujiFilm.raf", "Minolta.mrw", "Sigma.x3f"]:
         if os.path.exists(os.path.join(SAMPLES, name)):
             shutil.copy(os.path.join(SAMPLES, name), files)
@@ -159,12 +184,16 @@ def find_files(image, placed):
     """The offset of each (path, deleted) in the image, found by its bytes on a 512-byte boundary."""
     disk = open(image, "rb").read()
     truth = []
-    for path, deleted in placed:
+    claimed = set()
+    # Longest first: a file that is the start of another (a PDF and its
+    # updated copy) is not taken for the start of the longer one.
+    for path, deleted in sorted(placed, key=lambda p: -os.path.getsize(p[0])):
         data = open(path, "rb").read()
         at = disk.find(data)
-        while at >= 0 and at % 512 != 0:
+        while at >= 0 and (at % 512 != 0 or at in claimed):
             at = disk.find(data, at + 1)
         if at >= 0:
+            claimed.add(at)
             truth.append(Truth(path, at, data, deleted))
     return truth
 

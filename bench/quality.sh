@@ -7,7 +7,15 @@
 # its end exact, recall >= 0.97, precision >= 0.95; each type alone, no
 # overlong file of such a type; bytes written / bytes kept <= 1.05.
 #
+# Then the fragmented files: bench/fragmented.sh lays a FAT32 card with files
+# in two or three pieces and prints the recall on fragmented files apart
+# (target: at least 60% byte-exact).
+#
 # Usage: bench/quality.sh [BUILD_DIR]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-exec python3 "$root/bench/quality.py" --build "${1:-$root/build/release}"
+build="${1:-$root/build/release}"
+python3 "$root/bench/quality.py" --build "$build"
+echo
+echo "Fragmented files on a FAT32 card:"
+"$root/bench/fragmented.sh" "$build"
