@@ -500,7 +500,10 @@ uint32_t alignSpace(SearchSpace& space, const Discovery& discovery) {
 void setListedFilesAside(SearchSpace& space, const FileMap& map) {
     const uint64_t grain = map.grain() ? map.grain() : 512;
     for (const MappedFile& file : map.files()) {
-        if (file.deleted)
+        // A file in one piece is carved whole from its start whether or not
+        // its mapped carve succeeds: taking its later units out would only cut
+        // that carve short.
+        if (file.deleted || file.runs.size() < 2)
             continue;
         bool first = true;
         for (const ByteRun& run : file.runs) {
