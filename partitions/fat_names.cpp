@@ -127,24 +127,6 @@ char32_t codePage437(uint8_t byte) {
     return byte < 0x80 ? char32_t{byte} : char32_t{kCodePage437High[byte - 0x80]};
 }
 
-void appendUtf8(std::string& text, char32_t c) {
-    if (c < 0x80) {
-        text += static_cast<char>(c);
-    } else if (c < 0x800) {
-        text += static_cast<char>(0xC0 | (c >> 6));
-        text += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        text += static_cast<char>(0xE0 | (c >> 12));
-        text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        text += static_cast<char>(0xF0 | (c >> 18));
-        text += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 std::string shortNameText(Bytes entry, size_t at, std::optional<uint8_t> firstByte) {
     uint8_t name[kNameLength] = {};
     for (size_t i = 0; i < kNameLength; ++i)

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "media/bytes.h"
+#include "partitions/utf16_text.h"
 
 namespace salvora {
 
@@ -31,9 +32,6 @@ std::string shortNameText(Bytes entry, size_t at, std::optional<uint8_t> firstBy
 
 // Code point of a code page 437 byte.
 char32_t codePage437(uint8_t byte);
-
-// Appends code point `c` to `text` as UTF-8.
-void appendUtf8(std::string& text, char32_t c);
 
 // Collects the long-name entries in front of a short entry, in directory
 // order, and gives the long name when they belong to it.

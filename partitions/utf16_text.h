@@ -1,4 +1,4 @@
-// UTF-16 texts found on disks (GPT partition names) as UTF-8.
+// UTF-16 texts found on disks (GPT partition names, FAT long names) as UTF-8.
 #pragma once
 
 #include <cstddef>
@@ -12,5 +12,8 @@ namespace salvora {
 // UTF-8. It ends at the first zero unit or where `bytes` ends. Surrogate
 // pairs give one character; a surrogate without its partner gives U+FFFD.
 std::string utf16leToUtf8(Bytes bytes, size_t at, size_t units);
+
+// Appends code point `c` to `text` as UTF-8.
+void appendUtf8(std::string& text, char32_t c);
 
 }  // namespace salvora
