@@ -378,6 +378,13 @@ void CardwardenModel::selectSd() {
     } else {
         const ReaderHold hold(transport_, kWindowHoldWaitMs);
         if (holdOrSayBusy(hold)) {
+            // A pending rescan is done by this read. Left pending, the next
+            // poll would read the card afresh and forget an unlock made
+            // meanwhile: the card would show as having no password.
+            if (sdRescan_) {
+                sdRescan_ = false;
+                sd_.clearFiveFlags();
+            }
             readSdSelected();
         } else {
             sdRescan_ = true;

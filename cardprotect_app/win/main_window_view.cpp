@@ -142,7 +142,14 @@ void MainWindowView::ShowStatus(const ViewState& view, CardType cardType) {
         Place(IDC_STATUS_CAPTION, m_rcStatusCaption, cardType == CardType::kCf ? view.statusOffset : 0);
         RedrawWindow(m_hDlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
     }
-    ShowText(IDC_STATUS_DISPLAY, view.statusDisplay, m_shown.statusDisplay);
+    // The colour is chosen from the shown state while the control paints, and a
+    // static paints its new text at once: the state must change before the text.
+    const std::string before = m_shown.statusDisplay;
+    m_shown.statusDisplay = view.statusDisplay;
+    if (!m_bShownOnce || view.statusDisplay != before) {
+        SetDlgItemTextW(m_hDlg, IDC_STATUS_DISPLAY, toWide(view.statusDisplay).c_str());
+        InvalidateRect(status, nullptr, TRUE);
+    }
     ShowWindow(status, view.statusDisplayVisible ? SW_SHOWNA : SW_HIDE);
     ShowWindow(caption, view.statusCaptionVisible ? SW_SHOWNA : SW_HIDE);
 }

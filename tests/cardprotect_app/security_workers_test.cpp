@@ -78,6 +78,25 @@ TEST(SdWorkflow, WrongPasswordKeepsTheCardLockedRightOneUnlocksUntilRemoval) {
     EXPECT_TRUE(rig.sim.reader.sd->locked);
 }
 
+// The window selects the card by itself and reads it then; the polls after an
+// unlock must not read it afresh and forget that this program unlocked it.
+TEST(SdWorkflow, UnlockRightAfterTheCardWasSelectedStaysShownUnlocked) {
+    AppRig rig;
+    rig.insertSd("secret");
+    rig.start();
+    ASSERT_EQ(rig.view().statusDisplay, "LOCKED");
+    rig.ui.type("secret");
+    const ActionReport report = runAction(rig.model, rig.ui, Action::kUnlock);
+    ASSERT_EQ(report.result.outcome, Outcome::kSucceeded);
+    for (int poll = 0; poll < 3; ++poll) {
+        rig.model.poll();
+        EXPECT_EQ(rig.view().statusDisplay, "UNLOCKED");
+        EXPECT_EQ(rig.view().infoLine, "Security: Enabled\n");
+        EXPECT_FALSE(rig.view().lock.enabled);
+        EXPECT_TRUE(rig.view().remove.enabled);
+    }
+}
+
 TEST(SdWorkflow, RemovePasswordAndForcedErase) {
     SdRig rig("secret");
     rig.ui.type("secret");
