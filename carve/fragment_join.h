@@ -40,6 +40,11 @@ class FragmentJoiner {
     virtual ~FragmentJoiner() = default;
     // True when files of `family` can be judged.
     virtual bool judges(const FileFamily& family) const = 0;
+    // True when the contiguous carve of `candidate` (a file of a judged
+    // family, at its close) shows a sign of a break: its own walk could not
+    // follow it to its end. Judging decodes the whole file, so a scan without
+    // other reason to expect fragments judges only such files.
+    virtual bool suspects(const CarveCandidate& candidate) const = 0;
     // Judges a file that starts at `startOffset` on `medium`, whose first
     // `written` bytes the contiguous carve wrote into `output`; searches a
     // continuation when the data breaks.

@@ -168,6 +168,7 @@ class CarvingPass {
     Status abandon(Status status);
     int percentDone(uint64_t offset) const;
     bool carveMapped();
+    bool judgedAtClose() const;
     bool joinCurrent();
     void nameAfter(const MappedFile& mapped, OutputFile& output, SavedFile& saved);
     void keptAlong(const std::vector<ByteRun>& runs, SavedFile& saved, uint64_t resumeAt);
@@ -448,12 +449,22 @@ bool CarvingPass::joinCurrent() {
     return true;
 }
 
+// On a volume whose map is given, files that the map does not carry are
+// where fragments are found, so each of them is judged; elsewhere only a file
+// whose carve shows a break is (decoding every photo costs far more than
+// carving it).
+bool CarvingPass::judgedAtClose() const {
+    if (!aids_.joiner || !fileInProgress() || !current_.output.isOpen() || current_.output.size() == 0)
+        return false;
+    if (!aids_.joiner->judges(*current_.tally->family))
+        return false;
+    return aids_.fileMap != nullptr || aids_.joiner->suspects(current_);
+}
+
 void CarvingPass::closeCurrent(Close how) {
     brokenCurrent_ = false;
-    if (how == Close::kWhole && aids_.joiner && fileInProgress() && current_.output.isOpen() &&
-        current_.output.size() > 0 && aids_.joiner->judges(*current_.tally->family) && joinCurrent()) {
+    if (how == Close::kWhole && judgedAtClose() && joinCurrent())
         return;
-    }
     if (failed())
         return;
     SavedFile saved;

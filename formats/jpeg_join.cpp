@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "carve/file_map.h"
+#include "formats/jpeg.h"
 #include "formats/jpeg_entropy.h"
 #include "media/media_reader.h"
 
@@ -97,6 +98,10 @@ bool blankAt(MediaReader& medium, uint64_t offset) {
 
 bool JpegJoiner::judges(const FileFamily& family) const {
     return family.extension && std::strcmp(family.extension, "jpg") == 0;
+}
+
+bool JpegJoiner::suspects(const CarveCandidate& candidate) const {
+    return candidate.endCheck != endCheckJpegWalked;
 }
 
 JoinResult JpegJoiner::judge(OutputFile& output, uint64_t written, uint64_t startOffset, MediaReader& medium,

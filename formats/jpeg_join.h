@@ -19,6 +19,8 @@ class JpegJoiner : public FragmentJoiner {
     static constexpr uint64_t kLargestFile = uint64_t{256} << 20;
 
     bool judges(const FileFamily& family) const override;
+    // A photo whose marker walk did not reach its end-of-image marker.
+    bool suspects(const CarveCandidate& candidate) const override;
     JoinResult judge(OutputFile& output, uint64_t written, uint64_t startOffset, MediaReader& medium,
                      const JoinSpace& space) const override;
     bool soundAlong(MediaReader& medium, const std::vector<ByteRun>& runs) const override;

@@ -161,8 +161,9 @@ TEST_F(FragmentedCardRecovery, NoFileIsSplitOrOverlong) {
         if (file.role == test::kRoleFiller || file.role == test::kRoleNewEntry)
             continue;
         const SavedFile* saved = savedFor(file);
-        if (saved)
+        if (saved) {
             EXPECT_EQ(saved->size, file.size) << file.role;
+        }
         for (size_t run = 1; run < file.runs.size(); ++run) {
             for (const SavedFile& other : recovery_->saved)
                 EXPECT_NE(other.startOffset, file.runs[run].offset) << file.role << " piece " << run;
@@ -212,8 +213,9 @@ TEST_F(FragmentedCardRecovery, WipedFatsLoseNothingAndJoinNothingWrong) {
         for (const SavedFile& other : aided.saved)
             same = other.startOffset == file.startOffset ? &other : same;
         ASSERT_NE(same, nullptr) << file.startOffset;
-        if (!same->joined)
+        if (!same->joined) {
             EXPECT_EQ(aided.files.at(baseName(same->path)), alone.files.at(baseName(file.path))) << file.path;
+        }
     }
 }
 
