@@ -9,17 +9,11 @@
 #include <vector>
 
 #include "carve/family.h"
+#include "formats/candidate_driver.h"
 #include "support/test_files.h"
 #include "support/written_output.h"
 
 namespace salvora::test {
-
-// The recognition window: `bytes` (cut to `length`), then zeros up to `length`.
-inline std::vector<uint8_t> windowOf(const std::vector<uint8_t>& bytes, size_t length = 65536) {
-    std::vector<uint8_t> window(length, 0);
-    std::copy_n(bytes.begin(), std::min(bytes.size(), length), window.begin());
-    return window;
-}
 
 class CandidateFile {
   public:
