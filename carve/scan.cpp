@@ -194,6 +194,10 @@ class CarvingPass {
     bool moved_ = true;
     bool jumped_ = false;         // the position was set anew: the next step starts there
     bool brokenCurrent_ = false;  // the file being closed breaks and could not be joined
+    // First block at which the file in progress kept headers from being
+    // looked for (0: none); a file that is then dropped has them looked
+    // for again.
+    uint64_t skippedFrom_ = 0;
     uint32_t keptCount_ = 0;
     Status status_;
     uint64_t extentStart_ = 0;
@@ -271,8 +275,11 @@ void CarvingPass::lookForHeader() {
             return;
         // Inside a container whose structure goes on past this block, a
         // header is that of an embedded file (a video frame, a picture).
-        if (current_.size < current_.wholeUntil)
+        if (current_.size < current_.wholeUntil) {
+            if (skippedFrom_ == 0)
+                skippedFrom_ = offset_;
             return;
+        }
     }
     FamilyTally* tally = registry_.findHeader(buffer_.current(), windowLength_, 0, current_, fresh_);
     if (!tally || !tally->family)
@@ -283,7 +290,8 @@ void CarvingPass::lookForHeader() {
     closeCurrent();
     if (failed())
         return;
-    // When a file was just saved the scan goes back and meets this header again.
+    // When a file was just saved or dropped over blocks it hid, the scan goes
+    // back and meets this header again.
     if (moved_) {
         current_ = std::move(fresh_);
         if (!carveMapped())
@@ -463,6 +471,8 @@ bool CarvingPass::judgedAtClose() const {
 
 void CarvingPass::closeCurrent(Close how) {
     brokenCurrent_ = false;
+    const uint64_t skippedFrom = skippedFrom_;
+    skippedFrom_ = 0;
     if (how == Close::kWhole && judgedAtClose() && joinCurrent())
         return;
     if (failed())
@@ -480,6 +490,10 @@ void CarvingPass::closeCurrent(Close how) {
         ++keptCount_;
         saved.partial = saved.partial || brokenCurrent_;
         observer_.fileSaved(keptCount_, saved);
+    } else if (skippedFrom != 0 && skippedFrom < offset_) {
+        // A container that was not kept hid the headers in its blocks (its
+        // announced size ran over other files): they are looked for again.
+        resumeAt(skippedFrom, skippedFrom % blockSize_);
     }
     resetCandidate(current_);
 }

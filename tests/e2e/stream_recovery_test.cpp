@@ -43,6 +43,35 @@ TEST(RiffRecovery, CameraSamplesAreNamedAndCutToTheirDeclaredSize) {
     EXPECT_EQ(recovery.saved.size(), 1u);
 }
 
+// Regression: the size a video's or a recording's header announces was
+// followed whatever lay inside it, so when the rest of a deleted file had
+// been overwritten by photos, the photos were lost inside it and the cut file
+// was kept as whole.
+TEST(RiffRecovery, PhotosOverwritingTheRestOfACutVideoOrRecordingAreAllRecovered) {
+    test::ImageBuilder image(1 << 20);
+    const std::vector<uint8_t> avi = test::readFile(test::dataPath("video/testsrc.avi"));  // 19,628 bytes
+    const std::vector<uint8_t> wav = test::readFile(test::dataPath("audio/tone.wav"));     // 4,044 bytes
+    const std::vector<uint8_t> big = test::readFile(test::dataPath("jpeg/camera_320x240.jpg"));  // 16,516
+    const std::vector<uint8_t> small = test::readFile(test::dataPath("jpeg/jfif_plain_200x150.jpg"));
+    // The video cut in its sixth frame chunk, two photos where the rest of it was.
+    image.place(4096, test::prefix(avi, 10752));
+    image.place(4096 + 11264, big);
+    image.place(4096 + 11264 + 16896, small);
+    // The recording cut inside its samples, a photo after 2,560 of its bytes.
+    image.place(65536, test::prefix(wav, 2048));
+    image.place(65536 + 2560, small);
+    const auto recovery = recoverImage(image.bytes(), kEveryFamily);
+    ASSERT_EQ(recovery.result, kScanFinished);
+    EXPECT_EQ(savedAt(recovery, 4096), nullptr) << "the cut video is not whole";
+    for (const auto& [offset, bytes] :
+         {std::pair{uint64_t{4096 + 11264}, big}, std::pair{uint64_t{4096 + 11264 + 16896}, small},
+          std::pair{uint64_t{65536 + 2560}, small}}) {
+        const SavedFile* photo = savedAt(recovery, offset);
+        ASSERT_NE(photo, nullptr) << offset;
+        EXPECT_EQ(contentOf(recovery, *photo), bytes) << offset;
+    }
+}
+
 TEST(Mp3Recovery, StreamsWithAndWithoutTagsComeBackWhole) {
     CardLayout card(1 << 20);
     const PlacedFile id3v2 = card.add("audio/tone_id3v2.mp3");

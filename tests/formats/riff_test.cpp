@@ -7,6 +7,7 @@
 
 #include "carve/shared_checks.h"
 #include "formats/candidate_driver.h"
+#include "formats/family_table.h"
 #include "support/test_files.h"
 
 namespace salvora {
@@ -35,7 +36,7 @@ TEST(RecogniseRiff, NamesAndSizesTheFileByItsFormType) {
         ASSERT_EQ(recogniseWindow(recogniseRiff, riff(form.form, 1000), fresh), 1u) << form.form;
         EXPECT_STREQ(fresh.extension, form.extension) << form.form;
         EXPECT_EQ(fresh.expectedSize, 1008u) << form.form;
-        EXPECT_EQ(fresh.blockCheck, &blockCheckUntilExpected);
+        EXPECT_EQ(fresh.blockCheck, &blockCheckRiff);
         EXPECT_EQ(fresh.endCheck, &endCheckTruncateToExpected);
     }
 }
@@ -85,8 +86,50 @@ TEST(RecogniseRiff, RefusesOtherHeaders) {
 TEST(RiffFile, WaveWhoseSizeFieldSays1000EndsWith1008Bytes) {
     std::vector<uint8_t> media = riff("WAVE", 1000);
     media.resize(5000, 0x33);
+    std::memcpy(media.data() + 12, "data", 4);  // one chunk of 988 bytes fills it
+    media[16] = 0xDC;
+    media[17] = 0x03;
+    for (size_t i = 20; i < 1008; ++i)
+        media[i] = 0;
     for (uint32_t blockSize : {512u, 4096u})
         EXPECT_EQ(test::carve(recogniseRiff, media, blockSize), 1008) << blockSize;
+}
+
+TEST(RiffFile, RealFilesEndAtTheirSizeWithOtherDataAfterThem) {
+    for (const auto& [path, length] :
+         {std::pair{"audio/tone.wav", 4044}, std::pair{"video/testsrc.avi", 19628},
+          std::pair{"video/testsrc_mjpeg.avi", 12842}}) {
+        std::vector<uint8_t> media = test::readFile(test::dataPath(path));
+        media.resize(media.size() + 20000, 0x33);
+        for (uint32_t blockSize : {512u, 4096u})
+            EXPECT_EQ(test::carve(recogniseRiff, media, blockSize), length) << path << " " << blockSize;
+    }
+}
+
+// A file cut short and followed by other data: where its next chunk should
+// be lies something else, so it is not presented whole.
+TEST(RiffFile, ChunkWalkThatMeetsNoChunkDropsTheFile) {
+    const std::vector<uint8_t> avi = test::readFile(test::dataPath("video/testsrc.avi"));
+    for (const size_t cut : {size_t{9000}, size_t{10752}, size_t{15100}}) {
+        std::vector<uint8_t> media(avi.begin(), avi.begin() + static_cast<std::ptrdiff_t>(cut));
+        media.resize(avi.size() + 4096, 0x00);
+        EXPECT_EQ(test::carve(recogniseRiff, media, 512), 0) << cut;
+    }
+    // A chunk that runs past the announced size ends it too.
+    std::vector<uint8_t> media = avi;
+    media[9982 + 4] = 0xFF;  // the first frame chunk claims 131,071 bytes
+    media[9982 + 5] = 0xFF;
+    media[9982 + 6] = 0x01;
+    EXPECT_EQ(test::carve(recogniseRiff, media, 512), 0);
+}
+
+TEST(RecogniseRiff, ThePartsOfALargeAviAfterTheFirstStartNoFileWhileItIsFollowed) {
+    FamilyTally riffTally{familyByExtension("riff"), nullptr};
+    CarveCandidate current;
+    current.tally = &riffTally;
+    CarveCandidate fresh;
+    EXPECT_EQ(recogniseWindow(recogniseRiff, riff("AVIX", 1000), fresh, current), 0u);
+    EXPECT_EQ(recogniseWindow(recogniseRiff, riff("AVI ", 1000), fresh, current), 1u);
 }
 
 }  // namespace
