@@ -46,6 +46,28 @@ bool acceptsStartCode(const Bytes& bytes) {
     }
 }
 
+constexpr uint8_t kTransportSync = 0x47;
+constexpr int kSyncsInARow = 16;
+
+// True when the window starts inside a transport stream: the sync byte
+// comes back every 188 bytes (192 with the 4-byte time stamps of M2TS) at
+// one place of its first packet, 16 times in a row. A start code there is
+// the payload of a packet, not the start of a file.
+bool insideTransportStream(const Bytes& bytes) {
+    for (const uint64_t packet : {uint64_t{188}, uint64_t{192}}) {
+        for (uint64_t phase = 0; phase < packet; ++phase) {
+            int syncs = 0;
+            while (syncs < kSyncsInARow && bytes.has(phase + syncs * packet, 1) &&
+                   bytes.u8(phase + syncs * packet) == kTransportSync) {
+                ++syncs;
+            }
+            if (syncs == kSyncsInARow)
+                return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 void registerMpg(FamilyTally& tally) {
@@ -63,6 +85,8 @@ uint32_t recogniseMpg(const uint8_t* window, uint32_t windowLength, uint32_t, co
     if (isFamily(current, "mpg") && (current.blockCheck || bytes.u8(3) != kPackHeader))
         return 0;
     if (!acceptsStartCode(bytes))
+        return 0;
+    if (bytes.u8(3) != kPackHeader && bytes.u8(3) != kSystemHeader && insideTransportStream(bytes))
         return 0;
     resetCandidate(fresh);
     fresh.extension = "mpg";

@@ -47,6 +47,29 @@ TEST(RecogniseMpg, SequenceAndSystemHeadersNeedPlausibleFields) {
     EXPECT_EQ(recognised({0, 0, 1, 0xBB, 0x00, 0x0C, 0x80}), 0u) << "byte 4 zero";
 }
 
+// Regression: with only MPEG streams chosen, a sequence header in the
+// payload of a transport stream's packet, at a block start, was taken for
+// the start of a stream, and half of the transport stream came back as one.
+TEST(RecogniseMpg, StartCodesInsideTransportStreamPacketsStartNoStream) {
+    // A sequence header (00 00 01 B3) and an extension (B5) of the MPEG-2
+    // video in each of ffmpeg's streams.
+    const std::pair<const char*, size_t> inside[] = {{"video/testsrc.ts", 595},
+                                                     {"video/testsrc.ts", 2288},
+                                                     {"video/testsrc.m2ts", 611},
+                                                     {"video/testsrc.m2ts", 2340}};
+    for (const auto& [path, at] : inside) {
+        const std::vector<uint8_t> stream = test::readFile(test::dataPath(path));
+        ASSERT_TRUE(stream.at(at + 3) == 0xB3 || stream.at(at + 3) == 0xB5) << path << " at " << at;
+        const std::vector<uint8_t> from(stream.begin() + static_cast<std::ptrdiff_t>(at), stream.end());
+        EXPECT_EQ(recognised(from), 0u) << path << " at " << at;
+    }
+    // An elementary stream with a transport stream after it is still one.
+    std::vector<uint8_t> both = test::readFile(test::dataPath("video/testsrc.m1v"));
+    const std::vector<uint8_t> ts = test::readFile(test::dataPath("video/testsrc.ts"));
+    both.insert(both.end(), ts.begin(), ts.end());
+    EXPECT_EQ(recognised(both), 1u);
+}
+
 TEST(RecogniseMpg, RealStreamsAreTakenButNotWhileAnMpegFileIsInProgress) {
     const std::vector<uint8_t> program = test::readFile(test::dataPath("video/testsrc.mpg"));
     const std::vector<uint8_t> elementary = test::readFile(test::dataPath("video/testsrc.m1v"));
