@@ -145,6 +145,10 @@ struct CarveCandidate {
     // announces, the atoms or boxes walked so far) says it goes on: a header
     // found at a block start before it is part of this file, not a new one.
     uint64_t wholeUntil = 0;
+    // File offset past which the followed blocks are no longer written (0:
+    // all are): the file's own structure showed that it ends before, and
+    // what follows is only followed to where the next file starts.
+    uint64_t writeUntil = 0;
     BlockCheckFn blockCheck = nullptr;
     EndCheckFn endCheck = nullptr;
     AfterSaveFn afterSave = nullptr;

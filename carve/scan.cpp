@@ -387,7 +387,12 @@ void CarvingPass::handleBlock() {
     BlockVerdict verdict = BlockVerdict::kContinue;
     bool cutShort = false;
     if (current_.output.isOpen()) {
-        const int error = current_.output.append(buffer_.current(), blockSize_);
+        uint64_t length = blockSize_;
+        if (current_.writeUntil != 0)
+            length = current_.writeUntil > current_.size
+                         ? std::min(length, current_.writeUntil - current_.size)
+                         : 0;
+        const int error = length == 0 ? 0 : current_.output.append(buffer_.current(), length);
         if (error == EFBIG) {
             cutShort = true;  // the destination takes no more of this file
         } else if (error != 0) {

@@ -13,6 +13,7 @@ void resetCandidate(CarveCandidate& candidate) {
     candidate.minSize = 0;
     candidate.expectedSize = 0;
     candidate.wholeUntil = 0;
+    candidate.writeUntil = 0;
     candidate.blockCheck = nullptr;
     candidate.endCheck = nullptr;
     candidate.afterSave = nullptr;

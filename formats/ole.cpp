@@ -247,6 +247,59 @@ bool judgeDirectorySector(const uint8_t (&sector)[kSectorSize], const char*& ext
     return false;
 }
 
+constexpr uint64_t kLargestDocument = 0xFFFFFFFF;  // the family's size limit
+// Places of the values the block check carries.
+constexpr size_t kNeeded = 0;  // bytes that must be written before the size is worked out again
+
+// End of the furthest of the sectors the header names as FAT or first DIFAT
+// sector: the size cannot be known before these are written.
+uint64_t headerFatReach(const Header& header) {
+    uint64_t reach = kHeaderSize;
+    for (uint32_t i = 0; i < std::min(header.fatSectors, kHeaderFatNumbers); ++i)
+        reach = std::max(reach, sectorOffset(header.headerFat[i]) + kSectorSize);
+    if (header.fatSectors > kHeaderFatNumbers)
+        reach = std::max(reach, sectorOffset(header.firstDifat) + kSectorSize);
+    return reach;
+}
+
+// The size of a document of which `written` bytes are written, when every
+// sector of its FAT and DIFAT chain is among them; otherwise 0, with
+// `needed` set to the end of the first missing one (0 when the FAT cannot
+// give a size at all).
+uint64_t sizeWithin(OutputFile& file, uint64_t written, uint64_t& needed) {
+    needed = 0;
+    uint8_t head[kHeaderSize];
+    if (!readHeaderOf(file, head))
+        return 0;
+    const Header header = readHeader(Bytes(head, sizeof head));
+    std::vector<uint32_t> list(header.headerFat,
+                               header.headerFat + std::min(header.fatSectors, kHeaderFatNumbers));
+    uint32_t difat = header.firstDifat;
+    uint8_t sector[kSectorSize];
+    for (uint32_t i = 0; list.size() < header.fatSectors && i < header.difatSectors; ++i) {
+        if (difat == kFree || difat == kEndOfChain)
+            return 0;
+        if (sectorOffset(difat) + kSectorSize > written) {
+            needed = sectorOffset(difat) + kSectorSize;
+            return 0;
+        }
+        if (!readSector(file, difat, sector))
+            return 0;
+        const Bytes numbers(sector, sizeof sector);
+        for (uint32_t k = 0; k < kFatNumbersInDifatSector; ++k)
+            list.push_back(numbers.le32(4 * k));
+        difat = numbers.le32(4 * kFatNumbersInDifatSector);
+    }
+    uint64_t reach = 0;
+    for (uint32_t k = 0; k < header.fatSectors && k < list.size(); ++k)
+        reach = std::max(reach, sectorOffset(list[k]) + kSectorSize);
+    if (reach > written) {
+        needed = reach;
+        return 0;
+    }
+    return oleFileSize(file);
+}
+
 }  // namespace
 
 void registerOle(FamilyTally& tally) {
@@ -263,7 +316,31 @@ uint32_t recogniseOle(const uint8_t* window, uint32_t windowLength, uint32_t, co
     resetCandidate(fresh);
     fresh.endCheck = endCheckOle;
     fresh.extension = keywordExtension(window, windowLength);
+    const uint64_t reach = headerFatReach(readHeader(bytes));
+    // A FAT said to lie beyond any document is not waited for.
+    if (reach <= kLargestDocument) {
+        fresh.blockCheck = blockCheckOle;
+        fresh.carried[kNeeded] = reach;
+    }
     return 1;
+}
+
+BlockVerdict blockCheckOle(const uint8_t*, uint32_t, CarveCandidate& candidate) {
+    auto& state = candidate.carried;
+    const uint64_t written = candidate.output.size();
+    if (!candidate.output.isOpen() || written < state[kNeeded])
+        return BlockVerdict::kContinue;
+    uint64_t needed = 0;
+    const uint64_t size = sizeWithin(candidate.output, written, needed);
+    if (needed != 0 && needed <= kLargestDocument) {
+        state[kNeeded] = needed;
+        return BlockVerdict::kContinue;
+    }
+    candidate.blockCheck = nullptr;
+    // The document's last byte may still be to come; nothing after it is written.
+    if (size != 0)
+        candidate.writeUntil = size;
+    return BlockVerdict::kContinue;
 }
 
 void endCheckOle(CarveCandidate& candidate) {

@@ -22,6 +22,12 @@ uint32_t recogniseOle(const uint8_t* window, uint32_t windowLength, uint32_t str
 // Cuts the file to the size its allocation table gives, drops it (size 0)
 // when that cannot be computed or exceeds what was written, and takes the
 // extension the directory decides on, if any.
+// Follows a compound document until the sectors of its FAT are written;
+// the FAT then gives the document's size, and the blocks after it are
+// followed without being written (the document still ends where the next
+// file starts, and its end check decides as before).
+BlockVerdict blockCheckOle(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
+
 void endCheckOle(CarveCandidate& candidate);
 
 // Size of the document written to `file`: 512 header bytes plus 512 bytes per FAT

@@ -29,6 +29,9 @@ constexpr uint16_t kTagKodakDirectory = 33424;
 constexpr uint16_t kTagExifDirectory = 34665;
 
 constexpr uint32_t kDirectoryBytes = 8192;
+constexpr uint64_t kLargestTiff = 209715200;  // the family's size limit
+// Places of the values the block check carries.
+constexpr size_t kNeeded = 0;  // bytes that must be written before the directories are walked again
 constexpr uint32_t kEntrySize = 12;
 constexpr uint32_t kMaxDepth = 4;
 constexpr uint32_t kMaxChain = 16;
@@ -127,11 +130,18 @@ const char* chooseExtension(const uint8_t* window, uint32_t windowLength) {
 // One walk over the directories of a file, with the budget that bounds it.
 class TiffWalk {
   public:
-    TiffWalk(OutputFile& file, bool bigEndian) : file_(file), bigEndian_(bigEndian) {}
+    // `whole`: a directory cut short by the end of the data is walked as far
+    // as it goes (the file's end is what there is); otherwise it ends the
+    // walk (the file is still being written).
+    TiffWalk(OutputFile& file, bool bigEndian, bool whole = true)
+        : file_(file), bigEndian_(bigEndian), whole_(whole) {}
 
     // The end of the data of the directory at `offset` and of the chain after it; 0 = failure.
     uint64_t chainEnd(uint64_t offset, uint32_t depth, uint32_t chain);
     bool exhausted() const { return exhausted_; }
+    // End of the furthest bytes the walk needed: a walk over a file written
+    // up to at least this far saw all it looks at.
+    uint64_t reach() const { return reach_; }
 
   private:
     struct Directory {
@@ -153,9 +163,11 @@ class TiffWalk {
 
     OutputFile& file_;
     bool bigEndian_;
+    bool whole_;
     uint32_t directoryReads_ = 0;
     uint64_t arrayValues_ = 0;
     bool exhausted_ = false;
+    uint64_t reach_ = 0;
 };
 
 uint64_t TiffWalk::chainEnd(uint64_t offset, uint32_t depth, uint32_t chain) {
@@ -178,9 +190,15 @@ bool TiffWalk::readDirectory(uint64_t offset, uint32_t depth, uint32_t chain, Di
     }
     std::vector<uint8_t> buffer(kDirectoryBytes);
     const size_t got = file_.readAt(offset, buffer.data(), buffer.size());
+    reach_ = std::max(reach_, offset + 2);
     if (got < 2)
         return false;
     const Bytes bytes(buffer.data(), got);
+    const uint64_t length =
+        std::min<uint64_t>(2 + uint64_t{bytes.u16(0, bigEndian_)} * kEntrySize + 4, kDirectoryBytes);
+    reach_ = std::max(reach_, offset + length);
+    if (!whole_ && got < length)
+        return false;
     const uint32_t entries =
         std::min<uint32_t>(bytes.u16(0, bigEndian_), static_cast<uint32_t>((got - 2) / kEntrySize));
     if (entries == 0 || !entriesEnd(bytes, entries, depth, directory.end))
@@ -249,6 +267,7 @@ bool TiffWalk::subDirectoriesEnd(const Field& field, uint32_t depth, uint64_t& e
         return true;  // not a directory list
     uint8_t raw[4 * kMaxSubDirectoryOffsets];
     const size_t length = size_t{field.count} * 4;
+    reach_ = std::max(reach_, field.value + length);
     if (file_.readAt(field.value, raw, length) != length)
         return false;
     const Bytes offsets(raw, length);
@@ -302,6 +321,7 @@ bool TiffWalk::readValues(const Field& field, uint32_t first, uint32_t count, st
         return true;
     }
     std::vector<uint8_t> bytes(size_t{count} * width);
+    reach_ = std::max(reach_, field.value + uint64_t{first} * width + bytes.size());
     if (file_.readAt(field.value + uint64_t{first} * width, bytes.data(), bytes.size()) != bytes.size()) {
         return false;
     }
@@ -335,7 +355,37 @@ uint32_t recogniseTiff(const uint8_t* window, uint32_t windowLength, uint32_t, c
     resetCandidate(fresh);
     fresh.extension = chooseExtension(window, windowLength);
     fresh.endCheck = endCheckTiff;
+    // Raw files whose data the directories do not all describe keep all that
+    // is followed, so all of it is written.
+    if (std::strcmp(fresh.extension, "arw") != 0 && std::strcmp(fresh.extension, "dng") != 0) {
+        fresh.blockCheck = blockCheckTiff;
+        fresh.carried[kNeeded] = 8;
+    }
     return 1;
+}
+
+BlockVerdict blockCheckTiff(const uint8_t*, uint32_t, CarveCandidate& candidate) {
+    auto& state = candidate.carried;
+    const uint64_t written = candidate.output.size();
+    if (!candidate.output.isOpen() || written < state[kNeeded])
+        return BlockVerdict::kContinue;
+    uint8_t head[8];
+    if (candidate.output.readAt(0, head, sizeof head) != sizeof head)
+        return BlockVerdict::kContinue;
+    const Bytes header(head, sizeof head);
+    const bool bigEndian = header.equalsText(0, "MM");
+    TiffWalk walk(candidate.output, bigEndian, false);
+    const uint64_t end = walk.chainEnd(bigEndian ? header.be32(4) : header.le32(4), 0, 0);
+    if (!walk.exhausted() && walk.reach() > written && walk.reach() <= kLargestTiff) {
+        state[kNeeded] = walk.reach();
+        return BlockVerdict::kContinue;
+    }
+    candidate.blockCheck = nullptr;
+    // Every directory is written: nothing after the data they refer to, nor
+    // after the directories themselves, is written.
+    if (!walk.exhausted() && walk.reach() <= written && end != 0)
+        candidate.writeUntil = std::max(end, walk.reach());
+    return BlockVerdict::kContinue;
 }
 
 void endCheckTiff(CarveCandidate& candidate) {

@@ -12,9 +12,16 @@ namespace salvora {
 // Accepts a little- or big-endian TIFF header. Extension "cr2" for the Canon
 // marker ("CR", 2 at bytes 8-10), "dng" when the DNG version tag is found,
 // the maker's raw extension ("pef", "nef", "dcr", "arw") from the Make text,
-// else "tif". Installs endCheckTiff.
+// else "tif". Installs endCheckTiff, and blockCheckTiff but for "arw" and "dng".
 uint32_t recogniseTiff(const uint8_t* window, uint32_t windowLength, uint32_t strictOnly,
                        const CarveCandidate& current, CarveCandidate& fresh);
+
+// Follows a TIFF file until every directory the walk reads is written;
+// from then on nothing after the data they refer to is written (the file
+// still ends where the next file starts, and the end check decides as
+// before). Not installed for "arw" and "dng" files, which keep all that is
+// followed.
+BlockVerdict blockCheckTiff(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
 
 // Walks the written file's directories: drops the file (size 0) when it is
 // shorter than the data they refer to or when they cannot be walked; cuts it

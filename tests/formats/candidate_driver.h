@@ -86,6 +86,47 @@ inline Followed follow(CarveCandidate& candidate, const std::vector<uint8_t>& me
     return result;
 }
 
+// What a recovery writes of `media` (a file and what lies after it), and
+// the size the end check then settles: the file is recognised at its first
+// byte and followed block by block over all of `media`, each block written
+// as the engine writes it (nothing past the candidate's writeUntil), then
+// its end check runs on what was written.
+struct Written {
+    uint64_t bytes = 0;    // written to the output
+    uint64_t settled = 0;  // the size the end check settled (0 = dropped)
+};
+
+inline Written followWriting(RecogniseFn recognise, const std::vector<uint8_t>& media, uint32_t blockSize) {
+    Written result;
+    CarveCandidate candidate;
+    if (!recogniseWindow(recognise, media, candidate))
+        return result;
+    candidate.output = OutputFile::inMemory();
+    std::vector<uint8_t> window(2 * size_t{blockSize}, 0);
+    for (uint64_t at = 0; at + blockSize <= media.size(); at += blockSize) {
+        std::copy(window.begin() + blockSize, window.end(), window.begin());
+        std::copy(media.begin() + static_cast<std::ptrdiff_t>(at),
+                  media.begin() + static_cast<std::ptrdiff_t>(at + blockSize), window.begin() + blockSize);
+        uint64_t length = blockSize;
+        if (candidate.writeUntil != 0)
+            length = candidate.writeUntil > candidate.size
+                         ? std::min(length, candidate.writeUntil - candidate.size)
+                         : 0;
+        candidate.output.append(media.data() + at, static_cast<size_t>(length));
+        if (candidate.blockCheck && candidate.blockCheck(window.data(), static_cast<uint32_t>(window.size()),
+                                                         candidate) == BlockVerdict::kFileEnds) {
+            candidate.size += blockSize;
+            break;
+        }
+        candidate.size += blockSize;
+    }
+    result.bytes = candidate.output.size();
+    if (candidate.endCheck)
+        candidate.endCheck(candidate);
+    result.settled = candidate.size;
+    return result;
+}
+
 // Runs the candidate's end check with an output that holds `written` (what
 // the engine would have written: whole blocks), kept in memory as the engine
 // keeps a file of a few mebibytes. Leaves size as the check settles it.

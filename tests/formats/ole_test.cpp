@@ -74,7 +74,7 @@ TEST(OleRecognition, AcceptsRealDocumentsNamedByTheirKeywords) {
     CarveCandidate fresh;
     ASSERT_EQ(recogniseOle(window.data(), static_cast<uint32_t>(window.size()), 0, current, fresh), 1u);
     EXPECT_EQ(fresh.endCheck, &endCheckOle);
-    EXPECT_EQ(fresh.blockCheck, nullptr);
+    EXPECT_EQ(fresh.blockCheck, &blockCheckOle);
     EXPECT_EQ(fresh.expectedSize, 0u);
 }
 
@@ -143,6 +143,43 @@ TEST(OleRecognition, RefusesImplausibleHeaders) {
     std::vector<uint8_t> signature = good;
     signature[7] = 0xE0;
     EXPECT_EQ(recognisedAs(signature), "refused");
+}
+
+// Regression: with one type chosen, a document was written up to the next
+// file's start (often hundreds of megabytes) and then cut back to its size.
+TEST(OleBlockCheck, NothingAfterTheSizeTheFatGivesIsWritten) {
+    const std::pair<const char*, uint64_t> cases[] = {{"office/letter.doc", 9216},
+                                                      {"office/sheet.xls", 5632},
+                                                      {"office/slides.ppt", 461312},
+                                                      {"samples/FlashPix.ppt", 9728}};
+    for (const auto& [path, length] : cases) {
+        std::vector<uint8_t> media = sample(path);
+        media.resize(media.size() + 200000, 0x33);  // followed up to the next file
+        for (const uint32_t blockSize : {512u, 4096u}) {
+            const test::Written written = test::followWriting(recogniseOle, media, blockSize);
+            EXPECT_EQ(written.settled, length) << path;
+            EXPECT_GE(written.bytes, length) << path;
+            EXPECT_LE(written.bytes, (length + blockSize - 1) / blockSize * blockSize) << path;
+        }
+    }
+}
+
+TEST(OleBlockCheck, FatFoundThroughTheDifatBoundsWhatIsWritten) {
+    const uint32_t used = 240 * 128 - 17;  // 240 FAT sectors: 109 in the header, 131 through the DIFAT
+    std::vector<uint8_t> media = CompoundBuilder(240, used, {kRoot, {"Workbook", 2}}).bytes();
+    media.resize(512 + uint64_t{used} * 512 + 300000, 0x33);
+    const test::Written written = test::followWriting(recogniseOle, media, 512);
+    EXPECT_EQ(written.settled, 512u + uint64_t{used} * 512);
+    EXPECT_EQ(written.bytes, 512u + uint64_t{used} * 512);
+}
+
+TEST(OleBlockCheck, DocumentCutBeforeItsFatIsWrittenAndDroppedAsBefore) {
+    std::vector<uint8_t> media = sample("office/slides.ppt");
+    media.resize(65536);  // its FAT lies after its first 64 KiB; other data follows
+    media.resize(300000, 0x33);
+    const test::Written written = test::followWriting(recogniseOle, media, 512);
+    EXPECT_EQ(written.bytes, 300000u / 512 * 512);
+    EXPECT_EQ(written.settled, 0u);
 }
 
 TEST(OleFileSize, RealDocumentsSizeToTheirLength) {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "formats/candidate_driver.h"
 #include "formats/candidate_file.h"
 #include "formats/tiff_builder.h"
 #include "support/test_files.h"
@@ -60,7 +61,7 @@ std::vector<uint8_t> withMake(const std::string& make, uint32_t directory = 8) {
     return bytes;
 }
 
-TEST(TiffRecognition, AcceptsBothByteOrdersWithTheEndCheckOnly) {
+TEST(TiffRecognition, AcceptsBothByteOrdersWithTheBlockAndEndChecks) {
     for (const char* path : {"tiff/gradient_le.tif", "tiff/gradient_be.tif"}) {
         const std::vector<uint8_t> window = windowOf(sample(path));
         CarveCandidate current;
@@ -69,7 +70,7 @@ TEST(TiffRecognition, AcceptsBothByteOrdersWithTheEndCheckOnly) {
             << path;
         EXPECT_STREQ(fresh.extension, "tif");
         EXPECT_EQ(fresh.endCheck, &endCheckTiff);
-        EXPECT_EQ(fresh.blockCheck, nullptr);
+        EXPECT_EQ(fresh.blockCheck, &blockCheckTiff);
         EXPECT_EQ(fresh.expectedSize, 0u);
         EXPECT_EQ(fresh.minSize, 0u);
     }
@@ -323,6 +324,30 @@ TEST(TiffDataEnd, HugeStripCountsEndWithoutReadingForever) {
     tiff.directory(8, {{273, kLong, 0xFFFFFFFF, 100}, {279, kLong, 0xFFFFFFFF, 100}});
     // The arrays' extent (offset + 4 x count) lies far beyond the file.
     EXPECT_GT(dataEnd(tiff.bytes(), 8, false), 300u);
+}
+
+// Regression: with one type chosen, a TIFF was written up to the next
+// file's start (often the rest of the disk) and then cut back to its end.
+TEST(TiffBlockCheck, NothingAfterTheFilesEndIsWritten) {
+    for (const char* path : {"tiff/gradient_le.tif", "tiff/gradient_be.tif", "tiff/strips_le.tif",
+                             "tiff/tiles_le.tif", "tiff/pages_be.tif", "tiff/exif_be.tif",
+                             "samples/ExifTool.tif", "samples/GeoTiff.tif", "samples/Nikon.nef"}) {
+        std::vector<uint8_t> media = sample(path);
+        const uint64_t length = media.size();
+        media.resize(media.size() + 100000, 0x5A);
+        for (const uint32_t blockSize : {512u, 4096u}) {
+            const test::Written written = test::followWriting(recogniseTiff, media, blockSize);
+            EXPECT_EQ(written.settled, length) << path;
+            EXPECT_LE(written.bytes, (length + blockSize - 1) / blockSize * blockSize) << path;
+        }
+    }
+}
+
+TEST(TiffBlockCheck, RawFilesThatKeepAllThatIsFollowedAreWrittenWhole) {
+    std::vector<uint8_t> media = sample("samples/DNG.dng");
+    media.resize(media.size() + 8192, 0x5A);
+    const test::Written written = test::followWriting(recogniseTiff, media, 512);
+    EXPECT_EQ(written.bytes, media.size() / 512 * 512);
 }
 
 TEST(TiffEndCheck, RealFilesEndWhereTheirDataEnds) {
