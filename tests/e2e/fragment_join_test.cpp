@@ -3,6 +3,7 @@
 // gone, and whole files come back exactly as the carve alone gives them.
 #include <gtest/gtest.h>
 
+#include "carve/file_map.h"
 #include "formats/jpeg_join.h"
 #include "media/memory_reader.h"
 #include "support/recovery_harness.h"
@@ -127,6 +128,63 @@ TEST_F(TwoFragmentPhotos, EveryOtherFileIsWhatTheCarveAloneGives) {
     const SavedFile* carved = savedAt(alone, 262144);
     ASSERT_NE(carved, nullptr);
     EXPECT_NE(contentOf(alone, *carved), split_);
+}
+
+// Regression: the copy of a recognised file that is carved along its map
+// lost the walk state its recogniser set, so the newer families' walks failed
+// and the map was not followed; and since the later clusters of every listed
+// file were taken out of the search space, the carve from its start ran into
+// a hole (a live GIF on a FAT card came back as 3,991 of its 48,500 bytes).
+TEST(ListedFileInOnePiece, ComesBackWholeWithTheMapGiven) {
+    const std::vector<uint8_t> png = readFile(dataPath("picture/photo.png"));  // 34304 bytes
+    ImageBuilder image(size_t{1} << 20);
+    image.noise(0, 131072, 3);
+    image.place(131072, png);
+    image.noise(172032, 262144, 4);
+    FileMap map;
+    map.setGrain(1024);
+    MappedFile listed;
+    listed.name = "PHOTO.PNG";
+    listed.size = 34304;
+    listed.runs = {ByteRun{131072, 34304}};
+    map.add(listed);
+    MemoryReader medium(image.bytes(), 512);
+    ScanAids aids;
+    aids.fileMap = &map;
+    const test::Recovery recovery = test::recoverRange(medium, 0, 0, test::onlyFamilies({"png"}), aids);
+    ASSERT_EQ(recovery.result, kScanFinished);
+    const SavedFile* file = savedAt(recovery, 131072);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(contentOf(recovery, *file), png);
+    EXPECT_EQ(file->sourceName, "PHOTO.PNG") << "carved along its map";
+}
+
+// Regression: a file carved along its map was cut to the bytes from its
+// first piece to the end of the medium, as if it were contiguous; a file
+// whose first piece lies in the last clusters of the card and whose chain
+// goes on before it lost its later pieces.
+TEST(ListedFileInPieces, FirstPieceAtTheEndOfTheMediumKeepsTheLaterOnes) {
+    const std::vector<uint8_t> png = readFile(dataPath("picture/photo.png"));  // 34304 bytes
+    ImageBuilder image(size_t{1} << 20);
+    image.noise(0, 1048576 - 8192, 5);
+    image.place(65536, slice(png, 8192, png.size()));
+    image.place(1048576 - 8192, slice(png, 0, 8192));
+    FileMap map;
+    map.setGrain(1024);
+    MappedFile listed;
+    listed.name = "LAST.PNG";
+    listed.size = 34304;
+    listed.runs = {ByteRun{1048576 - 8192, 8192}, ByteRun{65536, 26112}};
+    map.add(listed);
+    MemoryReader medium(image.bytes(), 512);
+    ScanAids aids;
+    aids.fileMap = &map;
+    const test::Recovery recovery = test::recoverRange(medium, 0, 0, test::onlyFamilies({"png"}), aids);
+    ASSERT_EQ(recovery.result, kScanFinished);
+    const SavedFile* file = savedAt(recovery, 1048576 - 8192);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(contentOf(recovery, *file), png);
+    EXPECT_EQ(runsOf(*file), (std::vector<std::pair<uint64_t, uint64_t>>{{1040384, 8192}, {65536, 26112}}));
 }
 
 }  // namespace
