@@ -188,6 +188,9 @@ class CarvingPass {
 
     CarveCandidate current_;
     CarveCandidate fresh_;
+    // What recognition set in the file in progress, before its walk moved
+    // it on: a join carves the file again from there.
+    CarveCandidate recognised_;
     RangeRef range_{};
     uint64_t offset_ = 0;
     bool moved_ = true;
@@ -285,6 +288,7 @@ void CarvingPass::lookForHeader() {
     // When a file was just saved the scan goes back and meets this header again.
     if (moved_) {
         current_ = std::move(fresh_);
+        recognised_ = recognisedCopy(current_);
         if (!carveMapped())
             startOutput();
     }
@@ -301,7 +305,7 @@ bool CarvingPass::carveMapped() {
             !aids_.joiner->soundAlong(medium_, mapped->runs)) {
             continue;  // the guessed placement does not decode: carving and joining decide
         }
-        CarveCandidate file = recognisedCopy(current_);
+        CarveCandidate file = recognisedCopy(recognised_);
         SavedFile saved;
         if (!carveAlongRuns(file, mapped->runs, blockSize_, medium_, folder_, savedCounter_, saved,
                             status_)) {
@@ -428,7 +432,7 @@ bool CarvingPass::joinCurrent() {
         brokenCurrent_ = true;
     if (result.outcome != JoinOutcome::kJoined)
         return false;
-    CarveCandidate file = recognisedCopy(current_);
+    CarveCandidate file = recognisedCopy(recognised_);
     SavedFile saved;
     if (!carveAlongRuns(file, result.runs, blockSize_, medium_, folder_, savedCounter_, saved, status_))
         return false;

@@ -130,6 +130,38 @@ TEST_F(TwoFragmentPhotos, EveryOtherFileIsWhatTheCarveAloneGives) {
     EXPECT_NE(contentOf(alone, *carved), split_);
 }
 
+// Regression: a join was carved with the state the contiguous walk had left
+// (the end it had found past the gap), so a photo whose gap holds text (no
+// marker stops the walk: it reaches the second fragment's end of image) was
+// joined but the join was dropped, and the photo came back with the text in it.
+TEST(TwoFragmentPhotoAroundText, IsJoinedAlthoughTheWalkReachedTheEnd) {
+    const std::vector<uint8_t> photo = readFile(dataPath("jpeg/scans/baseline_444.jpg"));  // 23354 bytes
+    std::vector<uint8_t> text;
+    const std::string line = "3f9a0c1e77b24d5e 0000 note taken on the way back\n";
+    while (text.size() < 6144)
+        text.insert(text.end(), line.begin(), line.end());
+    text.resize(6144);
+    ImageBuilder image(size_t{1} << 20);
+    image.place(131072, slice(photo, 0, 10240));
+    image.place(141312, text);
+    image.place(147456, slice(photo, 10240, photo.size()));
+    // A photo on an odd sector sets the block size to 512 bytes.
+    image.place(512512, readFile(dataPath("jpeg/jfif_plain_200x150.jpg")));
+    MemoryReader medium(image.bytes(), 512);
+    JpegJoiner joiner;
+    ScanAids aids;
+    aids.joiner = &joiner;
+    const test::Recovery recovery = test::recoverRange(medium, 0, 0, test::onlyFamilies({"jpg"}), aids);
+    ASSERT_EQ(recovery.result, kScanFinished);
+    const SavedFile* joined = savedAt(recovery, 131072);
+    ASSERT_NE(joined, nullptr);
+    EXPECT_EQ(contentOf(recovery, *joined), photo);
+    EXPECT_TRUE(joined->joined);
+    EXPECT_FALSE(joined->partial);
+    const std::vector<std::pair<uint64_t, uint64_t>> expected{{131072, 10240}, {147456, 13114}};
+    EXPECT_EQ(runsOf(*joined), expected);
+}
+
 // Regression: the copy of a recognised file that is carved along its map
 // lost the walk state its recogniser set, so the newer families' walks failed
 // and the map was not followed; and since the later clusters of every listed
