@@ -219,5 +219,37 @@ TEST(ListedFileInPieces, FirstPieceAtTheEndOfTheMediumKeepsTheLaterOnes) {
     EXPECT_EQ(runsOf(*file), (std::vector<std::pair<uint64_t, uint64_t>>{{1040384, 8192}, {65536, 26112}}));
 }
 
+// Regression: a deleted entry's placement (its clusters guessed as the free
+// ones from its first cluster on) that runs into another file's data gave a
+// file cut where its walk stopped, presented as whole.
+TEST(DeletedEntryPlacement, EndingBeforeTheEntrysSizeIsKeptAsPartial) {
+    // Chunks of photo.png: its first IDAT chunk (32768 bytes of data) ends at
+    // 32891; the picture's first piece holds it, the second piece the rest.
+    const std::vector<uint8_t> png = readFile(dataPath("picture/photo.png"));  // 34304 bytes
+    ImageBuilder image(size_t{1} << 20);
+    image.noise(0, 1048576, 6);
+    image.place(131072, slice(png, 0, 33792));
+    image.place(172032, slice(png, 33792, png.size()));  // 8 KiB of other data in between
+    FileMap map;
+    map.setGrain(1024);
+    MappedFile gone;
+    gone.name = "DRAWING.PNG";
+    gone.size = 34304;
+    gone.deleted = true;
+    gone.runs = {ByteRun{131072, 34304}};
+    map.add(gone);
+    MemoryReader medium(image.bytes(), 512);
+    ScanAids aids;
+    aids.fileMap = &map;
+    const test::Recovery recovery = test::recoverRange(medium, 0, 0, test::onlyFamilies({"png"}), aids);
+    ASSERT_EQ(recovery.result, kScanFinished);
+    const SavedFile* file = savedAt(recovery, 131072);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(contentOf(recovery, *file), slice(png, 0, 32891)) << "up to its last whole chunk";
+    EXPECT_TRUE(file->partial);
+    EXPECT_FALSE(file->joined);
+    EXPECT_EQ(file->sourceName, "DRAWING.PNG");
+}
+
 }  // namespace
 }  // namespace salvora
