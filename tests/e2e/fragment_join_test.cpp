@@ -131,9 +131,10 @@ TEST_F(TwoFragmentPhotos, EveryOtherFileIsWhatTheCarveAloneGives) {
 }
 
 // Regression: a join was carved with the state the contiguous walk had left
-// (the end it had found past the gap), so a photo whose gap holds text (no
-// marker stops the walk: it reaches the second fragment's end of image) was
-// joined but the join was dropped, and the photo came back with the text in it.
+// (the end it had found past the gap), so a photo on a mapped card whose gap
+// holds text (no marker stops the walk: it reaches the second fragment's end
+// of image) was joined but the join was dropped, and the photo came back with
+// the text in it.
 TEST(TwoFragmentPhotoAroundText, IsJoinedAlthoughTheWalkReachedTheEnd) {
     const std::vector<uint8_t> photo = readFile(dataPath("jpeg/scans/baseline_444.jpg"));  // 23354 bytes
     std::vector<uint8_t> text;
@@ -145,12 +146,21 @@ TEST(TwoFragmentPhotoAroundText, IsJoinedAlthoughTheWalkReachedTheEnd) {
     image.place(131072, slice(photo, 0, 10240));
     image.place(141312, text);
     image.place(147456, slice(photo, 10240, photo.size()));
-    // A photo on an odd sector sets the block size to 512 bytes.
-    image.place(512512, readFile(dataPath("jpeg/jfif_plain_200x150.jpg")));
+    // A listed photo on an odd sector sets the block size to 512 bytes; the
+    // split one is on the card's map in no form.
+    image.place(512512, readFile(dataPath("jpeg/jfif_plain_200x150.jpg")));  // 4717 bytes
+    FileMap map;
+    map.setGrain(512);
+    MappedFile listed;
+    listed.name = "OTHER.JPG";
+    listed.size = 4717;
+    listed.runs = {ByteRun{512512, 4717}};
+    map.add(listed);
     MemoryReader medium(image.bytes(), 512);
     JpegJoiner joiner;
     ScanAids aids;
     aids.joiner = &joiner;
+    aids.fileMap = &map;
     const test::Recovery recovery = test::recoverRange(medium, 0, 0, test::onlyFamilies({"jpg"}), aids);
     ASSERT_EQ(recovery.result, kScanFinished);
     const SavedFile* joined = savedAt(recovery, 131072);
