@@ -33,6 +33,7 @@ Usage: quality.py --build BUILD_DIR [--work DIR] [--kind TEXT]
 (--kind: only the images whose title holds TEXT, for example "FAT32")
 """
 import argparse
+import csv
 import hashlib
 import os
 import random
@@ -443,14 +444,14 @@ def recover(salvora, image, out, types):
         if m and int(m.group(1)) > 2:
             written += int(m.group(2))
     rows = []
-    lines = open(report).read().splitlines()[1:]
-    for line in lines:
-        fields = line.split(",")
-        if fields[0].startswith('"(unreadable'):
+    with open(report, newline="") as table:
+        lines = list(csv.reader(table))[1:]
+    for fields in lines:
+        if fields[0].startswith("(unreadable"):
             continue
-        name = fields[0].strip('"')
-        rows.append({"name": name, "ext": fields[2].strip('"'), "offset": int(fields[3]),
-                     "size": int(fields[4]), "path": os.path.join(out, name)})
+        name = fields[0]
+        rows.append({"name": name, "ext": fields[2], "offset": int(fields[3]), "size": int(fields[4]),
+                     "path": os.path.join(out, name), "partial": len(fields) > 8 and fields[8] == "yes"})
     written -= os.path.getsize(report)
     os.remove(trace)
     return rows, max(written, 0)
@@ -594,6 +595,7 @@ def main():
             counts, exact, rows = score(truth, rows)
             if not types:
                 exact_all = exact
+                partial_at = {r["offset"]: r["partial"] for r in rows}
             exact_mine = [t for t in mine if t.offset in exact]
             recall = len(exact_mine) / len(mine) if mine else 1.0
             precision = counts["exact"] / len(rows) if rows else 1.0
@@ -622,8 +624,10 @@ def main():
         if fragmented:
             for t in fragmented:
                 if t.offset not in exact_all:
+                    kept = {None: "nothing kept there", True: "kept as partial", False: "presented as whole"}
                     print(f"    fragmented, not exact: {t.name}{' (deleted)' if t.deleted else ''} in "
-                          f"{len(t.runs)} pieces at {t.offset} ({t.size} bytes)")
+                          f"{len(t.runs)} pieces at {t.offset} ({t.size} bytes): "
+                          f"{kept[partial_at.get(t.offset)]}")
             if peers(image, work, truth, salvora_shas) < 0.6:
                 failures.append(f"{title}: fewer than 60% of the fragmented files byte-exact")
         os.remove(image)
