@@ -7,6 +7,9 @@
 # its end exact, recall >= 0.97, precision >= 0.95; each type alone, no
 # overlong file of such a type; bytes written / bytes kept <= 1.05.
 #
+# The FAT32 card also holds fragmented files, counted apart ("frag") and next
+# to foremost and scalpel (target: at least 60% byte-exact).
+#
 # Then the fragmented files: bench/fragmented.sh lays a FAT32 card with files
 # in two or three pieces and prints the recall on fragmented files apart
 # (target: at least 60% byte-exact).

@@ -41,13 +41,16 @@
 //   - Called after the last block was appended, before the file is kept or
 //     dropped; once, unless the destination takes only part of the file
 //     (EFBIG): it is then called again on what reached the disk, with `size`
-//     set to that length. `size` is what was appended (whole blocks, the last one
-//     possibly padded with zeros past the end of the medium). The written
-//     data is read with candidate.output.readAt(offset, buffer, length), which
-//     returns fewer bytes at the end of the data; it is served from memory or
-//     read back in large pieces, so small reads cost little.
+//     set to that length. `size` is what was appended (whole blocks, the last
+//     one possibly padded with zeros past the end of the medium, or past the
+//     byte runs a file is carved along: a file system's record, a validated
+//     join; the padding is never kept). The written data is read with
+//     candidate.output.readAt(offset, buffer, length), which returns fewer
+//     bytes at the end of the data; it is served from memory or read back in
+//     large pieces, so small reads cost little.
 //   - Sets `size` to the final length (0 drops the file); the engine never
-//     keeps more than was written, and cuts a file to the end of the medium.
+//     keeps more than was written, and cuts a file to the end of the medium
+//     (or of its runs).
 //     May replace `extension`; the file is then saved under it.
 //   - Never keeps, removes or appends to the output: the engine does that.
 //

@@ -13,15 +13,14 @@ namespace {
 constexpr int kJudgements = 2;
 
 // The end check, then the limits every file keeps to, in this order: the
-// end of the medium, the family's minimum size, what was written.
-void settleSize(CarveCandidate& file, const MediaReader& medium) {
+// bytes that were there to take (`reach`), the family's minimum size, what
+// was written.
+void settleSize(CarveCandidate& file, uint64_t reach) {
     if (file.tally && file.endCheck)
         file.endCheck(file);
-    // A file holds at most the bytes from its start to the end of the
-    // medium; the rest of a last block that runs past the end is padding.
-    const uint64_t available = file.startOffset < medium.size ? medium.size - file.startOffset : 0;
-    if (file.size > available)
-        file.size = available;
+    // The rest of a last block that runs past them is padding.
+    if (file.size > reach)
+        file.size = reach;
     if (file.tally && file.size > 0 && file.size < file.minSize)
         file.size = 0;
     // An end check never makes a file longer than what was written.
@@ -30,9 +29,9 @@ void settleSize(CarveCandidate& file, const MediaReader& medium) {
 }
 
 // Keeps the file or drops it. True when it was kept.
-bool keepOrDrop(CarveCandidate& file, const MediaReader& medium, Status* status) {
+bool keepOrDrop(CarveCandidate& file, uint64_t reach, Status* status) {
     for (int judgement = 0; judgement < kJudgements; ++judgement) {
-        settleSize(file, medium);
+        settleSize(file, reach);
         if (file.size == 0)
             break;
         const int error = file.output.keep(file.size, file.extension);
@@ -70,9 +69,9 @@ void describe(const CarveCandidate& file, const std::string& path, SavedFile& sa
 
 }  // namespace
 
-bool keepCandidate(CarveCandidate& file, uint32_t& savedCounter, const MediaReader& medium, SavedFile* saved,
+bool keepCandidate(CarveCandidate& file, uint32_t& savedCounter, uint64_t reach, SavedFile* saved,
                    Status* status) {
-    if (!keepOrDrop(file, medium, status))
+    if (!keepOrDrop(file, reach, status))
         return false;
     const std::string path = file.output.path();
     if (file.afterSave)
@@ -86,7 +85,10 @@ bool keepCandidate(CarveCandidate& file, uint32_t& savedCounter, const MediaRead
 std::optional<RangeRef> closeCandidate(CarveCandidate& file, uint32_t& savedCounter, uint32_t blockSize,
                                        SearchSpace& space, const MediaReader& medium, SavedFile* saved,
                                        Status* status) {
-    if (file.output.isOpen() && !keepCandidate(file, savedCounter, medium, saved, status))
+    // A file carved in one piece holds at most the bytes from its start to
+    // the end of the medium.
+    const uint64_t reach = file.startOffset < medium.size ? medium.size - file.startOffset : 0;
+    if (file.output.isOpen() && !keepCandidate(file, savedCounter, reach, saved, status))
         return std::nullopt;
     if (file.tally && file.size > 0)
         return space.consumeFile(file, blockSize);

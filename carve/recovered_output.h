@@ -63,9 +63,11 @@ std::optional<RangeRef> keepPartial(CarveCandidate& file, uint32_t& savedCounter
                                     Status* status = nullptr);
 
 // Keeps or drops a file the way closeCandidate does, without touching the
-// search space. True when it was kept (`saved` then filled).
-bool keepCandidate(CarveCandidate& file, uint32_t& savedCounter, const MediaReader& medium,
-                   SavedFile* saved = nullptr, Status* status = nullptr);
+// search space, but bounded by `reach` (the count of bytes there were to
+// take for it) in place of the end of the medium: it keeps at most that
+// many after its end check. True when it was kept (`saved` then filled).
+bool keepCandidate(CarveCandidate& file, uint32_t& savedCounter, uint64_t reach, SavedFile* saved = nullptr,
+                   Status* status = nullptr);
 
 // Drops the output of a file that was never finished (the scan stopped
 // inside it): it is deleted when it reached the disk. Nothing happens when it

@@ -42,6 +42,21 @@ uint64_t totalLength(const std::vector<ByteRun>& runs) {
     return total;
 }
 
+// The bytes of `runs` that lie on a medium of `mediumSize` bytes, up to the
+// first one past its end.
+uint64_t lengthOnMedium(const std::vector<ByteRun>& runs, uint64_t mediumSize) {
+    uint64_t total = 0;
+    for (const ByteRun& run : runs) {
+        if (run.offset >= mediumSize)
+            break;
+        const uint64_t on = std::min(run.length, mediumSize - run.offset);
+        total += on;
+        if (on < run.length)
+            break;
+    }
+    return total;
+}
+
 }  // namespace
 
 std::vector<ByteRun> runsUpTo(const std::vector<ByteRun>& runs, uint64_t length) {
@@ -64,6 +79,8 @@ CarveCandidate recognisedCopy(const CarveCandidate& file) {
     copy.extension = file.extension;
     copy.minSize = file.minSize;
     copy.expectedSize = file.expectedSize;
+    copy.wholeUntil = file.wholeUntil;
+    copy.carried = file.carried;  // the walk state its recogniser set
     copy.blockCheck = file.blockCheck;
     copy.endCheck = file.endCheck;
     copy.afterSave = file.afterSave;
@@ -80,12 +97,16 @@ bool carveAlongRuns(CarveCandidate& file, const std::vector<ByteRun>& runs, uint
     std::vector<uint8_t> window(2 * size_t{blockSize}, 0);
     uint8_t* const current = window.data() + blockSize;
     const uint64_t limit = file.tally->family->sizeLimit;
+    // Whole blocks, as in the contiguous carve: the last one is padded with
+    // zeros past the runs, the way a last block past the end of the medium
+    // is, so that the family's end rules see the file as they see one that
+    // ends with the medium. What it keeps is then cut to the runs.
     for (uint64_t at = 0; at < total; at += blockSize) {
         std::memmove(window.data(), current, blockSize);
         std::memset(current, 0, blockSize);
         const size_t length = static_cast<size_t>(std::min<uint64_t>(blockSize, total - at));
         readAlong(medium, runs, at, current, length);
-        const int error = file.output.append(current, length);
+        const int error = file.output.append(current, blockSize);
         if (error != 0 && error != EFBIG) {
             const ScanResult code = file.output.creationFailed() ? kScanCreateFailed : kScanWriteFailed;
             status = Status::fromError(code, error);
@@ -99,7 +120,7 @@ bool carveAlongRuns(CarveCandidate& file, const std::vector<ByteRun>& runs, uint
         if (error == EFBIG || verdict == BlockVerdict::kFileEnds || (limit > 0 && file.size >= limit))
             break;
     }
-    if (!keepCandidate(file, savedCounter, medium, &saved, &status))
+    if (!keepCandidate(file, savedCounter, lengthOnMedium(runs, medium.size), &saved, &status))
         return false;
     saved.runs = runsUpTo(runs, saved.size);
     saved.joined = saved.runs.size() > 1;

@@ -19,8 +19,10 @@ class MediaReader;
 
 // Carves `file` (a recognised candidate without output, its startOffset at
 // the first byte of `runs`) along `runs` into `folder` with blocks of
-// `blockSize`. Returns true when the file was kept; `saved` then holds its
-// runs cut to its final size. A write failure other than a full file is
+// `blockSize`. The family's checks see whole blocks, zeros past the runs;
+// the file keeps at most the runs' bytes (those that lie on the medium).
+// Returns true when the file was kept; `saved` then holds its runs cut to
+// its final size. A write failure other than a full file is
 // left in `status`.
 bool carveAlongRuns(CarveCandidate& file, const std::vector<ByteRun>& runs, uint32_t blockSize,
                     MediaReader& medium, OutputFolder& folder, uint32_t& savedCounter, SavedFile& saved,

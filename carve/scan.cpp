@@ -189,6 +189,9 @@ class CarvingPass {
 
     CarveCandidate current_;
     CarveCandidate fresh_;
+    // What recognition set in the file in progress, before its walk moved
+    // it on: a join carves the file again from there.
+    CarveCandidate recognised_;
     RangeRef range_{};
     uint64_t offset_ = 0;
     bool moved_ = true;
@@ -294,6 +297,7 @@ void CarvingPass::lookForHeader() {
     // back and meets this header again.
     if (moved_) {
         current_ = std::move(fresh_);
+        recognised_ = recognisedCopy(current_);
         if (!carveMapped())
             startOutput();
     }
@@ -310,7 +314,7 @@ bool CarvingPass::carveMapped() {
             !aids_.joiner->soundAlong(medium_, mapped->runs)) {
             continue;  // the guessed placement does not decode: carving and joining decide
         }
-        CarveCandidate file = recognisedCopy(current_);
+        CarveCandidate file = recognisedCopy(recognised_);
         SavedFile saved;
         if (!carveAlongRuns(file, mapped->runs, blockSize_, medium_, folder_, savedCounter_, saved,
                             status_)) {
@@ -318,7 +322,10 @@ bool CarvingPass::carveMapped() {
                 return true;
             continue;
         }
-        saved.partial = !mapped->complete;
+        // A deleted entry's placement is a guess: when the family's own end
+        // rules end the file before the size the entry records, the guess
+        // ran into other data, and what was kept is only the file's start.
+        saved.partial = !mapped->complete || (mapped->deleted && saved.size < mapped->size);
         nameAfter(*mapped, file.output, saved);
         resetCandidate(current_);
         keptAlong(saved.runs, saved, offset_ + blockSize_);
@@ -442,7 +449,7 @@ bool CarvingPass::joinCurrent() {
         brokenCurrent_ = true;
     if (result.outcome != JoinOutcome::kJoined)
         return false;
-    CarveCandidate file = recognisedCopy(current_);
+    CarveCandidate file = recognisedCopy(recognised_);
     SavedFile saved;
     if (!carveAlongRuns(file, result.runs, blockSize_, medium_, folder_, savedCounter_, saved, status_))
         return false;

@@ -78,7 +78,8 @@ struct ScanAids {
     // Files a file system still records. A file start found at the first
     // byte of a mapped file is carved along its runs (a deleted entry's
     // placement only when the joiner, where it judges the family, finds it
-    // sound), and its runs leave the search space. The bytes of listed files
+    // sound), and its runs leave the search space. A deleted entry's file
+    // that its family ends before the entry's size is kept as partial. The bytes of listed files
     // after their first block are taken out of the search space before the
     // scan, so that no carved file runs through them.
     const FileMap* fileMap = nullptr;

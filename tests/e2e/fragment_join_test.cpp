@@ -3,6 +3,7 @@
 // gone, and whole files come back exactly as the carve alone gives them.
 #include <gtest/gtest.h>
 
+#include "carve/file_map.h"
 #include "formats/jpeg_join.h"
 #include "media/memory_reader.h"
 #include "support/recovery_harness.h"
@@ -127,6 +128,137 @@ TEST_F(TwoFragmentPhotos, EveryOtherFileIsWhatTheCarveAloneGives) {
     const SavedFile* carved = savedAt(alone, 262144);
     ASSERT_NE(carved, nullptr);
     EXPECT_NE(contentOf(alone, *carved), split_);
+}
+
+// Regression: a join was carved with the state the contiguous walk had left
+// (the end it had found past the gap), so a photo on a mapped card whose gap
+// holds text (no marker stops the walk: it reaches the second fragment's end
+// of image) was joined but the join was dropped, and the photo came back with
+// the text in it.
+TEST(TwoFragmentPhotoAroundText, IsJoinedAlthoughTheWalkReachedTheEnd) {
+    const std::vector<uint8_t> photo = readFile(dataPath("jpeg/scans/baseline_444.jpg"));  // 23354 bytes
+    std::vector<uint8_t> text;
+    const std::string line = "3f9a0c1e77b24d5e 0000 note taken on the way back\n";
+    while (text.size() < 6144)
+        text.insert(text.end(), line.begin(), line.end());
+    text.resize(6144);
+    ImageBuilder image(size_t{1} << 20);
+    image.place(131072, slice(photo, 0, 10240));
+    image.place(141312, text);
+    image.place(147456, slice(photo, 10240, photo.size()));
+    // A listed photo on an odd sector sets the block size to 512 bytes; the
+    // split one is on the card's map in no form.
+    image.place(512512, readFile(dataPath("jpeg/jfif_plain_200x150.jpg")));  // 4717 bytes
+    FileMap map;
+    map.setGrain(512);
+    MappedFile listed;
+    listed.name = "OTHER.JPG";
+    listed.size = 4717;
+    listed.runs = {ByteRun{512512, 4717}};
+    map.add(listed);
+    MemoryReader medium(image.bytes(), 512);
+    JpegJoiner joiner;
+    ScanAids aids;
+    aids.joiner = &joiner;
+    aids.fileMap = &map;
+    const test::Recovery recovery = test::recoverRange(medium, 0, 0, test::onlyFamilies({"jpg"}), aids);
+    ASSERT_EQ(recovery.result, kScanFinished);
+    const SavedFile* joined = savedAt(recovery, 131072);
+    ASSERT_NE(joined, nullptr);
+    EXPECT_EQ(contentOf(recovery, *joined), photo);
+    EXPECT_TRUE(joined->joined);
+    EXPECT_FALSE(joined->partial);
+    const std::vector<std::pair<uint64_t, uint64_t>> expected{{131072, 10240}, {147456, 13114}};
+    EXPECT_EQ(runsOf(*joined), expected);
+}
+
+// Regression: the copy of a recognised file that is carved along its map
+// lost the walk state its recogniser set, so the newer families' walks failed
+// and the map was not followed; and since the later clusters of every listed
+// file were taken out of the search space, the carve from its start ran into
+// a hole (a live GIF on a FAT card came back as 3,991 of its 48,500 bytes).
+TEST(ListedFileInOnePiece, ComesBackWholeWithTheMapGiven) {
+    const std::vector<uint8_t> png = readFile(dataPath("picture/photo.png"));  // 34304 bytes
+    ImageBuilder image(size_t{1} << 20);
+    image.noise(0, 131072, 3);
+    image.place(131072, png);
+    image.noise(172032, 262144, 4);
+    FileMap map;
+    map.setGrain(1024);
+    MappedFile listed;
+    listed.name = "PHOTO.PNG";
+    listed.size = 34304;
+    listed.runs = {ByteRun{131072, 34304}};
+    map.add(listed);
+    MemoryReader medium(image.bytes(), 512);
+    ScanAids aids;
+    aids.fileMap = &map;
+    const test::Recovery recovery = test::recoverRange(medium, 0, 0, test::onlyFamilies({"png"}), aids);
+    ASSERT_EQ(recovery.result, kScanFinished);
+    const SavedFile* file = savedAt(recovery, 131072);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(contentOf(recovery, *file), png);
+    EXPECT_EQ(file->sourceName, "PHOTO.PNG") << "carved along its map";
+}
+
+// Regression: a file carved along its map was cut to the bytes from its
+// first piece to the end of the medium, as if it were contiguous; a file
+// whose first piece lies in the last clusters of the card and whose chain
+// goes on before it lost its later pieces.
+TEST(ListedFileInPieces, FirstPieceAtTheEndOfTheMediumKeepsTheLaterOnes) {
+    const std::vector<uint8_t> png = readFile(dataPath("picture/photo.png"));  // 34304 bytes
+    ImageBuilder image(size_t{1} << 20);
+    image.noise(0, 1048576 - 8192, 5);
+    image.place(65536, slice(png, 8192, png.size()));
+    image.place(1048576 - 8192, slice(png, 0, 8192));
+    FileMap map;
+    map.setGrain(1024);
+    MappedFile listed;
+    listed.name = "LAST.PNG";
+    listed.size = 34304;
+    listed.runs = {ByteRun{1048576 - 8192, 8192}, ByteRun{65536, 26112}};
+    map.add(listed);
+    MemoryReader medium(image.bytes(), 512);
+    ScanAids aids;
+    aids.fileMap = &map;
+    const test::Recovery recovery = test::recoverRange(medium, 0, 0, test::onlyFamilies({"png"}), aids);
+    ASSERT_EQ(recovery.result, kScanFinished);
+    const SavedFile* file = savedAt(recovery, 1048576 - 8192);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(contentOf(recovery, *file), png);
+    EXPECT_EQ(runsOf(*file), (std::vector<std::pair<uint64_t, uint64_t>>{{1040384, 8192}, {65536, 26112}}));
+}
+
+// Regression: a deleted entry's placement (its clusters guessed as the free
+// ones from its first cluster on) that runs into another file's data gave a
+// file cut where its walk stopped, presented as whole.
+TEST(DeletedEntryPlacement, EndingBeforeTheEntrysSizeIsKeptAsPartial) {
+    // Chunks of photo.png: its first IDAT chunk (32768 bytes of data) ends at
+    // 32891; the picture's first piece holds it, the second piece the rest.
+    const std::vector<uint8_t> png = readFile(dataPath("picture/photo.png"));  // 34304 bytes
+    ImageBuilder image(size_t{1} << 20);
+    image.noise(0, 1048576, 6);
+    image.place(131072, slice(png, 0, 33792));
+    image.place(172032, slice(png, 33792, png.size()));  // 8 KiB of other data in between
+    FileMap map;
+    map.setGrain(1024);
+    MappedFile gone;
+    gone.name = "DRAWING.PNG";
+    gone.size = 34304;
+    gone.deleted = true;
+    gone.runs = {ByteRun{131072, 34304}};
+    map.add(gone);
+    MemoryReader medium(image.bytes(), 512);
+    ScanAids aids;
+    aids.fileMap = &map;
+    const test::Recovery recovery = test::recoverRange(medium, 0, 0, test::onlyFamilies({"png"}), aids);
+    ASSERT_EQ(recovery.result, kScanFinished);
+    const SavedFile* file = savedAt(recovery, 131072);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(contentOf(recovery, *file), slice(png, 0, 32891)) << "up to its last whole chunk";
+    EXPECT_TRUE(file->partial);
+    EXPECT_FALSE(file->joined);
+    EXPECT_EQ(file->sourceName, "DRAWING.PNG");
 }
 
 }  // namespace

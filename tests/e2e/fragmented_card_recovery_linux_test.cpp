@@ -219,5 +219,104 @@ TEST_F(FragmentedCardRecovery, WipedFatsLoseNothingAndJoinNothingWrong) {
     }
 }
 
+// Regression: a listed file carved along its chain lost the walk state its
+// recogniser set (so a PNG, GIF or MKV walk failed at once and the file was
+// carved as if contiguous, cut at its first piece), and its last block was
+// written only up to the listed size, so FLAC's end check could not measure
+// the last frame and dropped it (68,058 of 69,150 bytes). Each family must
+// end right along the chain, every piece in place.
+class LivePiecesCardRecovery : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        if (!test::missingTools({"mkfs.vfat", "mcopy", "mshowfat", "mdel", "mmd", "sha256sum", "convert"})
+                 .empty()) {
+            return;
+        }
+        dir_ = new test::TempDir;
+        const std::filesystem::path gif = dir_->path() / "animated.gif";
+        if (!test::runTool("convert -delay 10 -size 120x90 plasma: plasma: plasma: plasma: -loop 0 " +
+                               test::shellQuoted(gif.string()),
+                           &log_)) {
+            return;
+        }
+        card_ = new FragmentedCard;
+        built_ = test::buildLivePiecesCard(
+            dir_->path() / "card.img",
+            {{"FLAC", "MUSIC", "Morning tone.flac", test::dataPath("audio/tone.flac"), {{20, 3}, {15, 2}}},
+             {"PNG", "DCIM", "PHOTO.PNG", test::dataPath("picture/photo.png"), {{30, 2}}},
+             {"GIF", "DCIM", "Waving flag.gif", gif, {{12, 2}, {9, 1}}},
+             {"MKV", "VIDEO", "clip.mkv", test::dataPath("video/clip.mkv"), {{2, 1}}}},
+            *card_, log_);
+        if (!built_)
+            return;
+        std::string whyNot;
+        const auto medium = openImage(card_->image.string(), whyNot);
+        if (!medium)
+            return;
+        RecoveryAids aids;
+        aids.prepare(*medium, 0, 0, true);
+        mapped_ = aids.mapped();
+        recovery_ =
+            new test::Recovery(test::recoverRange(*medium, 0, 0, defaultEnabledFamilies(), aids.aids()));
+    }
+    static void TearDownTestSuite() {
+        delete recovery_;
+        delete card_;
+        delete dir_;
+        recovery_ = nullptr;
+        card_ = nullptr;
+        dir_ = nullptr;
+    }
+    void SetUp() override {
+        SKIP_WITHOUT_TOOLS("mkfs.vfat", "mcopy", "mshowfat", "mdel", "mmd", "sha256sum", "convert");
+        ASSERT_TRUE(built_) << log_;
+        ASSERT_TRUE(mapped_);
+        ASSERT_NE(recovery_, nullptr);
+        ASSERT_EQ(recovery_->result, kScanFinished);
+    }
+
+    // `role` came back whole from where it starts, along its chain, named after its entry.
+    static void expectWholeAlongItsChain(const std::string& role) {
+        const CardFile& file = card_->file(role);
+        const SavedFile* saved = nullptr;
+        for (const SavedFile& candidate : recovery_->saved)
+            saved = candidate.startOffset == file.runs.front().offset ? &candidate : saved;
+        ASSERT_NE(saved, nullptr) << role;
+        const auto content = recovery_->files.find(baseName(saved->path));
+        ASSERT_NE(content, recovery_->files.end()) << role;
+        EXPECT_EQ(content->second.size(), file.size) << role;
+        EXPECT_EQ(content->second, file.bytes) << role;
+        EXPECT_EQ(savedRuns(*saved), truthRuns(file)) << role;
+        EXPECT_TRUE(saved->joined) << role;
+        EXPECT_FALSE(saved->partial) << role;
+        EXPECT_EQ(saved->sourceName, file.name) << role;
+        // No later piece comes back as a file of its own.
+        for (size_t run = 1; run < file.runs.size(); ++run) {
+            for (const SavedFile& other : recovery_->saved)
+                EXPECT_NE(other.startOffset, file.runs[run].offset) << role << " piece " << run;
+        }
+    }
+
+    static inline test::TempDir* dir_ = nullptr;
+    static inline FragmentedCard* card_ = nullptr;
+    static inline test::Recovery* recovery_ = nullptr;
+    static inline bool built_ = false;
+    static inline bool mapped_ = false;
+    static inline std::string log_;
+};
+
+TEST_F(LivePiecesCardRecovery, FlacEndsWithItsLastFrame) {
+    expectWholeAlongItsChain("FLAC");
+}
+
+TEST_F(LivePiecesCardRecovery, PictureWalksGoOnAcrossThePieces) {
+    expectWholeAlongItsChain("PNG");
+    expectWholeAlongItsChain("GIF");
+}
+
+TEST_F(LivePiecesCardRecovery, MatroskaWalkGoesOnAcrossThePieces) {
+    expectWholeAlongItsChain("MKV");
+}
+
 }  // namespace
 }  // namespace salvora

@@ -1,5 +1,6 @@
 #include "support/fragmented_card.h"
 
+#include <algorithm>
 #include <fstream>
 #include <regex>
 #include <stdexcept>
@@ -304,6 +305,32 @@ bool buildFragmentedCard(const fs::path& image, const CardSources& sources, Frag
          layout.remove(kRoleDeletedTwoFragmentJpeg) && layout.remove(kRoleOverwrittenEntry) &&
          layout.add(kRoleNewEntry, "OLD", "NEWFILE.TXT", {}) &&
          layout.entryTakenBy(kRoleOverwrittenEntry, "NEWFILE TXT");
+    ok = ok && hashFiles(scratch, card, log);
+    std::error_code ignored;
+    fs::remove_all(scratch, ignored);
+    return ok;
+}
+
+bool buildLivePiecesCard(const fs::path& image, const std::vector<LivePieces>& files, FragmentedCard& card,
+                         std::string& log) {
+    const fs::path scratch = image.string() + ".parts";
+    fs::create_directories(scratch);
+    CardWriter writer(image, scratch, log);
+    Layout layout(writer, card, log);
+    card = FragmentedCard();
+    card.image = image;
+    bool ok = writer.format();
+    card.clusterBytes = writer.clusterBytes();
+    std::vector<std::string> folders;
+    for (const LivePieces& file : files) {
+        if (std::find(folders.begin(), folders.end(), file.folder) != folders.end())
+            continue;
+        folders.push_back(file.folder);
+        ok = ok && writer.makeFolder(file.folder) && writer.padFolder(file.folder);
+    }
+    for (const LivePieces& file : files) {
+        ok = ok && layout.aroundFillers(file.role, file.folder, file.name, file.source, file.holesAndFillers);
+    }
     ok = ok && hashFiles(scratch, card, log);
     std::error_code ignored;
     fs::remove_all(scratch, ignored);

@@ -64,6 +64,23 @@ struct FragmentedCard {
     const CardFile& file(const std::string& role) const;
 };
 
+// A live file laid out in pieces: it takes holes of the given cluster
+// counts, each followed by a live filler of the given cluster count, and
+// runs on after the last filler.
+struct LivePieces {
+    std::string role;
+    std::string folder;  // made on the card when it is not there yet
+    std::string name;
+    std::filesystem::path source;
+    std::vector<std::pair<int, int>> holesAndFillers;
+};
+
+// Builds a card like buildFragmentedCard does that holds only live files
+// laid out as `files` say, in that order. Returns false with the reason in
+// `log` when a tool fails or a file did not come out in the pieces meant.
+bool buildLivePiecesCard(const std::filesystem::path& image, const std::vector<LivePieces>& files,
+                         FragmentedCard& card, std::string& log);
+
 // Builds the card at `image` (a 40 MiB FAT32 volume of 512-byte clusters
 // without a partition table) from `sources`. Returns false with the reason
 // in `log` when a tool fails or the layout did not come out as meant (a file
