@@ -151,6 +151,22 @@ BlockVerdict blockCheckPdf(const uint8_t* window, uint32_t windowLength, CarveCa
     return BlockVerdict::kContinue;
 }
 
+BlockVerdict blockCheckLinearizedPdf(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
+    const WindowWalk walk(window, windowLength, candidate);
+    if (walk.before(candidate.expectedSize))
+        return BlockVerdict::kFileEnds;
+    // The bytes after the declared length are needed to tell an update.
+    if (!walk.holdsWhole(candidate.expectedSize, kAfterEofLook))
+        return BlockVerdict::kContinue;
+    if (afterEof(walk.bytes(), walk.index(candidate.expectedSize)) != AfterEof::kUpdate)
+        return BlockVerdict::kFileEnds;
+    // An incremental update was saved after the linearised file: it is
+    // walked on to the "%EOF" that no further update follows.
+    candidate.blockCheck = blockCheckPdf;
+    candidate.endCheck = endCheckPdf;
+    return blockCheckPdf(window, windowLength, candidate);
+}
+
 void registerPdf(FamilyTally& tally) {
     registerSignature(0, kPdf, sizeof kPdf, recognisePdf, tally);
 }
@@ -172,7 +188,7 @@ uint32_t recognisePdf(const uint8_t* window, uint32_t windowLength, uint32_t, co
     if (!length)
         return 1;
     fresh.expectedSize = *length;
-    fresh.blockCheck = blockCheckUntilExpected;
+    fresh.blockCheck = blockCheckLinearizedPdf;
     fresh.endCheck = endCheckLinearizedPdf;
     return 1;
 }

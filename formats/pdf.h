@@ -1,6 +1,6 @@
 // PDF: ends after the "%EOF" marker (and its line end) that no incremental
-// update follows, or, for a linearised file, at the length its linearisation
-// dictionary declares.
+// update follows, or, for a linearised file without an update after it, at
+// the length its linearisation dictionary declares.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +20,12 @@ uint32_t recognisePdf(const uint8_t* window, uint32_t windowLength, uint32_t str
 // update (an object "N G obj" or "xref", after comment lines), the file ends there: the
 // end check becomes endCheckTruncateToExpected with that end in expectedSize.
 BlockVerdict blockCheckPdf(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
+
+// Follows a linearised file to the length its dictionary declares (in
+// expectedSize) and looks at what follows: an incremental update (saved
+// after the file was linearised) is walked on with blockCheckPdf and
+// endCheckPdf; anything else ends the file at that length.
+BlockVerdict blockCheckLinearizedPdf(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
 
 // For a file whose walk did not end: cuts the file after its last "%EOF" and keeps a line feed, carriage
 // return and line feed, or carriage return that follows it; size 0 without "%EOF".

@@ -35,7 +35,7 @@ TEST(RecognisePdf, IllustratorFilesAreNamedAi) {
 TEST(RecognisePdf, LinearizedFileTakesItsLengthFromTheDictionary) {
     const CarveCandidate fresh = recognised("%PDF-1.5\n1 0 obj\n<</Linearized 1/L 123456/H [ 1 2 ]>>");
     EXPECT_EQ(fresh.expectedSize, 123456u);
-    EXPECT_EQ(fresh.blockCheck, &blockCheckUntilExpected);
+    EXPECT_EQ(fresh.blockCheck, &blockCheckLinearizedPdf);
     EXPECT_EQ(fresh.endCheck, &endCheckLinearizedPdf);
     EXPECT_EQ(recognised("%PDF-1.5\n<< /Linearized 1 /L \r\n\t 77 >>").expectedSize, 77u);
 }
@@ -147,6 +147,19 @@ TEST(PdfFile, RealLinearizedFileIsCutAtItsLength) {
     media.resize(media.size() + 9000, 'z');
     for (uint32_t blockSize : {512u, 4096u, 65536u}) {
         EXPECT_EQ(test::carve(recognisePdf, media, blockSize), 11690) << blockSize;
+    }
+}
+
+// Regression: a linearised file that was edited afterwards (ExifTool
+// appended an update after its declared length) came back without the edit.
+TEST(PdfFile, LinearizedFileWithAnUpdateAfterItEndsAfterTheUpdate) {
+    const std::vector<uint8_t> pdf = test::readFile(test::dataPath("pdf/linearized_updated_note.pdf"));
+    ASSERT_EQ(pdf.size(), 15461u);
+    for (const std::string& after : {std::string(9000, 'z'), std::string(9000, '\0')}) {
+        std::vector<uint8_t> media = pdf;
+        media.insert(media.end(), after.begin(), after.end());
+        for (uint32_t blockSize : {512u, 4096u, 65536u})
+            EXPECT_EQ(test::carve(recognisePdf, media, blockSize), 15461) << blockSize;
     }
 }
 
