@@ -151,7 +151,8 @@ BlockVerdict blockCheckPdf(const uint8_t* window, uint32_t windowLength, CarveCa
     return BlockVerdict::kContinue;
 }
 
-BlockVerdict blockCheckLinearizedPdf(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
+BlockVerdict blockCheckLinearizedPdf(const uint8_t* window, uint32_t windowLength,
+                                     CarveCandidate& candidate) {
     const WindowWalk walk(window, windowLength, candidate);
     if (walk.before(candidate.expectedSize))
         return BlockVerdict::kFileEnds;
