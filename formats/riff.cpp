@@ -55,11 +55,10 @@ bool isList(const Bytes& bytes, uint64_t at) {
     return bytes.equals(at, "LIST", 4) || bytes.equals(at, kRiff, sizeof kRiff);
 }
 
-// A video frame ("00dc", "01db", ...): a motion-JPEG frame is a JPEG
-// picture, whose header is the frame's, not a new file's.
-bool isVideoFrame(const Bytes& bytes, uint64_t at) {
-    const uint8_t last = bytes.u8(at + 3);
-    return bytes.u8(at + 2) == 'd' && (last == 'c' || last == 'b');
+// The samples of a recording ("data"): one chunk that runs to the file's
+// end, with nothing after it to show where the file was cut.
+bool holdsSamples(const Bytes& bytes, uint64_t at) {
+    return bytes.equals(at, "data", 4);
 }
 
 // The chunk walk met something that is no chunk: the file's structure ends
@@ -73,9 +72,11 @@ BlockVerdict walkBroken(CarveCandidate& candidate, uint64_t at) {
 }  // namespace
 
 // Walks the chunks, into lists, while their headers lie in the window. A
-// header found at a block start inside a video frame belongs to the frame;
-// anywhere else (audio samples, other chunks) it is a file of its own, as
-// the announced size alone may run over other files when the file was cut.
+// header found at a block start inside a chunk belongs to the chunk (a
+// motion-JPEG frame, cover art): when the file was cut there, the walk
+// breaks at the next chunk and the blocks are searched again. Inside a
+// recording's samples, which run to the file's end, it is a file of its
+// own: the announced size alone would run over the files written there.
 BlockVerdict blockCheckRiff(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {
     const WindowWalk walk(window, windowLength, candidate);
     const Bytes& bytes = walk.bytes();
@@ -94,7 +95,7 @@ BlockVerdict blockCheckRiff(const uint8_t* window, uint32_t windowLength, CarveC
             candidate.wholeUntil = at + kListHeader;
         } else {
             state[kChunkAt] = at + kChunkHeader + length + (length & 1);
-            candidate.wholeUntil = isVideoFrame(bytes, i) ? state[kChunkAt] : at + kChunkHeader;
+            candidate.wholeUntil = holdsSamples(bytes, i) ? at + kChunkHeader : state[kChunkAt];
         }
     }
     return blockCheckUntilExpected(window, windowLength, candidate);

@@ -18,7 +18,8 @@ uint32_t recogniseRiff(const uint8_t* window, uint32_t windowLength, uint32_t st
 // Walks the chunks of a little-endian RIFF file (into lists) and ends it at
 // the size its header gave; a chunk that is no chunk, or runs past that
 // size, ends the file at once (the end check then drops it). Headers found
-// at a block start inside a video frame chunk are not new files.
+// at a block start inside a chunk are not new files, but for those inside a
+// recording's samples ("data").
 BlockVerdict blockCheckRiff(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
 
 }  // namespace salvora

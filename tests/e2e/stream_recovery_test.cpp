@@ -72,6 +72,38 @@ TEST(RiffRecovery, PhotosOverwritingTheRestOfACutVideoOrRecordingAreAllRecovered
     }
 }
 
+// A picture stored in a chunk of its own (cover art after the samples)
+// belongs to the recording, wherever it falls.
+TEST(RiffRecovery, CoverArtInAChunkAfterTheSamplesStaysInTheRecording) {
+    std::vector<uint8_t> wav = test::readFile(test::dataPath("audio/tone.wav"));  // 4,044 bytes
+    const std::vector<uint8_t> art = test::readFile(test::dataPath("jpeg/jfif_plain_200x150.jpg"));
+    // An "id3 " chunk whose picture starts at the next 512-byte boundary.
+    const size_t pictureAt = (wav.size() + 8 + 511) / 512 * 512;
+    const uint32_t chunk = static_cast<uint32_t>(pictureAt - wav.size() - 8 + art.size());
+    const uint8_t header[] = {'i',
+                              'd',
+                              '3',
+                              ' ',
+                              static_cast<uint8_t>(chunk),
+                              static_cast<uint8_t>(chunk >> 8),
+                              static_cast<uint8_t>(chunk >> 16),
+                              static_cast<uint8_t>(chunk >> 24)};
+    wav.insert(wav.end(), header, header + sizeof header);
+    wav.resize(pictureAt, 0);
+    wav.insert(wav.end(), art.begin(), art.end());
+    if (wav.size() % 2)
+        wav.push_back(0);
+    const uint32_t riffSize = static_cast<uint32_t>(wav.size() - 8);
+    for (int i = 0; i < 4; ++i)
+        wav[4 + i] = static_cast<uint8_t>(riffSize >> (8 * i));
+    test::ImageBuilder image(1 << 20);
+    image.place(4096, wav);
+    const auto recovery = recoverImage(image.bytes(), kEveryFamily);
+    ASSERT_EQ(recovery.result, kScanFinished);
+    ASSERT_EQ(recovery.saved.size(), 1u);
+    EXPECT_EQ(contentOf(recovery, recovery.saved[0]), wav);
+}
+
 TEST(Mp3Recovery, StreamsWithAndWithoutTagsComeBackWhole) {
     CardLayout card(1 << 20);
     const PlacedFile id3v2 = card.add("audio/tone_id3v2.mp3");
