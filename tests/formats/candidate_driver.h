@@ -30,24 +30,6 @@ inline uint32_t recogniseWindow(RecogniseFn recognise, const std::vector<uint8_t
     return recognise(window.data(), static_cast<uint32_t>(window.size()), 0, current, fresh);
 }
 
-// A candidate with the fields of `candidate` but no output: the state a
-// recogniser left, to be followed again (a candidate itself is move-only).
-inline CarveCandidate recognisedCopy(const CarveCandidate& candidate) {
-    CarveCandidate copy;
-    copy.tally = candidate.tally;
-    copy.size = candidate.size;
-    copy.startRange = candidate.startRange;
-    copy.startOffset = candidate.startOffset;
-    copy.extension = candidate.extension;
-    copy.minSize = candidate.minSize;
-    copy.expectedSize = candidate.expectedSize;
-    copy.blockCheck = candidate.blockCheck;
-    copy.endCheck = candidate.endCheck;
-    copy.afterSave = candidate.afterSave;
-    copy.carried = candidate.carried;
-    return copy;
-}
-
 struct Followed {
     uint32_t blocks = 0;           // blocks appended
     bool ended = false;            // a block check returned 2

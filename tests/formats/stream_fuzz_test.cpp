@@ -11,6 +11,7 @@
 #include <random>
 #include <string>
 
+#include "carve/run_carve.h"
 #include "formats/bmp.h"
 #include "formats/candidate_driver.h"
 #include "formats/indd.h"
@@ -139,7 +140,7 @@ class Mutator {
 // Follows an accepted candidate through `media` and settles its size.
 void followAndEnd(const CarveCandidate& recognised, const std::vector<uint8_t>& media, uint32_t blockSize,
                   const std::string& what) {
-    CarveCandidate candidate = test::recognisedCopy(recognised);
+    CarveCandidate candidate = recognisedCopy(recognised);
     const test::Followed followed = test::follow(candidate, media, blockSize, 96);
     EXPECT_FALSE(followed.expectedWrapped) << what;
     std::vector<uint8_t> written(uint64_t{followed.blocks} * blockSize, 0);
