@@ -2,8 +2,11 @@
 # Carving throughput, side by side in one run on the same page-cached image:
 # the time to copy the image (cat img > file; cp may clone blocks without
 # copying), salvora with its default types, and foremost when it is
-# installed (each the best of three runs, as the machine may be shared, in
-# wall-clock and CPU time); salvora's peak memory (/usr/bin/time), its write() calls
+# installed (the copy and salvora each the best of five runs, foremost one
+# run, in wall-clock and CPU time: on a virtual machine the first write to
+# memory the host has taken back costs many times a write to memory in use,
+# so the same run of the same program varies several-fold with what the
+# machine did before it); salvora's peak memory (/usr/bin/time), its write() calls
 # (strace -c -f), and the bytes it wrote against the bytes it kept.
 #
 # The image is built at bench time from real files made by real tools
@@ -53,6 +56,10 @@ measure() {
   shift 2
   for ((i = 0; i < runs; i++)); do
     rm -rf "$work/out" "$work/copy.img" "$work/foremost"
+    # Each run starts with nothing waiting to be written back: the image
+    # just made, or an earlier run's output, would otherwise be flushed
+    # (and throttle the writer) during whichever run comes next.
+    sync
     /usr/bin/time -f "%e %U %S %M" -o "$work/time.txt" "$@" >/dev/null 2>&1 || true
     read -r wall user sys rss <"$work/time.txt"
     if [[ -z "$best_wall" || $(echo "$wall < $best_wall" | bc -l) -eq 1 ]]; then best_wall=$wall; fi
@@ -67,8 +74,8 @@ measure() {
 
 load_before=$(cut -d' ' -f1 /proc/loadavg)
 cat "$image" >/dev/null  # into the page cache
-measure copy 3 sh -c "cat '$image' > '$work/copy.img'"
-measure salvora 3 "$salvora" recover --image "$image" --out "$work/out" --quiet
+measure copy 5 sh -c "cat '$image' > '$work/copy.img'"
+measure salvora 5 "$salvora" recover --image "$image" --out "$work/out" --quiet
 foremost_wall=""
 if command -v foremost >/dev/null; then
   measure foremost 1 foremost -Q -i "$image" -o "$work/foremost"
@@ -95,7 +102,7 @@ verdict() { if [[ $(echo "$1" | bc -l) -eq 1 ]]; then echo met; else echo MISSED
 row() { printf '%-24s %8.2f s wall %8s MiB/s   %6.2f s CPU\n' "$1" "$2" "$(rate "$2")" "$3"; }
 
 echo "Image: $size_mib MiB, $placed files ($(mib "$kept_in_image") MiB of them), page-cached;" \
-  "load average $load_before before, $load_after after (best of 3 runs)"
+  "load average $load_before before, $load_after after (best of 5 runs)"
 row "copy (cat img > file)" "$copy_wall" "$copy_cpu"
 row "salvora (default types)" "$salvora_wall" "$salvora_cpu"
 if [[ -n "$foremost_wall" ]]; then

@@ -236,11 +236,11 @@ void OutputFile::release() {
     memoryStart_ = 0;
     if (folder_) {
         folder_->giveBack(std::move(memory_));
-        memory_ = std::vector<uint8_t>();
+        memory_ = PageAlignedBytes();
     } else {
-        std::vector<uint8_t>().swap(memory_);
+        PageAlignedBytes().swap(memory_);
     }
-    std::vector<uint8_t>().swap(cache_);
+    PageAlignedBytes().swap(cache_);
 }
 
 }  // namespace salvora

@@ -106,12 +106,12 @@ class OutputFile {
     std::string name_;
     uint32_t number_ = 0;
     uint64_t size_ = 0;
-    uint64_t memoryStart_ = 0;     // file offset of memory_[0]; what lies before is on disk
-    std::vector<uint8_t> memory_;  // bytes [memoryStart_, size_)
-    int broken_ = 0;               // the error that broke the output
-    bool full_ = false;            // EFBIG: the file can grow no further
+    uint64_t memoryStart_ = 0;  // file offset of memory_[0]; what lies before is on disk
+    PageAlignedBytes memory_;   // bytes [memoryStart_, size_)
+    int broken_ = 0;            // the error that broke the output
+    bool full_ = false;         // EFBIG: the file can grow no further
     bool creationFailed_ = false;
-    std::vector<uint8_t> cache_;  // bytes read back from disk
+    PageAlignedBytes cache_;  // bytes read back from disk
     uint64_t cacheStart_ = 0;
 };
 

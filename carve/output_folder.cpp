@@ -94,14 +94,14 @@ FolderFile OutputFolder::createNumbered(const char* extension, std::string& name
     return FolderFile();
 }
 
-std::vector<uint8_t> OutputFolder::takeBuffer() {
-    std::vector<uint8_t> buffer = std::move(spare_);
-    spare_ = std::vector<uint8_t>();
+PageAlignedBytes OutputFolder::takeBuffer() {
+    PageAlignedBytes buffer = std::move(spare_);
+    spare_ = PageAlignedBytes();
     buffer.clear();
     return buffer;
 }
 
-void OutputFolder::giveBack(std::vector<uint8_t>&& buffer) {
+void OutputFolder::giveBack(PageAlignedBytes&& buffer) {
     if (buffer.capacity() > spare_.capacity())
         spare_ = std::move(buffer);
 }

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "carve/page_aligned.h"
+
 namespace salvora {
 
 // A file of the output folder, open for reading and writing. Owns its
@@ -96,8 +98,8 @@ class OutputFolder {
     // An empty buffer for the data a file holds in memory; one given back
     // before is handed out again, so a scan touches its pages once rather
     // than once per file.
-    std::vector<uint8_t> takeBuffer();
-    void giveBack(std::vector<uint8_t>&& buffer);
+    PageAlignedBytes takeBuffer();
+    void giveBack(PageAlignedBytes&& buffer);
 
   private:
     static constexpr intptr_t kNoHandle = -1;
@@ -105,7 +107,7 @@ class OutputFolder {
     std::string path_;
     intptr_t handle_ = kNoHandle;
     uint32_t nextNumber_ = 0;
-    std::vector<uint8_t> spare_;
+    PageAlignedBytes spare_;
 };
 
 // Longest output path, in bytes (the path buffer holds 2048 with its terminator).

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "carve/output_folder.h"
+#include "carve/page_aligned.h"
 #include "carve/run_carve.h"
 #include "carve/signature_registry.h"
 #include "media/error_text.h"
@@ -22,43 +23,75 @@ constexpr int kDiscoveryStarts = 10;
 
 // One previous block followed by a refill area. The block under examination
 // sits at current() with at least windowLength bytes of look-ahead.
+//
+// The buffer remembers which bytes of the medium its refill area holds. A
+// move to a block among them keeps those bytes and reads only what follows
+// them: the look-ahead carried over each refill, and the blocks after a
+// saved file, are not read a second time.
 class ScanBuffer {
   public:
     explicit ScanBuffer(uint32_t blockSize)
         : blockSize_(blockSize), data_(blockSize + kRefillSize, 0), previous_(0), current_(blockSize) {}
 
-    uint8_t* current() { return data_.data() + current_; }
-    uint8_t* previous() { return data_.data() + previous_; }
+    const uint8_t* current() const { return data_.data() + current_; }
+    const uint8_t* previous() const { return data_.data() + previous_; }
     void step() {
         previous_ += blockSize_;
         current_ += blockSize_;
     }
     bool windowFits(uint32_t windowLength) const { return current_ + windowLength <= data_.size(); }
-    // Keeps the previous block as the previous block of the refill.
-    void carryPrevious() {
-        std::memmove(data_.data(), previous(), blockSize_);
-        rewind();
-    }
-    // The next block does not follow the previous one: there is no previous block.
-    void dropPrevious() {
-        std::memset(data_.data(), 0, blockSize_);
-        rewind();
-    }
-    // Reads the refill area at `offset`. False when the read returned no data.
-    bool refill(MediaReader& medium, uint64_t offset) {
-        return medium.readAt(current(), kRefillSize, offset) > 0;
+
+    // Puts the block at `offset` at current() with a whole refill area from
+    // it (zeros past the end of the medium). With `carry`, the previous block stays the previous block (the
+    // block at `offset` follows it); otherwise there is no previous block. False when the read returned no
+    // data.
+    bool moveTo(MediaReader& medium, uint64_t offset, bool carry) {
+        if (carry) {
+            std::memmove(data_.data(), previous(), blockSize_);
+        } else {
+            std::memset(data_.data(), 0, blockSize_);
+        }
+        previous_ = 0;
+        current_ = blockSize_;
+        uint8_t* area = data_.data() + blockSize_;
+        if (offset < heldStart_ || offset >= heldEnd_)
+            return readArea(medium, offset);
+        const size_t kept = static_cast<size_t>(heldEnd_ - offset);
+        std::memmove(area, area + (offset - heldStart_), kept);
+        heldStart_ = offset;
+        if (mediumEnded_) {
+            std::memset(area + kept, 0, kRefillSize - kept);
+            return true;
+        }
+        const int32_t got =
+            medium.readAt(area + kept, static_cast<uint32_t>(kRefillSize - kept), offset + kept);
+        // Nothing after the held bytes (the medium may end right there, or a
+        // read failed): the area is read whole, as a first refill is.
+        if (got <= 0)
+            return readArea(medium, offset);
+        heldEnd_ = offset + kept + static_cast<uint32_t>(got);
+        mediumEnded_ = kept + static_cast<uint32_t>(got) < kRefillSize;
+        return true;
     }
 
   private:
-    void rewind() {
-        previous_ = 0;
-        current_ = blockSize_;
+    bool readArea(MediaReader& medium, uint64_t offset) {
+        const int32_t got = medium.readAt(data_.data() + blockSize_, kRefillSize, offset);
+        heldStart_ = offset;
+        heldEnd_ = offset + static_cast<uint32_t>(std::max(got, 0));
+        mediumEnded_ = got < static_cast<int32_t>(kRefillSize);
+        return got > 0;
     }
 
     uint32_t blockSize_;
-    std::vector<uint8_t> data_;
+    PageAlignedBytes data_;
     size_t previous_;
     size_t current_;
+    // The medium bytes [heldStart_, heldEnd_) lie in the refill area; past
+    // heldEnd_ it holds zeros when the medium ended there.
+    uint64_t heldStart_ = 0;
+    uint64_t heldEnd_ = 0;
+    bool mediumEnded_ = false;
 };
 
 uint32_t windowLengthFor(uint32_t blockSize) {
@@ -106,7 +139,7 @@ Discovery discoveryPass(MediaReader& medium, SearchSpace& space, const Signature
         found.readUpTo = offset;
         return found;
     };
-    if (!buffer.refill(medium, offset))
+    if (!buffer.moveTo(medium, offset, false))
         return stopAt(readFailure(offset));
     while (range != space.head()) {
         if (observer.stopRequested())
@@ -127,9 +160,8 @@ Discovery discoveryPass(MediaReader& medium, SearchSpace& space, const Signature
             break;
         if (offset == offsetAtStart + blockSize && buffer.windowFits(windowLength))
             continue;
-        buffer.carryPrevious();
         observer.discoveryProgress(offset);
-        if (!buffer.refill(medium, offset))
+        if (!buffer.moveTo(medium, offset, true))
             return stopAt(readFailure(offset));
     }
     return found;
@@ -214,7 +246,7 @@ Status CarvingPass::run() {
     extentStart_ = space_.front().start;
     extentEnd_ = space_.back().end;
     offset_ = range_->start;
-    if (!buffer_.refill(medium_, offset_))
+    if (!buffer_.moveTo(medium_, offset_, false))
         return readFailure(offset_);
     observer_.progressStarted(extentStart_, extentEnd_);
     while (range_ != space_.head()) {
@@ -258,12 +290,7 @@ bool CarvingPass::nextWindow(uint64_t offsetAtStart) {
     buffer_.step();
     if (moved_ && offset_ == offsetAtStart + blockSize_ && buffer_.windowFits(windowLength_))
         return true;
-    if (moved_) {
-        buffer_.carryPrevious();
-    } else {
-        buffer_.dropPrevious();
-    }
-    return buffer_.refill(medium_, offset_);
+    return buffer_.moveTo(medium_, offset_, moved_);
 }
 
 Status CarvingPass::abandon(Status status) {

@@ -1,6 +1,7 @@
 // Made-up file families and a test medium for the scan loop's tests.
 #pragma once
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -91,12 +92,20 @@ class TestMedium : public MemoryReader {
   public:
     using MemoryReader::MemoryReader;
     std::vector<uint64_t> reads;
+    uint64_t bytesRead = 0;  // bytes asked for, over all reads
+    // Reads whose buffer did not lie on the same place within a 512-byte
+    // sector as the offset read (the kernel's copy into such a buffer can
+    // be several times slower).
+    int misplacedBuffers = 0;
     uint64_t failFrom = UINT64_MAX;
     size_t failRead = 0;
 
   protected:
     int32_t deviceRead(void* buffer, uint32_t count, uint64_t offset) override {
         reads.push_back(offset);
+        bytesRead += count;
+        if ((reinterpret_cast<uintptr_t>(buffer) - offset) % 512 != 0)
+            ++misplacedBuffers;
         if (offset >= failFrom || reads.size() == failRead) {
             recordReadFailure(5, "Input/output error");
             return 0;

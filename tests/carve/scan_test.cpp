@@ -34,6 +34,45 @@ TEST(Scan, BlockSize512ExaminesA897BlockWindowPerRefill) {
         EXPECT_EQ(reads[i] - reads[i - 1], 459264u);
 }
 
+// The look-ahead carried over each refill and the blocks after a saved
+// file are kept in memory, not read again: each pass reads the medium about
+// once (reading the look-ahead again would add an eighth).
+TEST(Scan, EachPassReadsTheMediumOnce) {
+    std::vector<uint8_t> image(4 << 20, 0);
+    // Too few files for the discovery pass to end early: both passes read it all.
+    for (size_t at = 65536; at < image.size(); at += 1 << 20)
+        putHeader(image, at, "HDR", 'r', 300000);
+    TestMedium medium(image);
+    test::TempDir dir;
+    Observer observer;
+    ASSERT_EQ(scan(medium, dir, observer).result, kScanFinished);
+    EXPECT_EQ(observer.saved.size(), 4u);
+    EXPECT_GE(medium.bytesRead, 2 * image.size());
+    EXPECT_LE(medium.bytesRead, 2 * image.size() + 524288);
+    EXPECT_EQ(medium.misplacedBuffers, 0);
+}
+
+// Media that end at, just after, or well after the end of a refill: the
+// file at the end comes back whole, and nothing is read as missing.
+TEST(Scan, FileAtTheEndOfTheMediumComesBackWholeWhereverTheMediumEnds) {
+    for (const size_t size : {size_t{524288}, size_t{524288 + 512}, size_t{524288 + 458752}, size_t{1} << 20,
+                              size_t{(1 << 20) + 4096}}) {
+        SCOPED_TRACE(size);
+        std::vector<uint8_t> image(size, 0);
+        const size_t at = size - 131072;
+        putHeader(image, at, "HDR", 'e', 131072);
+        for (size_t i = at + 512; i < size; ++i)
+            image[i] = static_cast<uint8_t>(i * 13 + i / 509);
+        TestMedium medium(image);
+        test::TempDir dir;
+        Observer observer;
+        ASSERT_EQ(scan(medium, dir, observer).result, kScanFinished);
+        ASSERT_EQ(dir.fileNames(), (std::vector<std::string>{"KV00000.hdr"}));
+        const auto file = test::readFile(dir.path() / "KV00000.hdr");
+        EXPECT_EQ(file, std::vector<uint8_t>(image.begin() + static_cast<std::ptrdiff_t>(at), image.end()));
+    }
+}
+
 TEST(Scan, FilesComeBackNumberedCutAndCounted) {
     std::vector<uint8_t> image(256 * 1024, 0);
     putHeader(image, 4096, "HDR", 'a', 1300);
