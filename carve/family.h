@@ -152,6 +152,11 @@ struct CarveCandidate {
     // all are): the file's own structure showed that it ends before, and
     // what follows is only followed to where the next file starts.
     uint64_t writeUntil = 0;
+    // Set by an end check: file offset from which the kept file's own
+    // structure shows other data in its blocks (a movie whose samples break
+    // there, overwritten by other files). The file is kept whole, marked
+    // partial, and its blocks from there are searched again (0: none).
+    uint64_t searchAgainFrom = 0;
     BlockCheckFn blockCheck = nullptr;
     EndCheckFn endCheck = nullptr;
     AfterSaveFn afterSave = nullptr;

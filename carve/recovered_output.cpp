@@ -90,9 +90,14 @@ std::optional<RangeRef> closeCandidate(CarveCandidate& file, uint32_t& savedCoun
     const uint64_t reach = file.startOffset < medium.size ? medium.size - file.startOffset : 0;
     if (file.output.isOpen() && !keepCandidate(file, savedCounter, reach, saved, status))
         return std::nullopt;
-    if (file.tally && file.size > 0)
-        return space.consumeFile(file, blockSize);
-    return std::nullopt;
+    if (!file.tally || file.size == 0)
+        return std::nullopt;
+    if (file.searchAgainFrom == 0 || file.searchAgainFrom >= file.size)
+        return space.consumeFile(file, file.size, blockSize);
+    // Only the blocks before the doubtful part leave the search space.
+    if (saved)
+        saved->partial = true;
+    return space.consumeFile(file, file.searchAgainFrom / blockSize * blockSize, blockSize);
 }
 
 std::optional<RangeRef> keepPartial(CarveCandidate& file, uint32_t& savedCounter, uint32_t blockSize,

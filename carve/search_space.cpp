@@ -90,7 +90,11 @@ RangeRef SearchSpace::markBlock(RangeRef position, uint64_t offset, uint32_t dat
 }
 
 RangeRef SearchSpace::consumeFile(const CarveCandidate& candidate, uint32_t blockSize) {
-    const uint64_t need = (candidate.size + blockSize - 1) / blockSize * blockSize;
+    return consumeFile(candidate, candidate.size, blockSize);
+}
+
+RangeRef SearchSpace::consumeFile(const CarveCandidate& candidate, uint64_t length, uint32_t blockSize) {
+    const uint64_t need = std::max<uint64_t>((length + blockSize - 1) / blockSize * blockSize, blockSize);
     uint64_t taken = 0;
     auto range = changeable(candidate.startRange);
     while (true) {

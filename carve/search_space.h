@@ -64,6 +64,9 @@ class SearchSpace {
     // Removes the blocks of a saved file, from its startRange on. Returns the
     // range at which the scan may go on, or head().
     RangeRef consumeFile(const CarveCandidate& candidate, uint32_t blockSize);
+    // The same for the first `length` bytes of the file only (at least one
+    // block): the blocks after them stay to be searched.
+    RangeRef consumeFile(const CarveCandidate& candidate, uint64_t length, uint32_t blockSize);
 
     // Steps the scan position by one block, to the next range when needed;
     // the position becomes head() when the walk is over.

@@ -14,6 +14,7 @@ void resetCandidate(CarveCandidate& candidate) {
     candidate.expectedSize = 0;
     candidate.wholeUntil = 0;
     candidate.writeUntil = 0;
+    candidate.searchAgainFrom = 0;
     candidate.blockCheck = nullptr;
     candidate.endCheck = nullptr;
     candidate.afterSave = nullptr;

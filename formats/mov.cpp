@@ -6,6 +6,7 @@
 #include "carve/shared_checks.h"
 #include "carve/signature_registry.h"
 #include "formats/iso_brands.h"
+#include "formats/movie_samples.h"
 #include "formats/register.h"
 #include "formats/search.h"
 #include "formats/window_walk.h"
@@ -140,12 +141,20 @@ uint32_t recogniseMov(const uint8_t* window, uint32_t windowLength, uint32_t, co
             resetCandidate(fresh);
             fresh.extension = extension;
             followTo(fresh, i + size);
-            fresh.blockCheck = std::strcmp(extension, "jp2") == 0 ? blockCheckJp2 : blockCheckMov;
-            fresh.endCheck = endCheckTruncateToExpected;
+            const bool jpeg2000 = std::strcmp(extension, "jp2") == 0;
+            fresh.blockCheck = jpeg2000 ? blockCheckJp2 : blockCheckMov;
+            fresh.endCheck = jpeg2000 ? endCheckTruncateToExpected : endCheckMovie;
             return 1;
         }
         i += size;
     }
+}
+
+void endCheckMovie(CarveCandidate& candidate) {
+    endCheckTruncateToExpected(candidate);
+    if (candidate.size == 0 || !candidate.output.isOpen())
+        return;
+    candidate.searchAgainFrom = firstDoubtfulVideoOffset(candidate.output, candidate.size);
 }
 
 BlockVerdict blockCheckMov(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate) {

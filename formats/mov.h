@@ -2,7 +2,7 @@
 // audio variants, 3GPP/3GPP2 and JPEG 2000. A file is accepted when the atoms
 // at the start of the block lead to one that decides its type, followed atom
 // by atom while the top-level atoms are of known types and plausible sizes,
-// and cut at the end of the last of them (endCheckTruncateToExpected). A
+// and cut at the end of the last of them (endCheckMovie). A
 // JPEG 2000 file is followed box by box to the end of its codestream. Headers
 // inside the atoms walked so far are part of the file.
 #pragma once
@@ -26,6 +26,12 @@ uint32_t recogniseMov(const uint8_t* window, uint32_t windowLength, uint32_t str
 // another type or of a size below 8 bytes or of 2^30 bytes or more, 1 otherwise.
 // A file type atom ("ftyp") after the first ends the file too: it opens the next movie.
 BlockVerdict blockCheckMov(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
+// The end check of a movie: cut at the end of its last atom
+// (endCheckTruncateToExpected). Where its H.264 or H.265 samples no longer
+// hold their NAL units, other files were written over it: searchAgainFrom is
+// set there, so it is kept whole but partial and its blocks from there are
+// searched again.
+void endCheckMovie(CarveCandidate& candidate);
 // Follows the boxes of a JPEG 2000 file (any type of four printable
 // characters, 32- or 64-bit sizes) through its codestream box "jp2c";
 // a codestream box of size 0 (to the end of the data) is followed through

@@ -385,7 +385,7 @@ int reportRecovery(const RecoveryPlan& plan, const RecoveryRun& run) {
         std::printf(messages::kRecoveryComplete, static_cast<int>(run.saved));
         std::printf("\n");
         if (run.partial != 0)
-            std::printf("%s\n", partialFilesText(run.partial).c_str());
+            std::printf("%s\n", damagedFilesText(run.partial).c_str());
         printUnreadable(plan.keepGoing, run.unreadableBytes, plan.range.beyondEnd);
         if (!plan.quiet)
             std::printf("The files are in %s\n", plan.destination.c_str());

@@ -97,4 +97,13 @@ std::string partialFilesText(uint64_t partial) {
     return std::to_string(partial) + " of them are partial: reading the medium failed inside them.";
 }
 
+std::string damagedFilesText(uint64_t partial) {
+    if (partial == 0)
+        return "";
+    if (partial == 1)
+        return "1 of them is partial: some of its data is missing or was overwritten.";
+    return std::to_string(partial) +
+           " of them are partial: some of their data is missing or was overwritten.";
+}
+
 }  // namespace salvora

@@ -65,4 +65,11 @@ std::string recoveredBeforeStop(uint64_t files);
 // are partial: reading the medium failed inside them."
 std::string partialFilesText(uint64_t partial);
 
+// How many of the files of a recovery that reached the end are partial (a
+// piece of a photo not found, a movie that other files were written over):
+// "" for none, "1 of them is partial: some of its data is missing or was
+// overwritten.", "2 of them are partial: some of their data is missing or
+// was overwritten."
+std::string damagedFilesText(uint64_t partial);
+
 }  // namespace salvora

@@ -110,6 +110,24 @@ TEST(ConsumeFile, ReturnsTheHeadWhenTheFileRunsToTheEnd) {
     EXPECT_TRUE(space.empty());
 }
 
+// A kept file whose later blocks hold other data gives up only its first
+// blocks; the rest stays to be searched (at least its first block goes).
+TEST(ConsumeFile, TakingOnlyTheFirstBytesLeavesTheRestToSearch) {
+    SearchSpace space = spaceOf({{0, 8191, &gTally, 1}});
+    CarveCandidate file;
+    file.size = 8192;
+    file.startRange = space.begin();
+    RangeRef next = space.consumeFile(file, 3000, 512);
+    EXPECT_EQ(spans(space), (std::vector<std::pair<uint64_t, uint64_t>>{{3072, 8191}}));
+    EXPECT_EQ(next->start, 3072u);
+    EXPECT_EQ(next->fileStart, nullptr);
+
+    SearchSpace other = spaceOf({{0, 8191, &gTally, 1}});
+    file.startRange = other.begin();
+    other.consumeFile(file, 0, 512);
+    EXPECT_EQ(spans(other), (std::vector<std::pair<uint64_t, uint64_t>>{{512, 8191}}));
+}
+
 TEST(Advance, StepsThroughARangeThenToTheNextThenToTheHead) {
     SearchSpace space = spaceOf({{0, 1100}, {4096, 4607}});
     RangeRef range = space.begin();

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "e2e/card_layout.h"
 #include "support/recovery_harness.h"
 
 namespace salvora {
@@ -89,6 +90,51 @@ TEST(MovRecovery, MovieFollowedByOtherDataIsCutAtItsLastAtom) {
     const auto recovery = recoverImage(image.bytes(), test::onlyFamilies({"mov"}));
     ASSERT_EQ(recovery.files.size(), 1u);
     EXPECT_EQ(recovery.files.at("KV00000.mp4"), movie);
+}
+
+// Regression: a deleted movie whose data other files were later written
+// over still came back at the size its atoms give, with the photos inside it
+// and no photo on its own. Its H.264 samples no longer hold their NAL units
+// where a photo lies: the movie is kept whole but partial, and the photos
+// come back too.
+TEST(MovRecovery, PhotosWrittenOverADeletedMovieComeBackBesideIt) {
+    const std::vector<uint8_t> faststart = readFile(dataPath("movie/h264_faststart.mp4"));  // 122,470 bytes
+    const std::vector<uint8_t> moovLast = readFile(dataPath("movie/h264_moov_last.mp4"));   // 122,470 bytes
+    const std::vector<uint8_t> photo = readFile(dataPath("jpeg/camera_320x240.jpg"));       // 16,516 bytes
+    const std::vector<uint8_t> second = readFile(dataPath("jpeg/jfif_plain_200x150.jpg"));  // 4,717 bytes
+    ImageBuilder image(1 << 20);
+    image.place(4096, faststart);  // whole
+    image.place(131072, faststart);
+    image.place(131072 + 45056, photo);
+    image.place(262144, moovLast);
+    image.place(262144 + 57344, photo);
+    image.place(262144 + 57344 + 20480, second);
+    const auto recovery = recoverImage(image.bytes(), test::onlyFamilies({"jpg", "mov"}));
+    ASSERT_EQ(recovery.result, kScanFinished);
+
+    const SavedFile* whole = test::savedAt(recovery, 4096);
+    ASSERT_NE(whole, nullptr);
+    EXPECT_FALSE(whole->partial);
+    EXPECT_EQ(test::contentOf(recovery, *whole), faststart);
+    for (const uint64_t at : {uint64_t{131072}, uint64_t{262144}}) {
+        const SavedFile* movie = test::savedAt(recovery, at);
+        ASSERT_NE(movie, nullptr) << at;
+        EXPECT_TRUE(movie->partial) << at;
+        EXPECT_EQ(movie->extension, "mp4");
+        EXPECT_EQ(test::contentOf(recovery, *movie),
+                  std::vector<uint8_t>(image.bytes().begin() + static_cast<ptrdiff_t>(at),
+                                       image.bytes().begin() + static_cast<ptrdiff_t>(at + 122470)))
+            << at;
+    }
+    for (const auto& [at, bytes] :
+         {std::pair{uint64_t{131072 + 45056}, photo}, std::pair{uint64_t{262144 + 57344}, photo},
+          std::pair{uint64_t{262144 + 57344 + 20480}, second}}) {
+        const SavedFile* saved = test::savedAt(recovery, at);
+        ASSERT_NE(saved, nullptr) << at;
+        EXPECT_FALSE(saved->partial) << at;
+        EXPECT_EQ(test::contentOf(recovery, *saved), bytes) << at;
+    }
+    EXPECT_EQ(recovery.saved.size(), 6u);
 }
 
 }  // namespace

@@ -165,7 +165,7 @@ TEST(MovRecognition, CandidateEndsAtTheDecidingAtomAndIsFollowedByTheAtomWalk) {
     EXPECT_STREQ(r.fresh.extension, "mp4");
     EXPECT_EQ(r.fresh.expectedSize, 32u);  // the ftyp atom
     EXPECT_EQ(r.fresh.blockCheck, blockCheckMov);
-    EXPECT_EQ(r.fresh.endCheck, endCheckTruncateToExpected);
+    EXPECT_EQ(r.fresh.endCheck, endCheckMovie);
     EXPECT_EQ(r.fresh.minSize, 0u);
 }
 

@@ -6,6 +6,7 @@
 
 #include "formats/family_table.h"
 #include "recovery_app/core/file_types.h"
+#include "recovery_app/core/progress_estimate.h"
 #include "recovery_app/core/progress_throttle.h"
 #include "recovery_app/core/recover_checks.h"
 #include "recovery_app/core/scan_outcome.h"
@@ -87,6 +88,15 @@ TEST(ScanOutcome, PartialFilesAreCountedApart) {
                   ->text.find("2 of them are partial: reading the medium failed inside them."),
               std::string::npos);
     EXPECT_EQ(scanOutcome(kScanReadFailed, 5, "x", 0)->text.find("partial"), std::string::npos);
+}
+
+// After a recovery that reached the end, partial files are those found
+// damaged (a photo piece not found, a movie written over), not cut by a read.
+TEST(ScanOutcome, PartialFilesOfAFinishedRecoveryAreCalledDamaged) {
+    EXPECT_EQ(damagedFilesText(0), "");
+    EXPECT_EQ(damagedFilesText(1), "1 of them is partial: some of its data is missing or was overwritten.");
+    EXPECT_EQ(damagedFilesText(3),
+              "3 of them are partial: some of their data is missing or was overwritten.");
 }
 
 // The engine leaves no text for some failures; an empty error box would tell
