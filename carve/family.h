@@ -157,6 +157,10 @@ struct CarveCandidate {
     // there, overwritten by other files). The file is kept whole, marked
     // partial, and its blocks from there are searched again (0: none).
     uint64_t searchAgainFrom = 0;
+    // Set by an end check: what is kept is all there is of the file, but its
+    // own structure shows that the file went on (a stream that stops before
+    // the length its header gives). It is kept marked partial.
+    bool incomplete = false;
     BlockCheckFn blockCheck = nullptr;
     EndCheckFn endCheck = nullptr;
     AfterSaveFn afterSave = nullptr;

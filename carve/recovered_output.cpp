@@ -92,6 +92,8 @@ std::optional<RangeRef> closeCandidate(CarveCandidate& file, uint32_t& savedCoun
         return std::nullopt;
     if (!file.tally || file.size == 0)
         return std::nullopt;
+    if (saved && file.incomplete)
+        saved->partial = true;
     if (file.searchAgainFrom == 0 || file.searchAgainFrom >= file.size)
         return space.consumeFile(file, file.size, blockSize);
     // Only the blocks before the doubtful part leave the search space.

@@ -15,6 +15,7 @@ void resetCandidate(CarveCandidate& candidate) {
     candidate.wholeUntil = 0;
     candidate.writeUntil = 0;
     candidate.searchAgainFrom = 0;
+    candidate.incomplete = false;
     candidate.blockCheck = nullptr;
     candidate.endCheck = nullptr;
     candidate.afterSave = nullptr;

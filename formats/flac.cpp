@@ -442,9 +442,15 @@ BlockVerdict blockCheckFlac(const uint8_t* window, uint32_t windowLength, CarveC
 }
 
 void endCheckFlac(CarveCandidate& candidate) {
-    if (const uint64_t length = writtenFrameLength(candidate))
-        candidate.expectedSize = candidate.carried[kAt] + length;
+    const auto& state = candidate.carried;
+    uint64_t samples = state[kSamples];
+    if (const uint64_t length = writtenFrameLength(candidate)) {
+        candidate.expectedSize = state[kAt] + length;
+        samples += Frame::unpack(state[kFrame]).blockSize;
+    }
     endCheckTruncateToExpected(candidate);
+    // The frames stop before the stream's total: the rest of it lay elsewhere.
+    candidate.incomplete = state[kTotal] != 0 && samples < state[kTotal];
 }
 
 }  // namespace salvora

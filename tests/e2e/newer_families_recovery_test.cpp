@@ -162,5 +162,29 @@ TEST(NewerFamiliesRecovery, DamagedCopiesAreCutOrDroppedNeverSavedOverlong) {
     }
 }
 
+// Regression: the first piece of a FLAC whose rest lay elsewhere came back
+// cut at its last whole frame, but as if it were the whole recording. Its
+// frames stop before the total STREAMINFO gives (88,200 samples): it is
+// marked partial. A whole FLAC is not.
+TEST(NewerFamiliesRecovery, AFlacThatStopsBeforeItsTotalIsMarkedPartial) {
+    const std::vector<uint8_t> flac = test::readFile(test::dataPath("audio/tone.flac"));  // 32,487 bytes
+    test::ImageBuilder image(512 * 1024);
+    image.place(4096, flac);
+    image.place(65536, test::prefix(flac, 12288));
+    image.noise(65536 + 12288, 65536 + 12288 + 65536, 7);  // other data where the rest was
+    image.place(65536 + 12288 + 65536, std::vector<uint8_t>(flac.begin() + 12288, flac.end()));
+    const auto recovery = test::recoverImage(image.bytes(), test::onlyFamilies({"flac"}));
+    ASSERT_EQ(recovery.result, kScanFinished);
+    const SavedFile* whole = savedAt(recovery, 4096);
+    ASSERT_NE(whole, nullptr);
+    EXPECT_FALSE(whole->partial);
+    EXPECT_EQ(contentOf(recovery, *whole), flac);
+    const SavedFile* piece = savedAt(recovery, 65536);
+    ASSERT_NE(piece, nullptr);
+    EXPECT_TRUE(piece->partial);
+    // ffprobe: the frame at 10,776 (1,242 bytes) is the last to end before 12,288.
+    EXPECT_EQ(contentOf(recovery, *piece), test::prefix(flac, 12018));
+}
+
 }  // namespace
 }  // namespace salvora
