@@ -27,8 +27,8 @@ uint32_t recogniseMov(const uint8_t* window, uint32_t windowLength, uint32_t str
 // A file type atom ("ftyp") after the first ends the file too: it opens the next movie.
 BlockVerdict blockCheckMov(const uint8_t* window, uint32_t windowLength, CarveCandidate& candidate);
 // The end check of a movie: cut at the end of its last atom
-// (endCheckTruncateToExpected). Where its H.264 or H.265 samples no longer
-// hold their NAL units, other files were written over it: searchAgainFrom is
+// (endCheckTruncateToExpected). Where its video samples no longer start as
+// their codec starts them, other files were written over it: searchAgainFrom is
 // set there, so it is kept whole but partial and its blocks from there are
 // searched again.
 void endCheckMovie(CarveCandidate& candidate);

@@ -57,38 +57,55 @@ Bytes child(const Bytes& bytes, const char* type) {
     return Bytes(nullptr, 0);
 }
 
+// How a track's samples are checked.
+enum class Codec {
+    kNone,
+    kAvc,   // H.264: NAL units behind their lengths
+    kHevc,  // H.265: the same, with two-byte unit headers
+    kJpeg,  // motion JPEG: each sample a JPEG picture, from its start-of-image marker
+    kMpeg4  // MPEG-4 part 2: each sample from a start code (00 00 01)
+};
+
 // One video track's sample table.
 struct VideoTrack {
-    uint32_t lengthSize = 0;  // bytes of each NAL unit's length
-    bool hevc = false;
+    Codec codec = Codec::kNone;
+    uint32_t lengthSize = 0;    // H.264 and H.265: bytes of each NAL unit's length
     Bytes sizes{nullptr, 0};    // "stsz" payload
     Bytes chunks{nullptr, 0};   // "stsc" payload
     Bytes offsets{nullptr, 0};  // "stco" or "co64" payload
     bool longOffsets = false;
 };
 
-// The NAL length size of a video sample description, 0 when it is not
-// H.264 or H.265 or its configuration box is missing.
-uint32_t nalLengthSize(const Bytes& stsd, bool& hevc) {
+// The codec of a video sample description that can be checked, and for
+// H.264 and H.265 the size of the NAL unit lengths (kNone when its
+// configuration box is missing).
+Codec videoCodec(const Bytes& stsd, uint32_t& lengthSize) {
     // Version and flags, entry count, then the first entry.
     if (!stsd.has(8, 8))
-        return 0;
+        return Codec::kNone;
     const uint32_t entrySize = stsd.be32(8);
     if (entrySize < kVisualEntryChildren || !stsd.has(8, entrySize))
-        return 0;
+        return Codec::kNone;
     const Bytes entry(stsd.data() + 8, entrySize);
+    // Motion JPEG format B ("mjpb") has no markers: it is not checked.
+    if (entry.equals(4, "jpeg", 4) || entry.equals(4, "mjpa", 4))
+        return Codec::kJpeg;
+    if (entry.equals(4, "mp4v", 4))
+        return Codec::kMpeg4;
     const bool avc = entry.equals(4, "avc1", 4) || entry.equals(4, "avc3", 4);
-    hevc = entry.equals(4, "hvc1", 4) || entry.equals(4, "hev1", 4);
+    const bool hevc = entry.equals(4, "hvc1", 4) || entry.equals(4, "hev1", 4);
     if (!avc && !hevc)
-        return 0;
+        return Codec::kNone;
     const Bytes boxes(entry.data() + kVisualEntryChildren, entrySize - kVisualEntryChildren);
     // lengthSizeMinusOne: the low two bits of byte 4 of "avcC", of byte 21 of "hvcC".
     const Bytes config = child(boxes, avc ? "avcC" : "hvcC");
     const size_t at = avc ? 4 : 21;
     if (!config.has(at, 1))
-        return 0;
-    const uint32_t size = (config.u8(at) & 3u) + 1;
-    return size == 3 ? 0 : size;
+        return Codec::kNone;
+    lengthSize = (config.u8(at) & 3u) + 1;
+    if (lengthSize == 3)
+        return Codec::kNone;
+    return avc ? Codec::kAvc : Codec::kHevc;
 }
 
 std::vector<VideoTrack> videoTracks(const Bytes& moov) {
@@ -98,8 +115,8 @@ std::vector<VideoTrack> videoTracks(const Bytes& moov) {
             continue;
         const Bytes stbl = child(child(child(trak.payload, "mdia"), "minf"), "stbl");
         VideoTrack track;
-        track.lengthSize = nalLengthSize(child(stbl, "stsd"), track.hevc);
-        if (track.lengthSize == 0)
+        track.codec = videoCodec(child(stbl, "stsd"), track.lengthSize);
+        if (track.codec == Codec::kNone)
             continue;
         track.sizes = child(stbl, "stsz");
         track.chunks = child(stbl, "stsc");
@@ -126,6 +143,19 @@ class SampleChecker {
     SampleChecker(OutputFile& output, uint64_t size, const std::vector<AtomData>& atoms)
         : output_(output), size_(size), atoms_(atoms) {}
 
+    // True when the sample holds what its codec puts in a sample.
+    bool holdsSample(const VideoTrack& track, uint64_t offset, uint64_t length) {
+        if (track.codec == Codec::kAvc || track.codec == Codec::kHevc)
+            return holdsNalUnits(track, offset, length);
+        ++work_;
+        uint8_t head[3];
+        if (length < sizeof head || output_.readAt(offset, head, sizeof head) != sizeof head)
+            return false;
+        if (track.codec == Codec::kJpeg)
+            return head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF;
+        return head[0] == 0 && head[1] == 0 && head[2] == 1;
+    }
+
     // True when the NAL units of the sample fill it exactly.
     bool holdsNalUnits(const VideoTrack& track, uint64_t offset, uint64_t length) {
         uint64_t at = offset;
@@ -134,7 +164,8 @@ class SampleChecker {
         while (at < end) {
             ++work_;
             // The length, then the NAL unit header: one byte for H.264, two for H.265.
-            const uint32_t unitHeader = track.hevc ? 2 : 1;
+            const bool hevc = track.codec == Codec::kHevc;
+            const uint32_t unitHeader = hevc ? 2 : 1;
             const uint64_t header = track.lengthSize + unitHeader;
             if (end - at < header || output_.readAt(at, head, header) != header)
                 return false;
@@ -147,7 +178,7 @@ class SampleChecker {
             if ((first & 0x80) != 0)  // forbidden_zero_bit
                 return false;
             // H.265: nuh_temporal_id_plus1 is never 0; H.264: nal_unit_type 0 is unspecified.
-            if (track.hevc ? (head[track.lengthSize + 1] & 7) == 0 : (first & 0x1F) == 0)
+            if (hevc ? (head[track.lengthSize + 1] & 7) == 0 : (first & 0x1F) == 0)
                 return false;
             at += track.lengthSize + unit;
         }
@@ -185,7 +216,7 @@ class SampleChecker {
                     // past the work bound the rest is taken as it is.
                     if (at >= size_ || length > size_ - at || ++work_ > kMostWork)
                         return 0;
-                    if (!holdsNalUnits(track, at, length))
+                    if (!holdsSample(track, at, length))
                         return previousStart != UINT64_MAX && previousStart < at ? previousStart
                                                                                  : dataStart(at);
                     previousStart = at;

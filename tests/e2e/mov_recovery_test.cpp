@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <tuple>
 
 #include "e2e/card_layout.h"
 #include "support/recovery_harness.h"
@@ -135,6 +136,38 @@ TEST(MovRecovery, PhotosWrittenOverADeletedMovieComeBackBesideIt) {
         EXPECT_EQ(test::contentOf(recovery, *saved), bytes) << at;
     }
     EXPECT_EQ(recovery.saved.size(), 6u);
+}
+
+// The same for a motion JPEG QuickTime movie and an MPEG-4 part 2 movie:
+// their samples start with a picture's marker or a start code.
+TEST(MovRecovery, PhotosWrittenOverMotionJpegAndMpeg4MoviesComeBackBesideThem) {
+    const std::vector<uint8_t> mjpeg = readFile(dataPath("movie/mjpeg.mov"));              // 82,289 bytes
+    const std::vector<uint8_t> mpeg4 = readFile(dataPath("movie/mpeg4.mp4"));              // 41,411 bytes
+    const std::vector<uint8_t> photo = readFile(dataPath("jpeg/jfif_plain_200x150.jpg"));  // 4,717 bytes
+    ImageBuilder image(1 << 20);
+    image.place(4096, mjpeg);
+    image.place(4096 + 28672, photo);
+    image.place(131072, mpeg4);
+    image.place(131072 + 16384, photo);
+    const auto recovery = recoverImage(image.bytes(), test::onlyFamilies({"jpg", "mov"}));
+    ASSERT_EQ(recovery.result, kScanFinished);
+    for (const auto& [at, size, extension] : {std::tuple{uint64_t{4096}, mjpeg.size(), "mov"},
+                                              std::tuple{uint64_t{131072}, mpeg4.size(), "mp4"}}) {
+        const SavedFile* movie = test::savedAt(recovery, at);
+        ASSERT_NE(movie, nullptr) << at;
+        EXPECT_TRUE(movie->partial) << at;
+        EXPECT_EQ(movie->extension, extension);
+        EXPECT_EQ(test::contentOf(recovery, *movie),
+                  std::vector<uint8_t>(image.bytes().begin() + static_cast<ptrdiff_t>(at),
+                                       image.bytes().begin() + static_cast<ptrdiff_t>(at + size)))
+            << at;
+    }
+    for (const uint64_t at : {uint64_t{4096 + 28672}, uint64_t{131072 + 16384}}) {
+        const SavedFile* saved = test::savedAt(recovery, at);
+        ASSERT_NE(saved, nullptr) << at;
+        EXPECT_EQ(test::contentOf(recovery, *saved), photo) << at;
+    }
+    EXPECT_EQ(recovery.saved.size(), 4u);
 }
 
 }  // namespace

@@ -53,6 +53,20 @@ TEST(MovieSamples, APhotoWrittenOverAMovieIsFoundFromTheSampleItStartsIn) {
     EXPECT_EQ(doubtfulIn(overwritten(readFile(dataPath("movie/h264_faststart.mp4")), 4096)), 3070u);
 }
 
+// Motion JPEG samples start with a picture's start-of-image marker, MPEG-4
+// part 2 samples with a start code.
+TEST(MovieSamples, PicturesAndStartCodesShowWhereMotionJpegAndMpeg4MoviesWereWrittenOver) {
+    const std::vector<uint8_t> small = readFile(dataPath("jpeg/jfif_plain_200x150.jpg"));  // 4,717 bytes
+    // Frames at 24,745 (3,627 bytes) and 32,468: a photo at 28,672 covers the start of the second.
+    std::vector<uint8_t> mjpeg = readFile(dataPath("movie/mjpeg.mov"));
+    std::memcpy(mjpeg.data() + 28672, small.data(), small.size());
+    EXPECT_EQ(doubtfulIn(mjpeg), 24745u);
+    // Frames at 14,914 (1,524 bytes) and 16,786: a photo at 16,384 covers the start of the second.
+    std::vector<uint8_t> mpeg4 = readFile(dataPath("movie/mpeg4.mp4"));
+    std::memcpy(mpeg4.data() + 16384, small.data(), small.size());
+    EXPECT_EQ(doubtfulIn(mpeg4, Held::kOnDisk), 14914u);
+}
+
 TEST(MovieSamples, ABrokenMovieAtomOrNoVideoTrackChecksNothing) {
     std::vector<uint8_t> movie = readFile(dataPath("movie/h264_faststart.mp4"));
     // The movie atom's size runs past the file: no table to check against.
