@@ -64,7 +64,9 @@ void describe(const CarveCandidate& file, const std::string& path, SavedFile& sa
     saved.startOffset = file.startOffset;
     saved.size = file.size;
     saved.runs = {ByteRun{file.startOffset, file.size}};
-    saved.partial = false;
+    // The end check found the file stopping short of its own length, or
+    // other files' data in it.
+    saved.partial = file.incomplete || (file.searchAgainFrom != 0 && file.searchAgainFrom < file.size);
 }
 
 }  // namespace
@@ -92,13 +94,9 @@ std::optional<RangeRef> closeCandidate(CarveCandidate& file, uint32_t& savedCoun
         return std::nullopt;
     if (!file.tally || file.size == 0)
         return std::nullopt;
-    if (saved && file.incomplete)
-        saved->partial = true;
     if (file.searchAgainFrom == 0 || file.searchAgainFrom >= file.size)
         return space.consumeFile(file, file.size, blockSize);
     // Only the blocks before the doubtful part leave the search space.
-    if (saved)
-        saved->partial = true;
     return space.consumeFile(file, file.searchAgainFrom / blockSize * blockSize, blockSize);
 }
 

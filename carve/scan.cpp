@@ -352,7 +352,7 @@ bool CarvingPass::carveMapped() {
         // A deleted entry's placement is a guess: when the family's own end
         // rules end the file before the size the entry records, the guess
         // ran into other data, and what was kept is only the file's start.
-        saved.partial = !mapped->complete || (mapped->deleted && saved.size < mapped->size);
+        saved.partial = saved.partial || !mapped->complete || (mapped->deleted && saved.size < mapped->size);
         nameAfter(*mapped, file.output, saved);
         resetCandidate(current_);
         keptAlong(saved.runs, saved, offset_ + blockSize_);

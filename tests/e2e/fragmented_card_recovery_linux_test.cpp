@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <fstream>
 
+#include "e2e/card_layout.h"
 #include "formats/family_table.h"
 #include "media/image_reader.h"
 #include "recovery_app/core/recovery_aids.h"
@@ -239,13 +240,17 @@ class LivePiecesCardRecovery : public ::testing::Test {
                            &log_)) {
             return;
         }
+        // A recording cut short before it was copied: its frames stop before its total.
+        const std::filesystem::path cut = dir_->path() / "cut.flac";
+        test::writeFile(cut, test::prefix(test::readFile(test::dataPath("audio/tone.flac")), 12288));
         card_ = new FragmentedCard;
         built_ = test::buildLivePiecesCard(
             dir_->path() / "card.img",
             {{"FLAC", "MUSIC", "Morning tone.flac", test::dataPath("audio/tone.flac"), {{20, 3}, {15, 2}}},
              {"PNG", "DCIM", "PHOTO.PNG", test::dataPath("picture/photo.png"), {{30, 2}}},
              {"GIF", "DCIM", "Waving flag.gif", gif, {{12, 2}, {9, 1}}},
-             {"MKV", "VIDEO", "clip.mkv", test::dataPath("video/clip.mkv"), {{2, 1}}}},
+             {"MKV", "VIDEO", "clip.mkv", test::dataPath("video/clip.mkv"), {{2, 1}}},
+             {"CUT", "MUSIC", "Cut tone.flac", cut, {{1, 1}}}},
             *card_, log_);
         if (!built_)
             return;
@@ -316,6 +321,23 @@ TEST_F(LivePiecesCardRecovery, PictureWalksGoOnAcrossThePieces) {
 
 TEST_F(LivePiecesCardRecovery, MatroskaWalkGoesOnAcrossThePieces) {
     expectWholeAlongItsChain("MKV");
+}
+
+// Regression: a listed FLAC whose frames stop before the total its
+// STREAMINFO gives came back cut at its last whole frame but not marked
+// partial.
+TEST_F(LivePiecesCardRecovery, FlacThatStopsBeforeItsTotalIsMarkedPartial) {
+    const CardFile& file = card_->file("CUT");
+    const SavedFile* saved = nullptr;
+    for (const SavedFile& candidate : recovery_->saved)
+        saved = candidate.startOffset == file.runs.front().offset ? &candidate : saved;
+    ASSERT_NE(saved, nullptr);
+    EXPECT_TRUE(saved->partial);
+    EXPECT_EQ(saved->sourceName, file.name);
+    // ffprobe: the frame at 10,776 (1,242 bytes) is the last to end before 12,288.
+    const auto content = recovery_->files.find(baseName(saved->path));
+    ASSERT_NE(content, recovery_->files.end());
+    EXPECT_EQ(content->second, test::prefix(file.bytes, 12018));
 }
 
 }  // namespace
