@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "carve/file_map.h"
+#include "e2e/card_layout.h"
 #include "formats/jpeg_join.h"
 #include "media/memory_reader.h"
 #include "support/recovery_harness.h"
@@ -20,18 +21,21 @@ std::vector<uint8_t> slice(const std::vector<uint8_t>& bytes, size_t from, size_
             bytes.begin() + static_cast<std::ptrdiff_t>(to)};
 }
 
-const SavedFile* savedAt(const test::Recovery& recovery, uint64_t offset) {
-    for (const SavedFile& file : recovery.saved) {
-        if (file.startOffset == offset)
-            return &file;
-    }
-    return nullptr;
-}
+using test::contentOf;
+using test::savedAt;
 
-std::vector<uint8_t> contentOf(const test::Recovery& recovery, const SavedFile& file) {
-    const std::string name = file.path.substr(file.path.find_last_of("/\\") + 1);
-    const auto found = recovery.files.find(name);
-    return found == recovery.files.end() ? std::vector<uint8_t>{} : found->second;
+// A card map of `grain`-byte units that lists one file.
+FileMap mapListing(uint64_t grain, const std::string& name, uint64_t size, std::vector<ByteRun> runs,
+                   bool deleted = false) {
+    FileMap map;
+    map.setGrain(grain);
+    MappedFile listed;
+    listed.name = name;
+    listed.size = size;
+    listed.deleted = deleted;
+    listed.runs = std::move(runs);
+    map.add(listed);
+    return map;
 }
 
 std::vector<std::pair<uint64_t, uint64_t>> runsOf(const SavedFile& file) {
@@ -149,13 +153,7 @@ TEST(TwoFragmentPhotoAroundText, IsJoinedAlthoughTheWalkReachedTheEnd) {
     // A listed photo on an odd sector sets the block size to 512 bytes; the
     // split one is on the card's map in no form.
     image.place(512512, readFile(dataPath("jpeg/jfif_plain_200x150.jpg")));  // 4717 bytes
-    FileMap map;
-    map.setGrain(512);
-    MappedFile listed;
-    listed.name = "OTHER.JPG";
-    listed.size = 4717;
-    listed.runs = {ByteRun{512512, 4717}};
-    map.add(listed);
+    const FileMap map = mapListing(512, "OTHER.JPG", 4717, {ByteRun{512512, 4717}});
     MemoryReader medium(image.bytes(), 512);
     JpegJoiner joiner;
     ScanAids aids;
@@ -183,13 +181,7 @@ TEST(ListedFileInOnePiece, ComesBackWholeWithTheMapGiven) {
     image.noise(0, 131072, 3);
     image.place(131072, png);
     image.noise(172032, 262144, 4);
-    FileMap map;
-    map.setGrain(1024);
-    MappedFile listed;
-    listed.name = "PHOTO.PNG";
-    listed.size = 34304;
-    listed.runs = {ByteRun{131072, 34304}};
-    map.add(listed);
+    const FileMap map = mapListing(1024, "PHOTO.PNG", 34304, {ByteRun{131072, 34304}});
     MemoryReader medium(image.bytes(), 512);
     ScanAids aids;
     aids.fileMap = &map;
@@ -211,13 +203,8 @@ TEST(ListedFileInPieces, FirstPieceAtTheEndOfTheMediumKeepsTheLaterOnes) {
     image.noise(0, 1048576 - 8192, 5);
     image.place(65536, slice(png, 8192, png.size()));
     image.place(1048576 - 8192, slice(png, 0, 8192));
-    FileMap map;
-    map.setGrain(1024);
-    MappedFile listed;
-    listed.name = "LAST.PNG";
-    listed.size = 34304;
-    listed.runs = {ByteRun{1048576 - 8192, 8192}, ByteRun{65536, 26112}};
-    map.add(listed);
+    const FileMap map =
+        mapListing(1024, "LAST.PNG", 34304, {ByteRun{1048576 - 8192, 8192}, ByteRun{65536, 26112}});
     MemoryReader medium(image.bytes(), 512);
     ScanAids aids;
     aids.fileMap = &map;
@@ -240,14 +227,7 @@ TEST(DeletedEntryPlacement, EndingBeforeTheEntrysSizeIsKeptAsPartial) {
     image.noise(0, 1048576, 6);
     image.place(131072, slice(png, 0, 33792));
     image.place(172032, slice(png, 33792, png.size()));  // 8 KiB of other data in between
-    FileMap map;
-    map.setGrain(1024);
-    MappedFile gone;
-    gone.name = "DRAWING.PNG";
-    gone.size = 34304;
-    gone.deleted = true;
-    gone.runs = {ByteRun{131072, 34304}};
-    map.add(gone);
+    const FileMap map = mapListing(1024, "DRAWING.PNG", 34304, {ByteRun{131072, 34304}}, true);
     MemoryReader medium(image.bytes(), 512);
     ScanAids aids;
     aids.fileMap = &map;
